@@ -1,0 +1,166 @@
+#include "framework/CDialog.h"
+
+#include "framework/CWinApp.h"
+
+namespace {
+// The dialog manager's own procedure: everything is handled in WindowProc,
+// which sits in front of it, so this one only asks for default processing.
+INT_PTR CALLBACK NullDlgProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+bool IsChild(HWND hwnd)
+{
+    return (::GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD) != 0;
+}
+}
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
+
+CDialog::~CDialog()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
+HWND CDialog::CreateFromTemplate(HWND owner)
+{
+    HookWindowCreate(this, "#32770");
+    HWND hwnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                                     NullDlgProc, 0);
+    UnhookWindowCreate();
+    return hwnd;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    // Without a parent the application's main window owns the dialog while it
+    // runs, and is disabled meanwhile.
+    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!owner) {
+        CWnd* main = AfxGetMainWnd();
+        if (main && main != this && main->m_hWnd && ::IsWindow(main->m_hWnd))
+            owner = main->m_hWnd;
+    }
+    bool reenable = owner && ::IsWindowEnabled(owner);
+    if (reenable)
+        ::EnableWindow(owner, FALSE);
+
+    m_modal = true;
+    m_endModal = false;
+    m_modalResult = -1;
+    if (CreateFromTemplate(owner) && !m_endModal)
+        RunModalLoop();
+    m_modal = false;
+
+    if (reenable)
+        ::EnableWindow(owner, TRUE);
+    if (owner && m_hWnd && ::GetActiveWindow() == m_hWnd)
+        ::SetActiveWindow(owner);
+    DestroyWindow();
+    return m_modalResult;
+}
+
+void CDialog::RunModalLoop()
+{
+    MSG msg;
+    while (!m_endModal) {
+        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0)
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        // Offer the message to each framework window from its target up to
+        // the top-level window, as the framework's message pump does.
+        bool handled = false;
+        for (HWND h = msg.hwnd; h && !handled; h = IsChild(h) ? ::GetParent(h) : nullptr) {
+            CWnd* wnd = CWnd::FromHandlePermanent(h);
+            if (wnd && wnd->PreTranslateMessage(&msg))
+                handled = true;
+        }
+        if (!handled) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent)
+{
+    m_templateId = templateId;
+    if (parent)
+        m_pParentWnd = parent;
+    return CreateFromTemplate(m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr) != nullptr;
+}
+
+void CDialog::EndDialog(int result)
+{
+    m_modalResult = result;
+    if (m_modal) {
+        m_endModal = true;
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    }
+    // For a modeless dialog this hides it; the window lives on.
+    ::EndDialog(m_hWnd, result);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate)
+{
+    CDataExchange dx{saveAndValidate, this};
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg)
+{
+    return m_hWnd && ::IsDialogMessageA(m_hWnd, msg);
+}
+
+BOOL CDialog::DestroyWindow()
+{
+    return CWnd::DestroyWindow();
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    UpdateData(TRUE);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND: {
+        LRESULT result = 0;
+        if (ReflectToChild(msg, wParam, lParam, &result))
+            return result;
+        if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
+            if (LOWORD(wParam) == IDOK) {
+                OnOK();
+                return 0;
+            }
+            if (LOWORD(wParam) == IDCANCEL) {
+                OnCancel();
+                return 0;
+            }
+        }
+        return DefWindowProc(msg, wParam, lParam);
+    }
+    }
+    return CWnd::WindowProc(msg, wParam, lParam);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// A dialog bound to its resource template by id. Modal dialogs run their own
+// message loop (as the windowing framework does) so that PreTranslateMessage
+// sees every message before the dialog manager does.
+#include "framework/CWnd.h"
+#include "framework/DataExchange.h"
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    virtual INT_PTR DoModal();
+    // Modeless creation; the window is owned by `parent` (or the parent given
+    // at construction).
+    BOOL Create(UINT templateId, CWnd* parent = nullptr);
+    void EndDialog(int result);
+
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL DestroyWindow() override;
+
+protected:
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void DoDataExchange(CDataExchange* dx) {}
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    UINT m_templateId;
+    CWnd* m_pParentWnd;
+
+private:
+    void RunModalLoop();
+    HWND CreateFromTemplate(HWND owner);
+
+    bool m_modal = false;
+    bool m_endModal = false;
+    INT_PTR m_modalResult = -1;
+};

@@ -1,0 +1,33 @@
+#include "framework/CWinThread.h"
+
+#include <process.h>
+
+CWinThread::~CWinThread()
+{
+    if (m_hThread)
+        ::CloseHandle(m_hThread);
+}
+
+BOOL CWinThread::CreateThread(DWORD createFlags, UINT stackSize, LPSECURITY_ATTRIBUTES security)
+{
+    unsigned id = 0;
+    uintptr_t h = _beginthreadex(security, stackSize, &CWinThread::ThreadEntry, this,
+                                 createFlags | CREATE_SUSPENDED, &id);
+    if (!h)
+        return FALSE;
+    m_hThread = reinterpret_cast<HANDLE>(h);
+    m_nThreadID = id;
+    if (!(createFlags & CREATE_SUSPENDED))
+        ::ResumeThread(m_hThread);
+    return TRUE;
+}
+
+unsigned __stdcall CWinThread::ThreadEntry(void* param)
+{
+    auto* thread = static_cast<CWinThread*>(param);
+    thread->InitInstance();
+    int code = thread->ExitInstance();
+    if (thread->m_bAutoDelete)
+        delete thread;
+    return static_cast<unsigned>(code);
+}

@@ -1,0 +1,209 @@
+#include "framework/CWnd.h"
+
+#include <vector>
+
+namespace {
+const char kPropName[] = "Lumaro.CWnd";
+
+struct CreateHook {
+    HHOOK hook = nullptr;
+    CWnd* wnd = nullptr;
+    const char* className = nullptr;
+};
+thread_local CreateHook t_create;
+}
+
+CWnd::~CWnd()
+{
+    // A C++ object going away before its window must not leave the window
+    // calling into freed memory.
+    if (m_hWnd && ::IsWindow(m_hWnd) && FromHandlePermanent(m_hWnd) == this)
+        UnsubclassWindow();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd)
+{
+    if (!hwnd)
+        return nullptr;
+    return static_cast<CWnd*>(::GetPropA(hwnd, kPropName));
+}
+
+void CWnd::Attach(HWND hwnd)
+{
+    m_hWnd = hwnd;
+    ::SetPropA(hwnd, kPropName, this);
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StdWndProc)));
+}
+
+BOOL CWnd::SubclassWindow(HWND hwnd)
+{
+    if (!hwnd || m_hWnd || FromHandlePermanent(hwnd))
+        return FALSE;
+    m_hWnd = hwnd;
+    PreSubclassWindow();
+    Attach(hwnd);
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
+{
+    HWND child = parent ? ::GetDlgItem(parent->m_hWnd, static_cast<int>(id)) : nullptr;
+    return child ? SubclassWindow(child) : FALSE;
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    HWND hwnd = m_hWnd;
+    if (!hwnd)
+        return nullptr;
+    if (m_pfnSuper)
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    ::RemovePropA(hwnd, kPropName);
+    m_pfnSuper = nullptr;
+    m_hWnd = nullptr;
+    return hwnd;
+}
+
+std::string CWnd::GetWindowText() const
+{
+    int len = ::GetWindowTextLengthA(m_hWnd);
+    if (len <= 0)
+        return std::string();
+    std::vector<char> buf(static_cast<size_t>(len) + 1);
+    int got = ::GetWindowTextA(m_hWnd, buf.data(), len + 1);
+    return std::string(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
+}
+
+CWnd* CWnd::GetParent() const
+{
+    return FromHandlePermanent(::GetParent(m_hWnd));
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
+
+LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CWnd::Default()
+{
+    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
+
+BOOL CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    HWND child = nullptr;
+    switch (msg) {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        child = reinterpret_cast<HWND>(lParam);
+        break;
+    case WM_DRAWITEM: {
+        auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (dis && dis->CtlType != ODT_MENU)
+            child = dis->hwndItem;
+        break;
+    }
+    case WM_MEASUREITEM: {
+        auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (mis && mis->CtlType != ODT_MENU)
+            child = ::GetDlgItem(m_hWnd, static_cast<int>(mis->CtlID));
+        break;
+    }
+    case WM_COMMAND:
+        child = reinterpret_cast<HWND>(lParam);
+        break;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr)
+            child = hdr->hwndFrom;
+        break;
+    }
+    default:
+        return FALSE;
+    }
+    CWnd* target = FromHandlePermanent(child);
+    if (!target || target == this)
+        return FALSE;
+    return target->OnChildNotify(msg, wParam, lParam, result);
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (ReflectToChild(msg, wParam, lParam, &result))
+        return result;
+    return DefWindowProc(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK CWnd::StdWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* wnd = FromHandlePermanent(hwnd);
+    if (!wnd)
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+
+    MSG saved = wnd->m_current;
+    wnd->m_current = MSG{hwnd, msg, wParam, lParam, 0, {0, 0}};
+    LRESULT result = wnd->WindowProc(msg, wParam, lParam);
+    wnd->m_current = saved;
+
+    if (msg == WM_NCDESTROY) {
+        wnd->UnsubclassWindow();
+        wnd->PostNcDestroy();
+    }
+    return result;
+}
+
+LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && t_create.wnd) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        char cls[64] = "";
+        ::GetClassNameA(hwnd, cls, sizeof cls);
+        if (!t_create.className || lstrcmpiA(cls, t_create.className) == 0) {
+            CWnd* wnd = t_create.wnd;
+            t_create.wnd = nullptr;
+            wnd->Attach(hwnd);
+        }
+    }
+    return ::CallNextHookEx(t_create.hook, code, wParam, lParam);
+}
+
+void CWnd::HookWindowCreate(CWnd* wnd, const char* className)
+{
+    if (!t_create.hook)
+        t_create.hook = ::SetWindowsHookExA(WH_CBT, &CWnd::CbtHook, nullptr, ::GetCurrentThreadId());
+    t_create.wnd = wnd;
+    t_create.className = className;
+}
+
+void CWnd::UnhookWindowCreate()
+{
+    t_create.wnd = nullptr;
+    if (t_create.hook) {
+        ::UnhookWindowsHookEx(t_create.hook);
+        t_create.hook = nullptr;
+    }
+}
