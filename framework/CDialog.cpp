@@ -65,7 +65,16 @@ INT_PTR CDialog::DoModal()
 void CDialog::RunModalLoop()
 {
     MSG msg;
+    // A dialog whose template is not visible is shown once the queue first
+    // runs dry, as the framework's modal loop does; a dialog that wants to
+    // stay hidden refuses that in WM_WINDOWPOSCHANGING.
+    bool showOnIdle = !(::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_VISIBLE);
     while (!m_endModal) {
+        if (showOnIdle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+            ::UpdateWindow(m_hWnd);
+            showOnIdle = false;
+        }
         BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
         if (got <= 0) {
             if (got == 0)

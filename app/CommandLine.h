@@ -1,0 +1,13 @@
+#pragma once
+// What a command line asks the program to do, and the split of a monitor's
+// command line into user and connection name.
+#include <string>
+
+enum CommandKind { kCmdEmpty, kCmdKill, kCmdNotice, kCmdMonitor };
+
+// Prefix tests in this order: empty, "kill", "notice", anything else.
+CommandKind ClassifyCommandLine(const char* cmdLine);
+
+// Splits at blanks (runs of blanks are one separator), in place as the
+// framework's tokeniser does. Missing tokens leave their text empty.
+void SplitCommandLine(char* cmdLine, std::string& first, std::string& second);

@@ -1,0 +1,122 @@
+#include "app/LumaroApp.h"
+
+#include "app/CommandLine.h"
+#include "app/LumaroDialog.h"
+#include "app/VersionNumber.h"
+#include "framework/Format.h"
+#include "framework/MessageBox.h"
+#include "notice/NoticeDialog.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <winsock.h>
+
+#include <ctime>
+#include <vector>
+
+const char kMainWindowTitle[] = "Lumaro";
+const char kInstanceBlockName[] = "KESTRA_90815276";
+
+LumaroApp theApp;
+
+namespace {
+const int kHandOverAttempts = 10;
+const DWORD kHandOverWaitMs = 1000;
+
+std::string LoadResourceString(UINT id)
+{
+    char buf[256] = "";
+    ::LoadStringA(AfxGetInstanceHandle(), id, buf, sizeof buf);
+    return buf;
+}
+}
+
+BOOL LumaroApp::InitInstance()
+{
+    WSADATA wsa;
+    if (::WSAStartup(MAKEWORD(1, 1), &wsa) != 0) {
+        AfxMessageBox(LoadResourceString(IDP_SOCKETS_INIT_FAILED).c_str());
+        return FALSE;
+    }
+    ::InitCommonControls();
+
+    switch (ClassifyCommandLine(m_lpCmdLine)) {
+    case kCmdEmpty:
+        AfxMessageBox("매개변수(user_name adt_name) 없음");
+        ::ExitProcess(0);
+    case kCmdKill:
+        if (HWND monitor = ::FindWindowA(nullptr, kMainWindowTitle))
+            ::PostMessageA(monitor, WM_CLOSE, 0, 0);
+        ::ExitProcess(1);
+    case kCmdNotice:
+        return RunNotice();
+    case kCmdMonitor:
+        break;
+    }
+    return RunMonitor();
+}
+
+BOOL LumaroApp::RunNotice()
+{
+    NoticeDialog dlg(nullptr);
+    dlg.m_command = m_lpCmdLine;
+    dlg.DoModal();
+    return FALSE;
+}
+
+void LumaroApp::RetireOlderInstance()
+{
+    for (int attempt = 0; attempt < kHandOverAttempts;) {
+        HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, kInstanceBlockName);
+        if (!mapping)
+            return;
+        m_hMapping = mapping;
+        m_pMapView = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+        if (!m_pMapView)
+            return;
+        HWND older = ::FindWindowA(nullptr, kMainWindowTitle);
+        if (!older)
+            return;
+        ::PostMessageA(older, WM_INSTANCE_QUIT, 0, 0);
+        ::Sleep(kHandOverWaitMs);
+        ++attempt;
+    }
+}
+
+void LumaroApp::CreateInstanceBlock()
+{
+    HANDLE mapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          kInstanceBlockSize, kInstanceBlockName);
+    if (!mapping)
+        return;
+    m_hMapping = mapping;
+    m_pMapView = ::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+}
+
+BOOL LumaroApp::RunMonitor()
+{
+    RetireOlderInstance();
+    CreateInstanceBlock();
+
+    char path[MAX_PATH] = "";
+    if (::GetModuleFileNameA(nullptr, path, MAX_PATH) == 0) {
+        m_message = StrFormat("GetModuleFileName failed (%d)\n", static_cast<int>(::GetLastError()));
+        AfxMessageBox(m_message.c_str());
+        return FALSE;
+    }
+    m_version = VersionText(ReadProductVersionNumber(path));
+
+    SplitCommandLine(m_lpCmdLine, m_user, m_SvcName);
+    m_user += '\t';
+    m_nPort = kAdminPort;
+    m_adminId = "admin";
+    m_adminPw = "qalvexor";
+    m_rTime = -1;
+    ::GetLocalTime(&m_startTime);
+    m_tStart = static_cast<int32_t>(std::time(nullptr));
+
+    LumaroDialog dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    return FALSE;
+}

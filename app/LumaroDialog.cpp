@@ -1,0 +1,362 @@
+#include "app/LumaroDialog.h"
+
+#include "app/AboutDialog.h"
+#include "app/DurationFormat.h"
+#include "app/LumaroApp.h"
+#include "app/TrayTip.h"
+#include "app/UsageDialog.h"
+#include "framework/CFileDialog.h"
+#include "framework/Format.h"
+#include "framework/MessageBox.h"
+#include "resource.h"
+
+#include <ctime>
+
+namespace {
+const COLORREF kReadoutColour = RGB(123, 123, 192);
+const COLORREF kLeftColour = RGB(128, 0, 128);
+const COLORREF kVersionColour = RGB(255, 0, 0);
+const int kReadoutFontSize = 12;
+const int kVersionFontSize = 11;
+const char kZeroDuration[] = "00일 00:00:00";
+}
+
+LumaroDialog::LumaroDialog()
+    : CDialog(IDD_LUMARO_DIALOG, nullptr), m_warning(nullptr), m_tray(kTrayIconId)
+{
+    m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    theApp.m_pMainDlg = this;
+}
+
+LumaroDialog::~LumaroDialog()
+{
+    ReleaseAdapters();
+}
+
+int LumaroDialog::Elapsed() const
+{
+    return static_cast<int>(std::time(nullptr)) - theApp.m_tStart;
+}
+
+void LumaroDialog::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_VERSION, m_lblVersion);
+    DDX_Control(dx, IDC_ELAPSED_TIME, m_lblElapsed);
+    DDX_Control(dx, IDC_ELAPSED_CAPTION, m_lblElapsedCaption);
+    DDX_Control(dx, IDC_CONNECT_TIME, m_lblConnect);
+    DDX_Control(dx, IDC_CONNECT_CAPTION, m_lblConnectCaption);
+    DDX_Control(dx, IDC_LEFT_TIME, m_lblLeft);
+    DDX_Control(dx, IDC_LEFT_CAPTION, m_lblLeftCaption);
+    DDX_Control(dx, IDC_GRANTED_TIME, m_lblGranted);
+    DDX_Control(dx, IDC_GRANTED_CAPTION, m_lblGrantedCaption);
+}
+
+LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        OnSysCommand(wParam);
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_QUERYDRAGICON:
+        return OnQueryDragIcon();
+    case WM_TRAY_NOTIFY:
+        return OnTrayNotify(wParam, lParam);
+    case WM_INSTANCE_QUIT:
+        OnInstanceQuit();
+        return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return Default();
+    case WM_WINDOWPOSCHANGING:
+        OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+        return Default();
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<CREATESTRUCTA*>(lParam));
+    case WM_COPYDATA:
+        return OnCopyData(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam)),
+                          reinterpret_cast<COPYDATASTRUCT*>(lParam));
+    case WM_CLOSE:
+        // The dialog manager turns it into Cancel, which ends the modal loop.
+        return Default();
+    case WM_COMMAND:
+        if (lParam == 0 && LOWORD(wParam) == ID_SHOW_CLOCK) {
+            OnShowClock();
+            return 0;
+        }
+        if (lParam == 0 && LOWORD(wParam) == ID_SAVE_LOG) {
+            OnSaveLog();
+            return 0;
+        }
+        break;
+    }
+    return CDialog::WindowProc(msg, wParam, lParam);
+}
+
+int LumaroDialog::OnCreate(CREATESTRUCTA*)
+{
+    if (Default() == -1)
+        return -1;
+    char dir[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH - 1, dir);
+    m_homePath = dir;
+
+    m_log.Open(StrFormat("%s\\admin.log", m_homePath.c_str()).c_str(), FALSE, kLogFlow);
+    m_log.Write(kLogMost, "Log START .........");
+    m_log.Write(kLogMost, StrFormat("home_path=[%s]", m_homePath.c_str()).c_str());
+    m_log.Write(kLogMost, StrFormat("version %s", theApp.m_version.c_str()).c_str());
+
+    m_resultPath = m_homePath + "\\result";
+    return 0;
+}
+
+BOOL LumaroDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    char about[256] = "";
+    ::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, sizeof about);
+    if (HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        if (about[0]) {
+            ::AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    SetUpLabels();
+
+    m_tray.AttachWindow(this, WM_TRAY_NOTIFY);
+    m_tray.ShowIconResource(IDR_MAINFRAME);
+    m_tray.SetMenuResource(IDR_TRAYMENU);
+    UpdateTrayTip();
+    SetTimer(kTimerTrayTip, kTrayTipPeriodMs);
+
+    int rc = GetPppDns();
+    if (rc < 0) {
+        m_msg = StrFormat("ppp DNS Get failed. rc=%d, SvcName[%s]", rc, theApp.m_SvcName.c_str());
+        m_log.Write(kLogError, m_msg.c_str());
+        return TRUE;
+    }
+    m_retryCount = 0;
+    StartWorker();
+    SetTimer(kTimerWarning, kWarningPeriodMs);
+    SetTimer(kTimerReminder, kReminderPeriodMs);
+    SetTimer(kTimerClock, kClockPeriodMs);
+    return TRUE;
+}
+
+void LumaroDialog::SetUpLabels()
+{
+    m_lblVersion.setTextColour(kVersionColour);
+    m_lblVersion.setFontSize(kVersionFontSize);
+    m_lblVersion.setText(StrFormat("version %s", theApp.m_version.c_str()).c_str());
+
+    struct Readout {
+        Label& label;
+        COLORREF colour;
+        std::string text;
+    };
+    const SYSTEMTIME& t = theApp.m_startTime;
+    Readout readouts[] = {
+        {m_lblConnectCaption, kReadoutColour, "접속시간:"},
+        {m_lblGrantedCaption, kReadoutColour, "할당시간:"},
+        {m_lblElapsedCaption, kReadoutColour, "경과시간:"},
+        {m_lblLeftCaption, kLeftColour, "남은시간:"},
+        {m_lblConnect, kReadoutColour,
+         StrFormat("%02d월%02d일 %02d:%02d:%02d", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond)},
+        {m_lblGranted, kReadoutColour, kZeroDuration},
+        {m_lblElapsed, kReadoutColour, kZeroDuration},
+        {m_lblLeft, kLeftColour, kZeroDuration},
+    };
+    for (Readout& r : readouts) {
+        r.label.setFontBold(1);
+        r.label.setTextColour(r.colour);
+        r.label.setFontSize(kReadoutFontSize);
+        r.label.setText(r.text.c_str());
+    }
+}
+
+BOOL LumaroDialog::PreTranslateMessage(MSG* msg)
+{
+    // The keyboard must not end the monitor: only the tray menu, "kill" or
+    // the loss of the VPN connection do.
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
+        return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+void LumaroDialog::OnSysCommand(WPARAM id)
+{
+    if ((id & 0xFFF0) == SC_CLOSE) {
+        ShowWindow(SW_HIDE);
+        return;
+    }
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        AboutDialog about;
+        about.DoModal();
+        return;
+    }
+    Default();
+}
+
+void LumaroDialog::OnPaint()
+{
+    if (!::IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT rc;
+    GetClientRect(&rc);
+    int cx = ::GetSystemMetrics(SM_CXICON);
+    int cy = ::GetSystemMetrics(SM_CYICON);
+    int x = (rc.right - rc.left - cx + 1) / 2;
+    int y = (rc.bottom - rc.top - cy + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+LRESULT LumaroDialog::OnQueryDragIcon()
+{
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}
+
+LRESULT LumaroDialog::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    return m_tray.OnNotify(wParam, lParam);
+}
+
+void LumaroDialog::OnShowClock()
+{
+    if (!m_bShown) {
+        m_bShown = 1;
+        ShowWindow(SW_SHOW);
+    } else {
+        ShowWindow(SW_SHOWNORMAL);
+    }
+}
+
+void LumaroDialog::OnInstanceQuit()
+{
+    // A newer monitor takes over: leave at once, without a summary; the
+    // changed icon tells the user this one is gone until the shell clears it.
+    m_tray.ShowIconResource(IDI_QUIT);
+    ::ExitProcess(0);
+}
+
+void LumaroDialog::OnSaveLog()
+{
+    CFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                    "로그파일(*.log)|*.log|모든 파일(*.*)|*.*||", nullptr);
+    if (dlg.DoModal() != IDOK)
+        return;
+    std::string path = dlg.GetPathName();
+    int rc = m_log.CopyTo(path.c_str());
+    if (rc < 0)
+        m_msg = StrFormat("로그파일 저장 실패 rc=%d", rc);
+    else
+        m_msg = StrFormat("로그파일 저장 성공 파일위치[%s]", path.c_str());
+    AfxMessageBox(m_msg.c_str());
+}
+
+void LumaroDialog::OnWindowPosChanging(WINDOWPOS* pos)
+{
+    if (!m_bShown && pos)
+        pos->flags &= ~SWP_SHOWWINDOW;
+}
+
+void LumaroDialog::UpdateTrayTip()
+{
+    m_tray.SetTip(TrayTipText(m_state, m_retryCount, theApp.m_rTime, Elapsed()).c_str());
+}
+
+void LumaroDialog::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kTimerTrayTip:
+        UpdateTrayTip();
+        break;
+    case kTimerReminder:
+        if (theApp.m_rTime > 0) {
+            KillTimer(kTimerReminder);
+            ShowReminder();
+        }
+        break;
+    case kTimerWarning:
+        RaiseWarning();
+        break;
+    case kTimerClock:
+        OnClockTick();
+        break;
+    case kTimerAdapterWatch:
+        if (GetPppDns() < 0)
+            PostMessage(WM_CLOSE);
+        break;
+    }
+}
+
+void LumaroDialog::ShowReminder()
+{
+    UsageDialog reminder(nullptr);
+    reminder.m_usedText.clear();
+    reminder.m_remainText = "잔여시간: " + FormatDuration(theApp.m_rTime);
+    reminder.DoModal();
+}
+
+void LumaroDialog::RaiseWarning()
+{
+    int rTime = theApp.m_rTime;
+    int elapsed = Elapsed();
+    if (rTime > 0 && elapsed > 0 && rTime - elapsed < kWarningThresholdSec) {
+        m_warning.m_remainSec = rTime - elapsed;
+        m_warning.Create(IDD_EXPIRY_WARNING, this);
+        m_warning.ShowWindow(SW_SHOW);
+        KillTimer(kTimerWarning);
+    }
+}
+
+void LumaroDialog::OnClockTick()
+{
+    int rTime = theApp.m_rTime;
+    if (rTime <= 0)
+        return;
+    m_lblGranted.setText(FormatDuration(rTime).c_str());
+    int elapsed = Elapsed();
+    if (elapsed > 0)
+        m_lblElapsed.setText(FormatDuration(elapsed).c_str());
+    int left = rTime - elapsed;
+    if (left >= 0)
+        m_lblLeft.setText(FormatDuration(left).c_str());
+}
+
+BOOL LumaroDialog::DestroyWindow()
+{
+    int rTime = theApp.m_rTime;
+    int elapsed = Elapsed();
+    if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {
+        UsageDialog summary(nullptr);
+        summary.m_usedText = "소요시간: " + FormatDuration(elapsed);
+        summary.m_remainText = "잔여시간: " + FormatDuration(rTime - elapsed);
+        summary.DoModal();
+    }
+    return CDialog::DestroyWindow();
+}
+
+void LumaroDialog::ReleaseAdapters()
+{
+    delete[] AdapterList;
+    AdapterList = nullptr;
+}
+
+void LumaroDialog::PostNcDestroy()
+{
+    ReleaseAdapters();
+    CDialog::PostNcDestroy();
+}

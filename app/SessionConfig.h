@@ -1,0 +1,24 @@
+#pragma once
+// The settings of one run, filled by the start sequence before the main
+// window exists and read by every subsystem through the application object.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+class LumaroDialog;
+
+struct SessionConfig {
+    LumaroDialog* m_pMainDlg = nullptr;  // null in notice mode
+    std::string m_SvcName;               // the VPN connection's name
+    int32_t m_rTime = -1;                // session time granted, seconds; <= 0: not known yet
+    int32_t m_nPort = 5005;
+    std::string m_adminId;
+    std::string m_adminPw;
+    std::string m_user;                  // user name followed by one TAB
+    SYSTEMTIME m_startTime{};
+    int32_t m_tStart = 0;                // the same moment, seconds since 1970
+    std::string m_version;
+};
+
+const int kAdminPort = 5005;

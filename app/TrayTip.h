@@ -1,0 +1,6 @@
+#pragma once
+// The notification-area tooltip for a session state.
+#include <string>
+
+// elapsed = time() - start; rTime <= 0 means the session time is not known.
+std::string TrayTipText(int state, int retryCount, int rTime, int elapsed);

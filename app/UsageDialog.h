@@ -1,0 +1,32 @@
+#pragma once
+// The reminder of the time granted, and the closing summary: two lines of
+// time information and a visible countdown after which it closes itself.
+#include "framework/CDialog.h"
+#include "widgets/Label.h"
+#include "widgets/ShadeButton.h"
+
+#include <cstdint>
+#include <string>
+
+const int kUsageCountdownSec = 9;
+const UINT_PTR kTimerCountdown = 1;
+
+class UsageDialog : public CDialog {
+public:
+    explicit UsageDialog(CWnd* parent = nullptr);
+
+    std::string m_usedText;
+    std::string m_remainText;
+    int32_t m_countdown = 0;
+    ShadeButton m_btnOk;
+    Label m_lblCountdown;  // 1002
+    Label m_lblRemain;     // 1001
+    Label m_lblUsed;       // 1000
+    std::string m_msg;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnTimer(UINT_PTR id);
+};

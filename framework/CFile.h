@@ -1,0 +1,12 @@
+#pragma once
+// File operations of the framework that report their own failures to the
+// user, as the framework's file exceptions do, instead of returning silently.
+#include <windows.h>
+
+class CFile {
+public:
+    // Deletes the file; on failure shows the framework's error box and
+    // returns FALSE.
+    static BOOL Remove(const char* path);
+    static BOOL Exists(const char* path);
+};

@@ -1,0 +1,142 @@
+#include "notice/NoticeDialog.h"
+
+#include "framework/Format.h"
+#include "framework/MessageBox.h"
+#include "notice/NoticeRequest.h"
+#include "notice/RegistryKey.h"
+#include "resource.h"
+#include "session/CThreadSockTelnet.h"
+#include "session/SessionMessage.h"
+
+#include <vector>
+
+const char kNoticeRegistryPath[] = "Software\\Pelmor";
+const char kNoticeRegistryValue[] = "date";
+
+namespace {
+std::string Today()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return NoticeDateText(now);
+}
+
+// Fetch failures end the notice process quietly: nothing has been shown yet.
+[[noreturn]] void EndNoticeProcess()
+{
+    ::ExitProcess(0);
+}
+}
+
+NoticeDialog::NoticeDialog(CWnd* parent) : CDialog(IDD_NOTICE_DIALOG, parent) {}
+
+void NoticeDialog::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDOK, m_btnClose);
+    DDX_Text(dx, IDC_NOTICE_TEXT, m_notice);
+    DDX_Check(dx, IDC_CHK_DAY, m_chk_day);
+}
+
+bool NoticeDialog::DeclinedToday() const
+{
+    RegistryKey key(HKEY_LOCAL_MACHINE);
+    if (!key.Open(HKEY_LOCAL_MACHINE, kNoticeRegistryPath))
+        return false;
+    std::string stored;
+    bool same = key.ReadString(kNoticeRegistryValue, stored) && stored == Today();
+    key.Close();
+    return same;
+}
+
+BOOL NoticeDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (DeclinedToday())
+        ::ExitProcess(0);
+
+    m_btnClose.setShade(6, 8, 10, 0, 0);
+    m_btnClose.setIcon(IDI_CLOSE, -2);
+
+    m_host = NoticeHostFromCommand(m_command);
+    m_port = kNoticePort;
+    StartSessionThread(m_pThread, this, m_host, m_port, kModeNotice);
+    return TRUE;
+}
+
+LRESULT NoticeDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COPYDATA:
+        return OnCopyData(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam)),
+                          reinterpret_cast<COPYDATASTRUCT*>(lParam));
+    case WM_WINDOWPOSCHANGING:
+        OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+        return Default();
+    }
+    return CDialog::WindowProc(msg, wParam, lParam);
+}
+
+void NoticeDialog::OnWindowPosChanging(WINDOWPOS* pos)
+{
+    if (!m_mayShow && pos)
+        pos->flags &= ~SWP_SHOWWINDOW;
+}
+
+BOOL NoticeDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
+{
+    if (!record)
+        return Default();
+    int type = static_cast<int>(record->dwData);
+    if (!SessionMessageLengthOk(*record)) {
+        m_msg = DataLenFailedText(*record);
+        AfxMessageBox(m_msg.c_str());
+        return Default();
+    }
+    std::vector<char> payload(kMaxEventPayload + 1, '\0');
+    if (record->lpData && record->cbData > 1)
+        memcpy(payload.data(), record->lpData, record->cbData - 1);
+
+    switch (type) {
+    case kEvtConnected: {
+        std::string request = BuildNoticeRequest(m_host);
+        if (!m_pThread || m_pThread->Send(request.data(), static_cast<int>(request.size())) <= 0)
+            EndNoticeProcess();
+        break;
+    }
+    case kEvtClosed:
+        break;
+    case kEvtSocketCreateFailed:
+    case kEvtConnectFailed:
+    case kEvtReceiveFailed:
+    case kEvtUnknownOutcome:
+    case kEvtNoticeTimeout:
+        EndNoticeProcess();
+    case kEvtNoticeBody:
+        m_notice = payload.data();
+        m_mayShow = 1;
+        ShowWindow(SW_SHOW);
+        UpdateData(FALSE);
+        break;
+    default:
+        m_msg = StrFormat("OnCopyData() command error. type=%d", type);
+        AfxMessageBox(m_msg.c_str());
+        EndNoticeProcess();
+    }
+    return Default();
+}
+
+void NoticeDialog::OnOK()
+{
+    UpdateData(TRUE);
+    if (m_chk_day) {
+        RegistryKey key(HKEY_LOCAL_MACHINE);
+        if (!key.Open(HKEY_LOCAL_MACHINE, kNoticeRegistryPath) && !key.Create(HKEY_LOCAL_MACHINE, kNoticeRegistryPath)) {
+            AfxMessageBox("REG Create Error");
+            return;
+        }
+        key.WriteString(kNoticeRegistryValue, Today());
+        key.Close();
+    }
+    CDialog::OnOK();
+}

@@ -1,0 +1,31 @@
+#pragma once
+// One open registry key, closed when the object goes.
+#include <windows.h>
+
+#include <string>
+
+class RegistryKey {
+public:
+    explicit RegistryKey(HKEY root) : m_hKey(root) {}
+    virtual ~RegistryKey() { Close(); }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    bool Open(HKEY root, const char* path);
+    bool Create(HKEY root, const char* path);
+    // Values longer than the 200-byte buffer are refused; `value` is then unchanged.
+    bool ReadString(const char* name, std::string& value);
+    bool WriteString(const char* name, const std::string& value);
+    void Close();
+
+    LONG m_lastResult = ERROR_SUCCESS;
+    DWORD m_lastType = 0;
+    DWORD m_lastSize = 0;
+
+private:
+    HKEY m_hKey;
+    bool m_opened = false;  // only a key this object opened is closed by it
+    std::string m_path;
+};
+
+const int kRegistryStringBuffer = 200;

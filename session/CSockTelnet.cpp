@@ -1,0 +1,241 @@
+#include "session/CSockTelnet.h"
+
+#include "app/LumaroApp.h"
+#include "app/LumaroDialog.h"
+#include "framework/Format.h"
+#include "framework/ScopedHandle.h"
+#include "log/LogFile.h"
+#include "session/NoticeResponse.h"
+#include "session/SessionMessage.h"
+#include "session/SessionState.h"
+#include "session/TelnetFrame.h"
+
+#include <cstring>
+
+CSockTelnet::~CSockTelnet()
+{
+    Cleanup();
+}
+
+void CSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode)
+{
+    m_owner = owner ? owner->m_hWnd : nullptr;
+    m_host = host;
+    m_port = static_cast<uint16_t>(port & 0xFFFF);
+    m_mode = mode;
+    // The notice process has no main window and so no log.
+    m_pLog = theApp.m_pMainDlg ? &theApp.m_pMainDlg->m_log : nullptr;
+}
+
+void CSockTelnet::Log(int level, const std::string& text)
+{
+    if (m_pLog)
+        m_pLog->Write(level, text.c_str());
+}
+
+void CSockTelnet::SendEvent(int type, const char* data, int length)
+{
+    if (!m_owner)
+        return;
+    COPYDATASTRUCT record = MakeSessionMessage(type, data, length);
+    ::SendMessageA(m_owner, WM_COPYDATA, reinterpret_cast<WPARAM>(m_owner), reinterpret_cast<LPARAM>(&record));
+}
+
+bool CSockTelnet::ResolveHost(sockaddr_in& address) const
+{
+    // An empty host would resolve to this machine; it means "no server".
+    if (m_host.empty())
+        return false;
+    hostent* host = ::gethostbyname(m_host.c_str());
+    if (!host || host->h_addrtype != AF_INET || !host->h_addr_list || !host->h_addr_list[0])
+        return false;
+    std::memcpy(&address.sin_addr, host->h_addr_list[0], sizeof address.sin_addr);
+    return true;
+}
+
+void CSockTelnet::RunSession()
+{
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(m_port);
+    bool resolved = ResolveHost(address);
+
+    if (Create(SOCK_STREAM) < 0) {
+        SendEvent(kEvtSocketCreateFailed);
+        return;
+    }
+    // Windows refuses a connect to 0.0.0.0, which is where a failed lookup
+    // leaves the address; other stacks take it for this machine, so an
+    // unresolved host is reported as the failed connect it would be.
+    if (!resolved || Connect(address) < 0) {
+        SendEvent(kEvtConnectFailed);
+        return;
+    }
+    m_phase = kPhaseConnected;
+    SendEvent(kEvtConnected);
+
+    for (;;) {
+        m_raw.clear();
+        m_reply.clear();
+        int outcome = m_mode == kModeSession ? RecvFrame() : RecvFrame_notice();
+        switch (outcome) {
+        case kOutcomeClosed:
+            SendEvent(kEvtClosed);
+            return;
+        case kOutcomeNoticeTimeout:
+            SendEvent(kEvtNoticeTimeout);
+            return;
+        case kOutcomeCaptureOpenFailed:
+            SendEvent(kEvtCaptureOpenFailed);
+            return;
+        case kOutcomeReceiveFailed:
+            SendEvent(kEvtReceiveFailed);
+            return;
+        case kOutcomeEmptyText:
+            break;
+        case kOutcomeUsernamePrompt:
+            SendEvent(kEvtUsernamePrompt);
+            break;
+        case kOutcomePasswordPrompt:
+            SendEvent(kEvtPasswordPrompt);
+            break;
+        case kOutcomeWelcome:
+            m_phase = kPhaseCapture;
+            SendEvent(kEvtLoginAccepted);
+            break;
+        case kOutcomeCaptured:
+            SendEvent(kEvtAnswerCaptured);
+            break;
+        case kOutcomeSummaryComplete:
+            SendEvent(kEvtSummaryComplete);
+            break;
+        case kOutcomeAuthComplete:
+            SendEvent(kEvtAuthComplete);
+            break;
+        case kOutcomeNoticeDelivered:
+            return;
+        default:
+            Log(kLogError, StrFormat("recv_type ERROR type=%d", outcome));
+            SendEvent(kEvtUnknownOutcome);
+            return;
+        }
+    }
+}
+
+int CSockTelnet::AnswerCompleteOutcome() const
+{
+    LumaroDialog* main = theApp.m_pMainDlg;
+    if (!main)
+        return 0;
+    // A 2-second silence ends an answer only while the window waits for one.
+    int state = main->m_state.load();
+    if (state == kStateSummaryArriving)
+        return kOutcomeSummaryComplete;
+    if (state == kStateAuthArriving)
+        return kOutcomeAuthComplete;
+    return 0;
+}
+
+int CSockTelnet::Capture(int length)
+{
+    LumaroDialog* main = theApp.m_pMainDlg;
+    std::string path = main ? main->m_resultPath : std::string();
+    // Opened, appended and closed per frame, so the file is complete on disk
+    // whenever the window reads or deletes it between two frames.
+    AutoCloseHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        Log(kLogError, StrFormat("file open error, path=[%s]", path.c_str()));
+        return kOutcomeCaptureOpenFailed;
+    }
+    ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+    DWORD written = 0;
+    if (length > 0)
+        ::WriteFile(file.Get(), m_text.data(), static_cast<DWORD>(length), &written, nullptr);
+    ::FlushFileBuffers(file.Get());
+    return kOutcomeCaptured;
+}
+
+int CSockTelnet::RecvFrame()
+{
+    if (!m_hSocket)
+        return kOutcomeClosed;
+    char buffer[kFrameBufferSize];
+    for (;;) {
+        int n = Receive(buffer, kFrameBufferSize, kFrameTimeoutSec, 0);
+        if (n == -10) {
+            if (int outcome = AnswerCompleteOutcome())
+                return outcome;
+            continue;
+        }
+        if (n == 0)
+            return kOutcomeClosed;
+        if (n < 0) {
+            Log(kLogError, StrFormat("CSockTelnet::RecvFrame(), Receive() failed, rc=%d", n));
+            return kOutcomeReceiveFailed;
+        }
+
+        m_raw = NormaliseLineEnds(buffer, n);
+        TelnetSplit split = SplitTelnetCommands(m_raw);
+        m_text = std::move(split.text);
+        m_reply = std::move(split.reply);
+        m_options.clear();
+        if (!m_reply.empty())
+            SendAll(m_reply.data(), static_cast<int>(m_reply.size()));
+        m_reply.clear();
+
+        int length = TextLength(m_text);
+        Log(kLogFlow, StrFormat("CSockTelnet::RecvFrame(), recv_len=%d, length=%d", n, length));
+
+        if (m_phase >= kPhaseCapture)
+            return Capture(length);
+
+        if (m_pLog)
+            m_pLog->DumpTraffic(kDumpReceived, buffer, n);
+        int outcome = ClassifyLoginText(m_text);
+        if (outcome != kLoginTextNoPrompt)
+            return outcome;
+
+        m_raw.clear();
+        m_reply.clear();
+        // A full buffer means more may be waiting: read on before looking at
+        // the window's state.
+        if (n == kFrameBufferSize)
+            continue;
+        if (int complete = AnswerCompleteOutcome())
+            return complete;
+    }
+}
+
+int CSockTelnet::RecvFrame_notice()
+{
+    if (!m_hSocket)
+        return kOutcomeClosed;
+    std::string buffer(kNoticeBufferSize + 1, '\0');
+    bool headSeen = false;
+    for (;;) {
+        int n = Receive(&buffer[0], kNoticeBufferSize, kNoticeTimeoutSec, 0);
+        if (n == -10)
+            return kOutcomeNoticeTimeout;
+        if (n == 0)
+            return kOutcomeClosed;
+        if (n < 0) {
+            Log(kLogError, StrFormat("CSockTelnet::RecvFrame_notice(), Receive() failed, rc=%d", n));
+            return kOutcomeReceiveFailed;
+        }
+        buffer[n] = '\0';
+        if (!headSeen) {
+            headSeen = true;
+            // Most servers send a small answer's head and body together; the
+            // body is then the notice. A head alone means the next block is.
+            int body = NoticeBodyOffset(buffer.data(), n);
+            if (body < 0)
+                continue;
+            SendEvent(kEvtNoticeBody, buffer.data() + body, n - body);
+            return kOutcomeNoticeDelivered;
+        }
+        SendEvent(kEvtNoticeBody, buffer.data(), n);
+        return kOutcomeNoticeDelivered;
+    }
+}
