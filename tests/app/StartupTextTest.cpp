@@ -1,0 +1,115 @@
+// The monitor's start-up decisions and the texts it shows, without a window.
+#include "app/CommandLine.h"
+#include "app/DurationFormat.h"
+#include "app/TrayTip.h"
+#include "app/VersionNumber.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+TEST(CommandLine, ClassifiesByPrefixInOrder)
+{
+    struct Case {
+        const char* line;
+        CommandKind kind;
+    } cases[] = {
+        {"", kCmdEmpty},          {nullptr, kCmdEmpty},        {" ", kCmdMonitor},
+        {"kill", kCmdKill},       {"killer x", kCmdKill},      {"Kill", kCmdMonitor},
+        {"notice", kCmdNotice},   {"notice 10.0.0.1", kCmdNotice}, {"noticeboard", kCmdNotice},
+        {"user01 VPN", kCmdMonitor}, {"kil", kCmdMonitor},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ClassifyCommandLine(c.line), c.kind) << "command line [" << (c.line ? c.line : "(null)") << "]";
+}
+
+TEST(CommandLine, SplitTakesTwoTokensAtRunsOfBlanks)
+{
+    struct Case {
+        std::string line, first, second;
+    } cases[] = {
+        {"user01 VPN", "user01", "VPN"},
+        {"user01  VPN", "user01", "VPN"},
+        {"  user01 VPN extra more", "user01", "VPN"},
+        {"user01", "user01", ""},
+        {"   ", "", ""},
+        {"user01\tx VPN", "user01\tx", "VPN"},
+    };
+    for (Case& c : cases) {
+        std::vector<char> buf(c.line.begin(), c.line.end());
+        buf.push_back('\0');
+        std::string first = "stale", second = "stale";
+        SplitCommandLine(buf.data(), first, second);
+        EXPECT_EQ(first, c.first) << "line [" << c.line << "]";
+        EXPECT_EQ(second, c.second) << "line [" << c.line << "]";
+    }
+}
+
+TEST(VersionNumber, TextComesBackOutOfTheNumberWithSpillOver)
+{
+    struct Case {
+        const char* value;
+        int number;
+        const char* text;
+    } cases[] = {
+        {"1, 0, 3, 1", 1000301, "1.0.3.1"},
+        {"1,0,3,1", 1000301, "1.0.3.1"},
+        {"1, 1, 345, 6", 1044506, "1.4.45.6"},  // c above 99 spills into b
+        {"2, 5", 2050000, "2.5.0.0"},           // missing pieces count as 0
+        {"", 0, "0.0.0.0"},
+        {"x, 1, 2, 3", 10203, "0.1.2.3"},
+    };
+    for (const Case& c : cases) {
+        int n = VersionNumberFromText(c.value);
+        EXPECT_EQ(n, c.number) << "value [" << c.value << "]";
+        EXPECT_EQ(VersionText(n), c.text) << "value [" << c.value << "]";
+    }
+}
+
+TEST(VersionNumber, ReadsTheProductVersionOfThisTestProgramsResources)
+{
+    char path[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    EXPECT_EQ(ReadProductVersionNumber(path), 1000301) << "resources linked into the test carry 1, 0, 3, 1";
+    EXPECT_EQ(ReadProductVersionNumber("C:\\no\\such\\file.exe"), 0);
+}
+
+TEST(DurationFormat, SplitsSecondsIntoDaysAndClock)
+{
+    struct Case {
+        int seconds;
+        const char* text;
+    } cases[] = {
+        {0, "00일 00:00:00"},       {7200, "00일 02:00:00"},     {100, "00일 00:01:40"},
+        {7100, "00일 01:58:20"},    {100000, "01일 03:46:40"},   {86399, "00일 23:59:59"},
+        {99 * 86400, "99일 00:00:00"}, {100 * 86400 + 1, "100일 00:00:01"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatDuration(c.seconds), c.text) << c.seconds << " s";
+}
+
+TEST(TrayTip, TextFollowsTheSessionState)
+{
+    struct Case {
+        int state, retry, rTime, elapsed;
+        const char* text;
+    } cases[] = {
+        {0, 0, -1, 5, "Admin서버에 접속 시도중..."},
+        {1, 4, -1, 5, "Admin서버에 재접속(4) 시도중... "},
+        {10, 0, -1, 5, "Admin서버 로그인 완료"},
+        {20, 0, -1, 5, "#show summary 요청 성공"},
+        {21, 0, -1, 5, "show summary 정보 수신중..."},
+        {23, 0, -1, 5, "show summary 정보 수신중..."},
+        {30, 0, -1, 5, "#show auth 요청 성공"},
+        {32, 0, -1, 5, "show auth 정보 수신중..."},
+        {40, 0, 7200, 100, "[남은시간] 00일 01:58:20"},
+        {40, 0, 100, 100, "[남은시간] 00일 00:00:00"},
+        {40, 0, 100, 101, ""},  // time used up
+        {40, 0, -1, 100, ""},   // time not known
+        {5, 0, 7200, 100, "NONE"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TrayTipText(c.state, c.retry, c.rTime, c.elapsed), c.text) << "state " << c.state;
+}

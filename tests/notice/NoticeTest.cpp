@@ -1,0 +1,97 @@
+// The notice request, the stored date, and the registry key wrapper against
+// the real registry of the Wine prefix.
+#include "notice/NoticeRequest.h"
+#include "notice/RegistryKey.h"
+#include "session/NoticeResponse.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+TEST(NoticeRequest, SevenLinesWithTheHostSixthAndAnEmptyLineLast)
+{
+    std::string expected =
+        "GET /notice HTTP/1.1\r\n"
+        "Accept: image/gif, image/jpeg, image/pjpeg, image/pjpeg, application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n"
+        "Accept-Language: ko\r\n"
+        "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1) ; .NET CLR 2.0.50727; .NET CLR 1.1.4322; InfoPath.2)\r\n"
+        "Accept-Encoding: gzip, deflate\r\n"
+        "Host: 10.0.0.1\r\n"
+        "Connection: Keep-Alive\r\n"
+        "\r\n";
+    EXPECT_EQ(BuildNoticeRequest("10.0.0.1"), expected);
+}
+
+TEST(NoticeRequest, HostIsTheSecondToken)
+{
+    EXPECT_EQ(NoticeHostFromCommand("notice 10.0.0.1"), "10.0.0.1");
+    EXPECT_EQ(NoticeHostFromCommand("notice   10.0.0.1  extra"), "10.0.0.1");
+    EXPECT_EQ(NoticeHostFromCommand("notice"), "");
+    EXPECT_EQ(NoticeHostFromCommand("notice "), "");
+}
+
+TEST(NoticeRequest, DateIsZeroPadded)
+{
+    SYSTEMTIME t{};
+    t.wYear = 2026;
+    t.wMonth = 3;
+    t.wDay = 7;
+    EXPECT_EQ(NoticeDateText(t), "2026-03-07");
+}
+
+TEST(NoticeResponse, BodyInTheFirstBlockStartsAfterTheEmptyLine)
+{
+    struct Case {
+        std::string block;
+        int offset;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 38},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", -1},  // head alone: the next block is the notice
+        {"HTTP/1.1 200 OK\r\nContent-Le", -1},                 // head cut: as before, the next block
+        {"", -1},
+        {"\r\n\r\nx", 4},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NoticeBodyOffset(c.block.data(), static_cast<int>(c.block.size())), c.offset) << c.block;
+}
+
+class RegistryKeyTest : public ::testing::Test {
+protected:
+    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kPath); }
+    static constexpr const char* kPath = "Software\\LumaroUnitTest";
+};
+
+TEST_F(RegistryKeyTest, OpenFailsUntilCreatedThenValuesRoundTrip)
+{
+    RegistryKey key(HKEY_CURRENT_USER);
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kPath);
+    EXPECT_FALSE(key.Open(HKEY_CURRENT_USER, kPath));
+    ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kPath));
+    ASSERT_TRUE(key.WriteString("date", "2026-12-06"));
+    EXPECT_EQ(key.m_lastResult, ERROR_SUCCESS);
+    key.Close();
+
+    RegistryKey again(HKEY_CURRENT_USER);
+    ASSERT_TRUE(again.Open(HKEY_CURRENT_USER, kPath));
+    std::string value = "unchanged";
+    ASSERT_TRUE(again.ReadString("date", value));
+    EXPECT_EQ(value, "2026-12-06");
+    EXPECT_EQ(again.m_lastType, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(again.m_lastSize, 11u) << "stored with its terminating NUL";
+    EXPECT_FALSE(again.ReadString("missing", value));
+    EXPECT_EQ(value, "2026-12-06") << "a failed read leaves the text unchanged";
+}
+
+TEST_F(RegistryKeyTest, ValueLongerThanTheBufferIsRefused)
+{
+    RegistryKey key(HKEY_CURRENT_USER);
+    ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kPath));
+    ASSERT_TRUE(key.WriteString("long", std::string(250, 'a')));
+    std::string value = "unchanged";
+    EXPECT_FALSE(key.ReadString("long", value));
+    EXPECT_EQ(value, "unchanged");
+    ASSERT_TRUE(key.WriteString("fits", std::string(199, 'b')));
+    EXPECT_TRUE(key.ReadString("fits", value));
+    EXPECT_EQ(value, std::string(199, 'b'));
+}
