@@ -1,0 +1,39 @@
+#pragma once
+// The diagnostics log "admin.log": level-tagged lines and framed dumps of the
+// server's traffic, written by the main thread and the session worker alike.
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+
+#include "framework/ScopedHandle.h"
+
+enum LogLevel { kLogMost = 0, kLogFlow = 1, kLogWarn = 2, kLogError = 3 };
+
+enum DumpDirection { kDumpSent = 1, kDumpReceived = 2 };
+
+class LogFile {
+public:
+    LogFile() = default;
+    virtual ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    // Only the first successful call counts; a failed open leaves the log closed and silent.
+    void Open(const char* path, BOOL append, int minLevel);
+    void Write(int level, const char* text);
+    void DumpTraffic(int direction, const char* data, int length);
+    // 0 when copied, -10 when the log is not open, -20 when the destination cannot be opened.
+    int CopyTo(const char* path);
+
+private:
+    void EmptyWhenFull();
+
+    int m_minLevel = 0;
+    std::string m_line;
+    int m_open = 0;
+    std::string m_path;
+    AutoCloseHandle m_file;
+    // Main thread and session worker share the line text and the file position.
+    std::mutex m_lock;
+};

@@ -1,0 +1,55 @@
+#include "log/LogFormat.h"
+
+#include "framework/Format.h"
+#include "log/HexDump.h"
+
+namespace {
+
+const size_t kRuleWidth = 78;
+
+} // namespace
+
+const char* LevelTag(int level)
+{
+    switch (level) {
+    case 0: return "[MOST] ";
+    case 1: return "[FLOW] ";
+    case 2: return "[WARN] ";
+    case 3: return "[ERROR]";
+    default: return "[XXX]  ";
+    }
+}
+
+const char* DirectionTag(int direction)
+{
+    switch (direction) {
+    case 1: return "[Local -> Remote]";
+    case 2: return "[Local <- Remote]";
+    default: return "[XXXXX]";
+    }
+}
+
+std::string FormatLogLine(const LogTime& time, int level, const char* text)
+{
+    return StrFormat("%04d-%02d-%02d %02d:%02d:%02d.%03d   %s %s\r\n", time.year, time.month, time.day,
+                     time.hour, time.minute, time.second, time.millisecond, LevelTag(level),
+                     text ? text : "");
+}
+
+std::string FormatDumpBlock(const LogTime& time, int direction, const unsigned char* data, int length)
+{
+    const std::string header =
+        StrFormat("%04d-%02d-%02d %02d:%02d:%02d.%03d   %s   data_len:%d", time.year, time.month, time.day,
+                  time.hour, time.minute, time.second, time.millisecond, DirectionTag(direction), length);
+    const std::string doubleRule(kRuleWidth, '=');
+    const std::string singleRule(kRuleWidth, '-');
+
+    std::string block;
+    block += doubleRule + '\n';
+    block += header + '\n';
+    block += singleRule + '\n';
+    block += HexDumpBody(data, length) + '\n';
+    block += doubleRule + '\n';
+    block += '\n';
+    return block;
+}

@@ -1,0 +1,419 @@
+#include "log/LogFile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "framework/Format.h"
+#include "log/LogFormat.h"
+
+namespace {
+
+const size_t kSizeLimit = 5242880;
+const LogTime kAnyTime = {2026, 12, 6, 9, 5, 3, 7};
+const size_t kStampLength = 23;
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteAll(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// "2026-12-06 09:05:03.007" at the start of a line or dump header.
+bool ParseStamp(const std::string& text, LogTime* time)
+{
+    const char shape[] = "0000-00-00 00:00:00.000";
+    if (text.size() < kStampLength)
+        return false;
+    for (size_t i = 0; i < kStampLength; ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if ((shape[i] == '0') != digit || (!digit && text[i] != shape[i]))
+            return false;
+    }
+    return sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d", &time->year, &time->month, &time->day,
+                  &time->hour, &time->minute, &time->second, &time->millisecond) == 7;
+}
+
+// The part of a single-line log after its time stamp, or a note saying why there is none.
+std::string AfterStamp(const std::string& content)
+{
+    LogTime time;
+    if (!ParseStamp(content, &time))
+        return "<no time stamp in: " + content + ">";
+    return content.substr(kStampLength);
+}
+
+class LogFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int serial = 0;
+        char temp[MAX_PATH] = "";
+        ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u) << "no temporary folder";
+        m_dir = StrFormat("%slumaro_log_%lu_%d", temp, GetCurrentProcessId(), ++serial);
+        ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), nullptr)) << "cannot create " << m_dir;
+    }
+
+    void TearDown() override
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((m_dir + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileA(PathOf(found.cFileName).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        EXPECT_TRUE(RemoveDirectoryA(m_dir.c_str())) << "left behind: " << m_dir;
+    }
+
+    std::string PathOf(const std::string& name) const { return m_dir + "\\" + name; }
+
+    std::string m_dir;
+};
+
+} // namespace
+
+TEST_F(LogFileTest, Write_FiltersBelowMinimumButAlwaysWritesLevelZero)
+{
+    struct Case {
+        int minLevel;
+        int level;
+        const char* tag; // null when the line must be dropped
+    };
+    const Case cases[] = {
+        {1, 0, "[MOST] "},  {1, 1, "[FLOW] "}, {1, 2, "[WARN] "}, {1, 3, "[ERROR]"},
+        {1, 7, "[XXX]  "},  {1, -1, nullptr},  {1, INT_MIN, nullptr}, {5, 0, "[MOST] "},
+        {5, 3, nullptr},    {-5, -1, "[XXX]  "},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string path = PathOf(StrFormat("filter%d.log", index++));
+        {
+            LogFile log;
+            log.Open(path.c_str(), FALSE, c.minLevel);
+            log.Write(c.level, "probe");
+        }
+        const std::string content = ReadAll(path);
+        if (!c.tag)
+            EXPECT_EQ(content, "") << "level " << c.level << " must be dropped with minimum " << c.minLevel;
+        else
+            EXPECT_EQ(AfterStamp(content), std::string("   ") + c.tag + " probe\r\n")
+                << "level " << c.level << " with minimum " << c.minLevel;
+    }
+}
+
+TEST_F(LogFileTest, Write_KeepsAnsiTextBytesUnchanged)
+{
+    const std::string path = PathOf("ansi.log");
+    {
+        LogFile log;
+        log.Open(path.c_str(), FALSE, 1);
+        log.Write(kLogFlow, "잔여시간");
+    }
+    EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  \xc0\xdc\xbf\xa9\xbd\xc3\xb0\xa3\r\n")
+        << "the CP949 bytes must reach the file as they are";
+}
+
+TEST_F(LogFileTest, Open_AppendKeepsOldContentOtherwiseStartsAfresh)
+{
+    struct Case {
+        BOOL append;
+        const char* name;
+    };
+    const Case cases[] = {{TRUE, "append.log"}, {FALSE, "create.log"}};
+    const std::string old = "old line\r\n";
+    for (const Case& c : cases) {
+        const std::string path = PathOf(c.name);
+        WriteAll(path, old);
+        {
+            LogFile log;
+            log.Open(path.c_str(), c.append, 1);
+            log.Write(kLogFlow, "new line");
+        }
+        std::string content = ReadAll(path);
+        if (c.append) {
+            EXPECT_EQ(content.compare(0, old.size(), old), 0) << "append must keep the old content: " << content;
+            content.erase(0, old.size());
+        }
+        EXPECT_EQ(AfterStamp(content), "   [FLOW]  new line\r\n") << "append=" << c.append;
+    }
+}
+
+TEST_F(LogFileTest, Open_SecondCallChangesNothing)
+{
+    const std::string first = PathOf("first.log");
+    const std::string second = PathOf("second.log");
+    {
+        LogFile log;
+        log.Open(first.c_str(), FALSE, 1);
+        log.Open(second.c_str(), FALSE, 5);
+        log.Write(kLogFlow, "still here");
+    }
+    EXPECT_FALSE(Exists(second)) << "a second Open must not create a file";
+    EXPECT_EQ(AfterStamp(ReadAll(first)), "   [FLOW]  still here\r\n")
+        << "the first path and minimum level must stay in force";
+}
+
+TEST_F(LogFileTest, Open_FailureLeavesLogClosedAndSilent)
+{
+    const std::string dest = PathOf("copy.log");
+    LogFile log;
+    log.Open(PathOf("missing\\admin.log").c_str(), FALSE, 1);
+    log.Write(kLogFlow, "nowhere");
+    log.DumpTraffic(kDumpReceived, "abc", 3);
+    EXPECT_EQ(log.CopyTo(dest.c_str()), -10) << "a log whose open failed is closed";
+    EXPECT_FALSE(Exists(dest)) << "CopyTo of a closed log must create no file";
+}
+
+TEST_F(LogFileTest, CopyTo_ClosedLogReturnsMinus10AndCreatesNoFile)
+{
+    const std::string dest = PathOf("copy.log");
+    LogFile log;
+    EXPECT_EQ(log.CopyTo(dest.c_str()), -10);
+    EXPECT_FALSE(Exists(dest)) << "CopyTo of a closed log must create no file";
+}
+
+TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
+{
+    const std::string path = PathOf("admin.log");
+    const std::string missingFolder = PathOf("missing\\copy.log");
+    const std::string destinations[] = {path, missingFolder, m_dir};
+    {
+        LogFile log;
+        log.Open(path.c_str(), FALSE, 1);
+        log.Write(kLogFlow, "before");
+
+        HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_EQ(other, INVALID_HANDLE_VALUE) << "the log must hold its file without sharing";
+        if (other != INVALID_HANDLE_VALUE)
+            CloseHandle(other);
+
+        for (const std::string& dest : destinations)
+            EXPECT_EQ(log.CopyTo(dest.c_str()), -20) << "destination " << dest;
+        log.Write(kLogFlow, "after");
+    }
+    const std::string content = ReadAll(path);
+    const size_t split = content.find("\r\n") + 2;
+    EXPECT_EQ(AfterStamp(content.substr(0, split)), "   [FLOW]  before\r\n") << "log was: " << content;
+    EXPECT_EQ(AfterStamp(content.substr(split)), "   [FLOW]  after\r\n") << "log was: " << content;
+    EXPECT_FALSE(Exists(missingFolder));
+}
+
+TEST_F(LogFileTest, CopyTo_DestinationBecomesExactlyTheLogAndLaterLinesFollowIt)
+{
+    struct Case {
+        const char* name;
+        bool exists;
+        size_t oldLength; // of the file already at the destination
+    };
+    const Case cases[] = {{"none", false, 0}, {"shorter", true, 1}, {"longer", true, 10000}};
+    for (const Case& c : cases) {
+        const std::string path = PathOf(std::string(c.name) + ".log");
+        const std::string dest = PathOf(std::string(c.name) + ".copy");
+        if (c.exists)
+            WriteAll(dest, std::string(c.oldLength, 'z'));
+        {
+            LogFile log;
+            log.Open(path.c_str(), FALSE, 1);
+            log.Write(kLogFlow, "one");
+            log.DumpTraffic(kDumpReceived, "abc", 3);
+            EXPECT_EQ(log.CopyTo(dest.c_str()), 0) << c.name;
+            log.Write(kLogError, "three");
+        }
+        const std::string content = ReadAll(path);
+        const std::string copy = ReadAll(dest);
+        ASSERT_LT(copy.size(), content.size()) << c.name << ": copy must hold the log as it was, no more";
+        EXPECT_EQ(content.substr(0, copy.size()), copy) << c.name << ": copy must be the log's bytes";
+        EXPECT_EQ(copy.find('z'), std::string::npos) << c.name << ": old bytes left in the copy";
+        EXPECT_EQ(AfterStamp(content.substr(copy.size())), "   [ERROR] three\r\n")
+            << c.name << ": a line after the copy must go to the end of the log";
+    }
+}
+
+TEST_F(LogFileTest, Write_EmptiesFileThatDumpsCarriedPastTheLimit)
+{
+    const std::string path = PathOf("big.log");
+    const std::vector<char> data(5000, 'd');
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    const size_t blockSize = FormatDumpBlock(kAnyTime, kDumpReceived, bytes, 5000).size();
+    const size_t dumps = kSizeLimit / blockSize + 1;
+    ASSERT_GT(dumps * blockSize, kSizeLimit);
+    {
+        LogFile log;
+        log.Open(path.c_str(), FALSE, 1);
+        for (size_t i = 0; i < dumps; ++i)
+            log.DumpTraffic(kDumpReceived, data.data(), 5000);
+        log.Write(kLogFlow, "after reset");
+    }
+    EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  after reset\r\n")
+        << "the line must be the first of an emptied file";
+}
+
+TEST_F(LogFileTest, Write_KeepsFileOfExactlyTheLimitAndEmptiesItOnceLonger)
+{
+    const std::string path = PathOf("limit.log");
+    const std::string snapshot = PathOf("snapshot.log");
+    const std::string old(kSizeLimit, 'o');
+    WriteAll(path, old);
+    {
+        LogFile log;
+        log.Open(path.c_str(), TRUE, 1);
+        log.Write(kLogFlow, "first");
+        ASSERT_EQ(log.CopyTo(snapshot.c_str()), 0);
+        log.Write(kLogFlow, "second");
+    }
+    const std::string before = ReadAll(snapshot);
+    ASSERT_EQ(before.size(), kSizeLimit + 34 + 5 + 2) << "a file of exactly 5,242,880 bytes must be kept";
+    EXPECT_EQ(before.compare(0, kSizeLimit, old), 0) << "old content must be kept at the limit";
+    EXPECT_EQ(AfterStamp(before.substr(kSizeLimit)), "   [FLOW]  first\r\n");
+    EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  second\r\n") << "a file past the limit must be emptied";
+}
+
+TEST_F(LogFileTest, DumpTraffic_DoesNotEmptyFilePastTheLimit)
+{
+    const std::string path = PathOf("over.log");
+    const std::string old(kSizeLimit + 1, 'o');
+    WriteAll(path, old);
+    {
+        LogFile log;
+        log.Open(path.c_str(), TRUE, 1);
+        log.DumpTraffic(kDumpReceived, "abc", 3);
+    }
+    const std::string content = ReadAll(path);
+    const size_t blockSize =
+        FormatDumpBlock(kAnyTime, kDumpReceived, reinterpret_cast<const unsigned char*>("abc"), 3).size();
+    ASSERT_EQ(content.size(), old.size() + blockSize) << "the dump must be appended to the full file";
+    EXPECT_EQ(content.compare(0, old.size(), old), 0) << "old content must survive a dump";
+}
+
+namespace {
+
+const int kLinesPerThread = 3000;
+const int kDumpEvery = 10;
+
+std::string ThreadLineText(int thread, int index)
+{
+    return StrFormat("thread %d line %05d %s", thread, index, std::string(40 + index % 60, 'a' + thread).c_str());
+}
+
+int ThreadLevel(int thread)
+{
+    return thread == 0 ? kLogFlow : kLogError;
+}
+
+std::vector<unsigned char> ThreadDumpData(int thread, int length)
+{
+    std::vector<unsigned char> data(length);
+    for (int k = 0; k < length; ++k)
+        data[k] = static_cast<unsigned char>(k * 31 + thread * 101 + length);
+    return data;
+}
+
+int ThreadDumpLength(int index)
+{
+    return 1 + (index * 7) % 300;
+}
+
+// Walks the file entry by entry and rebuilds each one from its own stamp: a
+// line or block torn or mixed with another cannot match its rebuilt text.
+::testing::AssertionResult EveryEntryIsWhole(const std::string& content)
+{
+    const std::string rule = std::string(78, '=') + "\n";
+    int nextLine[2] = {0, 0};
+    int dumps[2] = {0, 0};
+    size_t pos = 0;
+    while (pos < content.size()) {
+        LogTime time;
+        if (content.compare(pos, rule.size(), rule) == 0) {
+            const size_t header = pos + rule.size();
+            if (!ParseStamp(content.substr(header, kStampLength), &time))
+                return ::testing::AssertionFailure() << "dump without header stamp at " << pos;
+            const int direction = content.compare(header + 26, 17, "[Local -> Remote]") == 0 ? 1 : 2;
+            int length = 0;
+            if (sscanf(content.c_str() + header + 26 + 17, "   data_len:%d", &length) != 1)
+                return ::testing::AssertionFailure() << "dump header without length at " << pos;
+            const std::vector<unsigned char> data = ThreadDumpData(direction - 1, length);
+            const std::string expected = FormatDumpBlock(time, direction, data.data(), length);
+            if (content.compare(pos, expected.size(), expected) != 0)
+                return ::testing::AssertionFailure() << "torn dump at " << pos << ":\n" << content.substr(pos, 400);
+            ++dumps[direction - 1];
+            pos += expected.size();
+            continue;
+        }
+        const size_t end = content.find("\r\n", pos);
+        if (end == std::string::npos)
+            return ::testing::AssertionFailure() << "unterminated line at " << pos;
+        const std::string line = content.substr(pos, end + 2 - pos);
+        int thread = -1;
+        int index = -1;
+        if (!ParseStamp(line, &time) || line.size() < 34 ||
+            sscanf(line.c_str() + 34, "thread %d line %d", &thread, &index) != 2 || thread < 0 || thread > 1)
+            return ::testing::AssertionFailure() << "malformed line at " << pos << ": " << line;
+        if (index != nextLine[thread])
+            return ::testing::AssertionFailure()
+                   << "thread " << thread << " line " << index << " where " << nextLine[thread] << " was due";
+        const std::string text = ThreadLineText(thread, index);
+        if (line != FormatLogLine(time, ThreadLevel(thread), text.c_str()))
+            return ::testing::AssertionFailure() << "torn line at " << pos << ": " << line;
+        ++nextLine[thread];
+        pos = end + 2;
+    }
+    for (int t = 0; t < 2; ++t) {
+        if (nextLine[t] != kLinesPerThread || dumps[t] != kLinesPerThread / kDumpEvery)
+            return ::testing::AssertionFailure() << "thread " << t << " left " << nextLine[t] << " lines and "
+                                                 << dumps[t] << " dumps";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST_F(LogFileTest, WriteAndDumpTraffic_TwoThreadsNeverTearEachOthersEntries)
+{
+    const std::string path = PathOf("threads.log");
+    {
+        LogFile log;
+        log.Open(path.c_str(), FALSE, 1);
+        std::atomic<bool> go(false);
+        auto writer = [&log, &go](int thread) {
+            while (!go)
+                std::this_thread::yield();
+            for (int i = 0; i < kLinesPerThread; ++i) {
+                log.Write(ThreadLevel(thread), ThreadLineText(thread, i).c_str());
+                if (i % kDumpEvery == 0) {
+                    const int length = ThreadDumpLength(i);
+                    const std::vector<unsigned char> data = ThreadDumpData(thread, length);
+                    log.DumpTraffic(thread + 1, reinterpret_cast<const char*>(data.data()), length);
+                }
+            }
+        };
+        std::thread main(writer, 0);
+        std::thread worker(writer, 1);
+        go = true;
+        main.join();
+        worker.join();
+    }
+    EXPECT_TRUE(EveryEntryIsWhole(ReadAll(path)));
+}
