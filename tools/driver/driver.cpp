@@ -1,0 +1,714 @@
+// driver: reads and pokes the windows of another Wine process for the
+// end-to-end tests. One command per run; results go to stdout in UTF-8, the
+// exit code tells success (0) from failure (1, or 2 where a command says so).
+//
+// A TITLE is a top-level window caption, or hwnd=0x1234 for one window.
+// Numbers are decimal or 0x hex. Texts read from windows are the program's
+// CP949 texts converted to UTF-8; line breaks and TABs in them are printed
+// as \r, \n and \t so that every result stays on one line.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "usage: driver COMMAND ...\n"
+    "  find TITLE                    hwnd, visibility, class and pid of the window\n"
+    "  visible TITLE                 exit 0 visible, 2 hidden, 1 no such window\n"
+    "  wait TITLE SECONDS [gone]     wait until the window exists (or has gone)\n"
+    "  text TITLE ID [ID...]         ID<TAB>text of dialog items\n"
+    "  edit-text TITLE ID [--raw]    whole text of an edit control (--raw: CP949 bytes in hex)\n"
+    "  settext TITLE ID TEXT         WM_SETTEXT on a dialog item\n"
+    "  command TITLE ID              post WM_COMMAND ID\n"
+    "  close TITLE                   post WM_CLOSE\n"
+    "  post TITLE MSG WPARAM LPARAM  post any message\n"
+    "  tray-event TITLE ICONID EVENT post WM_USER+1 (ICONID, EVENT)\n"
+    "  check TITLE ID [0|1]          read a check box, or click it into the given state\n"
+    "  key TITLE VK [VK...]          post key presses to the window's focused control\n"
+    "  input-keys TITLE VK [VK...]   bring the window to the front and type the keys (SendInput)\n"
+    "  msgbox [TITLE] [--button ID] [--no-press]   read a message box and press OK\n"
+    "  msgbox-wait SECONDS [TITLE] [--button ID] [--no-press]\n"
+    "  dialogs [--all]               top-level windows and the texts of their controls\n"
+    "  menu                          visible popup menus\n"
+    "  menu-pick N                   choose item N (0-based, separators skipped) of the open popup menu\n"
+    "  cursor X Y | click X Y [left|right|double] | hover TITLE ID\n"
+    "  pixel X Y                     screen colour as RRGGBB\n";
+
+// ---- text conversion and output ----
+
+std::string WideTo(UINT codePage, const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring WideFrom(UINT codePage, const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(n, L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string Cp949ToUtf8(const std::string& text) { return WideTo(CP_UTF8, WideFrom(949, text)); }
+std::string Utf8(const std::wstring& text) { return WideTo(CP_UTF8, text); }
+
+std::string OneLine(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+void Print(const std::string& line)
+{
+    fwrite(line.data(), 1, line.size(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+std::string Fmt(const char* format, ...)
+{
+    char buf[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    return buf;
+}
+
+std::string HwndText(HWND hwnd) { return Fmt("%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(hwnd))); }
+
+bool ParseNumber(const std::wstring& text, unsigned long& value)
+{
+    if (text.empty())
+        return false;
+    wchar_t* end = nullptr;
+    bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+    value = wcstoul(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+    return end && *end == 0;
+}
+
+// ---- reading windows of another process ----
+
+constexpr UINT kTimeoutMs = 5000;
+
+bool SendTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR& result)
+{
+    return SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result) != 0;
+}
+
+// The window's text as the program holds it: CP949 bytes through WM_GETTEXT.
+bool ReadText(HWND hwnd, std::string& text)
+{
+    DWORD_PTR len = 0;
+    if (!SendTimeout(hwnd, WM_GETTEXTLENGTH, 0, 0, len))
+        return false;
+    std::vector<char> buf(len * 2 + 16, 0);
+    DWORD_PTR got = 0;
+    if (!SendTimeout(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), got))
+        return false;
+    text.assign(buf.data(), got < buf.size() ? got : buf.size());
+    return true;
+}
+
+std::wstring ClassOf(HWND hwnd)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+std::wstring CaptionOf(HWND hwnd)
+{
+    wchar_t title[512] = {};
+    GetWindowTextW(hwnd, title, 512);
+    return title;
+}
+
+struct TopLevelSearch {
+    std::wstring title;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<TopLevelSearch*>(param);
+    if (CaptionOf(hwnd) == search->title)
+        search->found.push_back(hwnd);
+    return TRUE;
+}
+
+// Several windows may carry one caption (a message box captioned like the
+// main window, an older instance): when the caller needs a dialog item, the
+// first window that has it wins, else the first in z-order, as FindWindow.
+HWND FindTarget(const std::wstring& title, int needItem = -1)
+{
+    if (title.compare(0, 5, L"hwnd=") == 0) {
+        unsigned long value = 0;
+        if (!ParseNumber(title.substr(5), value))
+            return nullptr;
+        HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+        return IsWindow(hwnd) ? hwnd : nullptr;
+    }
+    TopLevelSearch search{title, {}};
+    EnumWindows(CollectByTitle, reinterpret_cast<LPARAM>(&search));
+    if (search.found.empty())
+        return nullptr;
+    if (needItem >= 0)
+        for (HWND hwnd : search.found)
+            if (GetDlgItem(hwnd, needItem))
+                return hwnd;
+    return search.found.front();
+}
+
+HWND RequireTarget(const std::wstring& title, int needItem = -1)
+{
+    HWND hwnd = FindTarget(title, needItem);
+    if (!hwnd)
+        fprintf(stderr, "no window titled \"%s\"\n", Utf8(title).c_str());
+    return hwnd;
+}
+
+HWND RequireItem(HWND dialog, unsigned long id)
+{
+    HWND item = GetDlgItem(dialog, static_cast<int>(id));
+    if (!item)
+        fprintf(stderr, "window %s has no item %lu\n", HwndText(dialog).c_str(), id);
+    return item;
+}
+
+// ---- commands ----
+
+using Args = std::vector<std::wstring>;
+
+int CmdFind(const Args& a)
+{
+    if (a.size() < 1)
+        return -1;
+    HWND hwnd = FindTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    Print(Fmt("%s\t%d\t%s\t%lu", HwndText(hwnd).c_str(), IsWindowVisible(hwnd) ? 1 : 0, Utf8(ClassOf(hwnd)).c_str(),
+              static_cast<unsigned long>(pid)));
+    return 0;
+}
+
+int CmdVisible(const Args& a)
+{
+    if (a.size() < 1)
+        return -1;
+    HWND hwnd = FindTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    bool visible = IsWindowVisible(hwnd) != 0;
+    Print(visible ? "visible" : "hidden");
+    return visible ? 0 : 2;
+}
+
+int CmdWait(const Args& a)
+{
+    unsigned long seconds = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], seconds))
+        return -1;
+    bool gone = a.size() > 2 && a[2] == L"gone";
+    DWORD deadline = GetTickCount() + seconds * 1000;
+    for (;;) {
+        HWND hwnd = FindTarget(a[0]);
+        if (gone ? !hwnd : hwnd != nullptr) {
+            if (hwnd)
+                Print(HwndText(hwnd));
+            return 0;
+        }
+        if (static_cast<LONG>(GetTickCount() - deadline) >= 0)
+            return 1;
+        Sleep(100);
+    }
+}
+
+int CmdText(const Args& a)
+{
+    if (a.size() < 2)
+        return -1;
+    unsigned long first = 0;
+    ParseNumber(a[1], first);
+    HWND dialog = RequireTarget(a[0], static_cast<int>(first));
+    if (!dialog)
+        return 1;
+    int rc = 0;
+    for (size_t i = 1; i < a.size(); ++i) {
+        unsigned long id = 0;
+        if (!ParseNumber(a[i], id))
+            return -1;
+        HWND item = RequireItem(dialog, id);
+        std::string text;
+        if (!item || !ReadText(item, text)) {
+            rc = 1;
+            continue;
+        }
+        Print(Fmt("%lu\t", id) + OneLine(Cp949ToUtf8(text)));
+    }
+    return rc;
+}
+
+int CmdEditText(const Args& a)
+{
+    unsigned long id = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], id))
+        return -1;
+    bool raw = a.size() > 2 && a[2] == L"--raw";
+    HWND dialog = RequireTarget(a[0], static_cast<int>(id));
+    HWND item = dialog ? RequireItem(dialog, id) : nullptr;
+    std::string text;
+    if (!item || !ReadText(item, text))
+        return 1;
+    if (!raw) {
+        Print(OneLine(Cp949ToUtf8(text)));
+        return 0;
+    }
+    std::string hex;
+    for (unsigned char c : text)
+        hex += Fmt("%02x", c);
+    Print(hex);
+    return 0;
+}
+
+int CmdSetText(const Args& a)
+{
+    unsigned long id = 0;
+    if (a.size() < 3 || !ParseNumber(a[1], id))
+        return -1;
+    HWND dialog = RequireTarget(a[0], static_cast<int>(id));
+    HWND item = dialog ? RequireItem(dialog, id) : nullptr;
+    if (!item)
+        return 1;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[2].c_str()), SMTO_ABORTIFHUNG,
+                             kTimeoutMs, &result))
+        return 1;
+    return 0;
+}
+
+int PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!PostMessageW(hwnd, msg, wParam, lParam)) {
+        fprintf(stderr, "PostMessage failed: %lu\n", GetLastError());
+        return 1;
+    }
+    return 0;
+}
+
+int CmdCommand(const Args& a)
+{
+    unsigned long id = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], id))
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    return hwnd ? PostTo(hwnd, WM_COMMAND, id, 0) : 1;
+}
+
+int CmdClose(const Args& a)
+{
+    if (a.size() < 1)
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    return hwnd ? PostTo(hwnd, WM_CLOSE, 0, 0) : 1;
+}
+
+int CmdPost(const Args& a)
+{
+    unsigned long msg = 0, wParam = 0, lParam = 0;
+    if (a.size() < 4 || !ParseNumber(a[1], msg) || !ParseNumber(a[2], wParam) || !ParseNumber(a[3], lParam))
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    return hwnd ? PostTo(hwnd, msg, wParam, static_cast<LPARAM>(static_cast<long>(lParam))) : 1;
+}
+
+int CmdTrayEvent(const Args& a)
+{
+    unsigned long id = 0, event = 0;
+    if (a.size() < 3 || !ParseNumber(a[1], id) || !ParseNumber(a[2], event))
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    return hwnd ? PostTo(hwnd, WM_USER + 1, id, event) : 1;
+}
+
+int CmdCheck(const Args& a)
+{
+    unsigned long id = 0, want = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], id))
+        return -1;
+    HWND dialog = RequireTarget(a[0], static_cast<int>(id));
+    HWND item = dialog ? RequireItem(dialog, id) : nullptr;
+    DWORD_PTR state = 0;
+    if (!item || !SendTimeout(item, BM_GETCHECK, 0, 0, state))
+        return 1;
+    if (a.size() > 2) {
+        if (!ParseNumber(a[2], want))
+            return -1;
+        // a click, not BM_SETCHECK, so the dialog sees the same notification as from the user
+        DWORD_PTR ignored = 0;
+        if (state != want && !SendTimeout(item, BM_CLICK, 0, 0, ignored))
+            return 1;
+        if (!SendTimeout(item, BM_GETCHECK, 0, 0, state))
+            return 1;
+    }
+    Print(Fmt("%lu", static_cast<unsigned long>(state)));
+    return (a.size() > 2 && state != want) ? 1 : 0;
+}
+
+int CmdKey(const Args& a)
+{
+    if (a.size() < 2)
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND target = hwnd;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) && info.hwndFocus)
+        target = info.hwndFocus;
+    for (size_t i = 1; i < a.size(); ++i) {
+        unsigned long vk = 0;
+        if (!ParseNumber(a[i], vk))
+            return -1;
+        LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+        if (PostTo(target, WM_KEYDOWN, vk, 1 | scan) || PostTo(target, WM_KEYUP, vk, 1 | scan | (3u << 30)))
+            return 1;
+    }
+    Print(HwndText(target));
+    return 0;
+}
+
+void SendKey(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    Sleep(30);
+}
+
+int CmdInputKeys(const Args& a)
+{
+    if (a.size() < 2)
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    SetForegroundWindow(hwnd);
+    Sleep(100);
+    for (size_t i = 1; i < a.size(); ++i) {
+        unsigned long vk = 0;
+        if (!ParseNumber(a[i], vk))
+            return -1;
+        SendKey(static_cast<WORD>(vk));
+    }
+    return 0;
+}
+
+// ---- message boxes ----
+
+// The message text of a message box: Wine has used both ids for it.
+HWND MessageTextItem(HWND box)
+{
+    for (int id : {0xFFFF, 100}) {
+        HWND item = GetDlgItem(box, id);
+        if (item && ClassOf(item) == L"Static")
+            return item;
+    }
+    return nullptr;
+}
+
+// A dialog of the program may also have a static with id 0xFFFF (IDC_STATIC);
+// a message box has, besides, its icon control (1088 in Wine, 20 in Windows).
+bool IsMessageBox(HWND hwnd)
+{
+    return ClassOf(hwnd) == L"#32770" && MessageTextItem(hwnd) && (GetDlgItem(hwnd, 1088) || GetDlgItem(hwnd, 20));
+}
+
+struct BoxSearch {
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() || !IsWindowVisible(hwnd) || !IsMessageBox(hwnd))
+        return TRUE;
+    if (search->caption && CaptionOf(hwnd) != *search->caption)
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+int HandleMessageBox(const std::wstring* caption, long button, bool press, DWORD waitMs)
+{
+    DWORD deadline = GetTickCount() + waitMs;
+    BoxSearch search{caption, nullptr};
+    for (;;) {
+        EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found || static_cast<LONG>(GetTickCount() - deadline) >= 0)
+            break;
+        Sleep(100);
+    }
+    if (!search.found)
+        return 1;
+    HWND box = search.found;
+    std::string text;
+    ReadText(MessageTextItem(box), text);
+    Print(Utf8(CaptionOf(box)) + "\t" + OneLine(Cp949ToUtf8(text)));
+    if (!press)
+        return 0;
+    if (button < 0)
+        button = GetDlgItem(box, IDOK) ? IDOK : IDCANCEL;
+    HWND item = GetDlgItem(box, static_cast<int>(button));
+    return PostTo(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(item));
+}
+
+int CmdMsgBox(const Args& a, bool wait)
+{
+    size_t i = 0;
+    unsigned long seconds = 0;
+    if (wait && (a.empty() || !ParseNumber(a[i++], seconds)))
+        return -1;
+    const std::wstring* caption = nullptr;
+    long button = -1;
+    bool press = true;
+    for (; i < a.size(); ++i) {
+        unsigned long value = 0;
+        if (a[i] == L"--no-press")
+            press = false;
+        else if (a[i] == L"--button" && i + 1 < a.size() && ParseNumber(a[i + 1], value))
+            button = static_cast<long>(value), ++i;
+        else
+            caption = &a[i];
+    }
+    return HandleMessageBox(caption, button, press, seconds * 1000);
+}
+
+// ---- listings ----
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM)
+{
+    std::string text;
+    ReadText(child, text);
+    if (text.size() > 300)
+        text.resize(300);
+    Print(Fmt("  %d\t%d\t", GetDlgCtrlID(child), IsWindowVisible(child) ? 1 : 0) + Utf8(ClassOf(child)) + "\t" +
+          OneLine(Cp949ToUtf8(text)));
+    return TRUE;
+}
+
+BOOL CALLBACK PrintTopLevel(HWND hwnd, LPARAM all)
+{
+    if (!all && !IsWindowVisible(hwnd))
+        return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    Print(HwndText(hwnd) + Fmt("\t%d\t%lu\t", IsWindowVisible(hwnd) ? 1 : 0, static_cast<unsigned long>(pid)) +
+          Utf8(ClassOf(hwnd)) + "\t" + OneLine(Utf8(CaptionOf(hwnd))) +
+          Fmt("\t%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom));
+    if (pid != GetCurrentProcessId())
+        EnumChildWindows(hwnd, PrintChild, 0);
+    return TRUE;
+}
+
+int CmdDialogs(const Args& a)
+{
+    bool all = !a.empty() && a[0] == L"--all";
+    EnumWindows(PrintTopLevel, all ? 1 : 0);
+    return 0;
+}
+
+BOOL CALLBACK CollectMenus(HWND hwnd, LPARAM param)
+{
+    if (IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32768")
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> OpenMenus()
+{
+    std::vector<HWND> menus;
+    EnumWindows(CollectMenus, reinterpret_cast<LPARAM>(&menus));
+    return menus;
+}
+
+int CmdMenu(const Args&)
+{
+    std::vector<HWND> menus = OpenMenus();
+    for (HWND hwnd : menus) {
+        RECT r = {};
+        GetWindowRect(hwnd, &r);
+        Print(HwndText(hwnd) + Fmt("\t%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom));
+    }
+    return menus.empty() ? 1 : 0;
+}
+
+int CmdMenuPick(const Args& a)
+{
+    unsigned long index = 0;
+    if (a.size() < 1 || !ParseNumber(a[0], index))
+        return -1;
+    std::vector<HWND> menus = OpenMenus();
+    if (menus.empty())
+        return 1;
+    // the menu loop reads keys from its thread's queue, whichever window they are posted to
+    HWND menu = menus.front();
+    for (unsigned long i = 0; i <= index; ++i)
+        if (PostTo(menu, WM_KEYDOWN, VK_DOWN, 1))
+            return 1;
+    return PostTo(menu, WM_KEYDOWN, VK_RETURN, 1);
+}
+
+// ---- mouse and screen ----
+
+void MouseInput(DWORD flags, int x = 0, int y = 0)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_ABSOLUTE) {
+        int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        in.mi.dx = MulDiv(x, 65535, w > 1 ? w - 1 : 1);
+        in.mi.dy = MulDiv(y, 65535, h > 1 ? h - 1 : 1);
+    }
+    SendInput(1, &in, sizeof in);
+    Sleep(30);
+}
+
+int CmdCursor(const Args& a)
+{
+    unsigned long x = 0, y = 0;
+    if (a.size() < 2 || !ParseNumber(a[0], x) || !ParseNumber(a[1], y))
+        return -1;
+    return SetCursorPos(static_cast<int>(x), static_cast<int>(y)) ? 0 : 1;
+}
+
+int CmdClick(const Args& a)
+{
+    unsigned long x = 0, y = 0;
+    if (a.size() < 2 || !ParseNumber(a[0], x) || !ParseNumber(a[1], y))
+        return -1;
+    std::wstring kind = a.size() > 2 ? a[2] : L"left";
+    MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, static_cast<int>(x), static_cast<int>(y));
+    DWORD down = MOUSEEVENTF_LEFTDOWN, up = MOUSEEVENTF_LEFTUP;
+    if (kind == L"right")
+        down = MOUSEEVENTF_RIGHTDOWN, up = MOUSEEVENTF_RIGHTUP;
+    int times = kind == L"double" ? 2 : 1;
+    for (int i = 0; i < times; ++i) {
+        MouseInput(down);
+        MouseInput(up);
+    }
+    return 0;
+}
+
+int CmdHover(const Args& a)
+{
+    unsigned long id = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], id))
+        return -1;
+    HWND dialog = RequireTarget(a[0], static_cast<int>(id));
+    HWND item = dialog ? RequireItem(dialog, id) : nullptr;
+    if (!item)
+        return 1;
+    RECT r;
+    GetWindowRect(item, &r);
+    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
+    SetCursorPos(x, y);
+    Print(Fmt("%d %d", x, y));
+    return 0;
+}
+
+int CmdPixel(const Args& a)
+{
+    unsigned long x = 0, y = 0;
+    if (a.size() < 2 || !ParseNumber(a[0], x) || !ParseNumber(a[1], y))
+        return -1;
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, static_cast<int>(x), static_cast<int>(y));
+    ReleaseDC(nullptr, screen);
+    if (c == CLR_INVALID)
+        return 1;
+    Print(Fmt("%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c)));
+    return 0;
+}
+
+struct Command {
+    const wchar_t* name;
+    int (*run)(const Args&);
+};
+
+int CmdMsgBoxNow(const Args& a) { return CmdMsgBox(a, false); }
+int CmdMsgBoxWait(const Args& a) { return CmdMsgBox(a, true); }
+
+const Command kCommands[] = {
+    {L"find", CmdFind},           {L"visible", CmdVisible},       {L"wait", CmdWait},
+    {L"text", CmdText},           {L"edit-text", CmdEditText},    {L"settext", CmdSetText},
+    {L"command", CmdCommand},     {L"close", CmdClose},           {L"post", CmdPost},
+    {L"tray-event", CmdTrayEvent}, {L"check", CmdCheck},          {L"key", CmdKey},
+    {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
+    {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
+    {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
+    {L"pixel", CmdPixel},
+};
+
+}  // namespace
+
+int main()
+{
+    // \n stays \n: the tests compare the output byte for byte
+    _setmode(_fileno(stdout), _O_BINARY);
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    Args args(argv + (argc > 2 ? 2 : argc), argv + argc);
+    std::wstring name = argc > 1 ? argv[1] : L"";
+    LocalFree(argv);
+    for (const Command& command : kCommands) {
+        if (name != command.name)
+            continue;
+        int rc = command.run(args);
+        if (rc < 0) {
+            fputs(kUsage, stderr);
+            return 3;
+        }
+        return rc;
+    }
+    fputs(kUsage, stderr);
+    return 3;
+}
