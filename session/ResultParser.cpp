@@ -1,0 +1,101 @@
+#include "session/ResultParser.h"
+
+#include "framework/Format.h"
+#include "log/LogFile.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+// The value used to be copied into a 16-byte field; a longer token is read
+// with its first 15 characters only, which no real answer comes near.
+constexpr size_t kMaxValueChars = 15;
+
+// strtok's view of a line: runs of delimiters separate, none are tokens.
+std::vector<std::string> Tokenise(const std::string& line, const char* delimiters)
+{
+    std::vector<std::string> tokens;
+    size_t pos = line.find_first_not_of(delimiters);
+    while (pos != std::string::npos) {
+        size_t end = line.find_first_of(delimiters, pos);
+        tokens.push_back(line.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        if (end == std::string::npos)
+            break;
+        pos = line.find_first_not_of(delimiters, end);
+    }
+    return tokens;
+}
+
+// Like atoi, but a number out of range is held at the nearest int instead of
+// being undefined.
+int ToInt(const std::string& digits)
+{
+    long long v = std::strtoll(digits.c_str(), nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+std::vector<std::string> ReadTextLines(FILE* f)
+{
+    std::vector<std::string> lines;
+    char buffer[1024];
+    while (std::fgets(buffer, sizeof(buffer), f))
+        lines.emplace_back(buffer);
+    return lines;
+}
+
+SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab)
+{
+    SummaryScan scan;
+    for (const std::string& line : lines) {
+        // A line that begins with the name is a header or an echo, not a user's row.
+        size_t at = line.find(userWithTab);
+        if (at == std::string::npos || at == 0)
+            continue;
+        scan.log.push_back({kLogFlow, "summary 해당 user 검색 성공"});
+        std::vector<std::string> tokens = Tokenise(line, "\t");
+        // The first token is the row's index; the link is the fourth field.
+        if (tokens.size() >= 4) {
+            scan.link = tokens[3];
+            scan.log.push_back({kLogFlow, StrFormat("Link[%s]", scan.link.c_str())});
+        } else if (tokens.size() == 3) {
+            // A row that stops right before the link field has no link, and
+            // takes back one found on an earlier row.
+            scan.link.clear();
+        }
+    }
+    return scan;
+}
+
+AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore)
+{
+    AuthScan scan{rTimeBefore, {}, false};
+    for (const std::string& line : lines) {
+        size_t at = line.find("Session-Timeout");
+        if (at == std::string::npos || at == 0)
+            continue;
+        scan.log.push_back({kLogFlow, "Session-Timeout 검색 성공"});
+        std::vector<std::string> tokens = Tokenise(line, " :");
+        if (tokens.size() < 2) {
+            scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
+            scan.valueMissing = true;
+            return scan;
+        }
+        // Only a line end is cut off the value: the last line of the capture
+        // may have none, and "3600 sec" leaves the value without one.
+        std::string value = tokens[1];
+        while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
+            value.pop_back();
+        if (value.size() > kMaxValueChars)
+            value.resize(kMaxValueChars);
+        scan.rTime = ToInt(value);
+        scan.log.push_back({kLogFlow, StrFormat("rTime[%d]", scan.rTime)});
+    }
+    return scan;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The scanning half of ParseSummary and ParseAuth: lines of the result capture
+// file in, the link or the session time and the log lines to write out. The
+// main window opens the file, writes the log and sends the commands.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Reads the way a 1024-byte fgets buffer does: a line of up to 1023 bytes (its
+// LF included) comes whole, a longer one in pieces of at most 1023 bytes, each
+// piece a line of its own. A line is taken up to its first NUL. Open the file
+// in text mode so that CR LF reads as one line end.
+std::vector<std::string> ReadTextLines(FILE* f);
+
+struct ParseLogLine {
+    int level;  // kLogFlow or kLogError
+    std::string text;
+};
+
+struct SummaryScan {
+    std::string link;  // empty: no link for the user
+    std::vector<ParseLogLine> log;
+};
+
+// userWithTab is SessionConfig::m_user, the name with its TAB.
+SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab);
+
+struct AuthScan {
+    int rTime;          // rTimeBefore unless a "Session-Timeout" line gave a value
+    std::vector<ParseLogLine> log;
+    bool valueMissing;  // a "Session-Timeout" line without a value ended the scan
+};
+
+AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore);

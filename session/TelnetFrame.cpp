@@ -1,0 +1,144 @@
+#include "session/TelnetFrame.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsOptionVerb(unsigned char b)
+{
+    return b >= kTelnetWILL && b <= kTelnetDONT;
+}
+
+// We agree to echo and to suppressing go-ahead, in either direction, and to
+// nothing else.
+unsigned char AnswerVerb(unsigned char verb, unsigned char option)
+{
+    bool wanted = option == kTelnetOptEcho || option == kTelnetOptSuppressGoAhead;
+    switch (verb) {
+    case kTelnetWILL:
+        return wanted ? kTelnetDO : kTelnetDONT;
+    case kTelnetWONT:
+        return kTelnetDONT;
+    case kTelnetDO:
+        return wanted ? kTelnetWILL : kTelnetWONT;
+    default:
+        return kTelnetWONT;
+    }
+}
+
+void AppendCommand(std::string& out, unsigned char verb, unsigned char option)
+{
+    out += static_cast<char>(kTelnetIAC);
+    out += static_cast<char>(verb);
+    out += static_cast<char>(option);
+}
+
+// Finds the IAC SE that ends a subnegotiation whose parameters start at from;
+// a doubled IAC inside it is a parameter byte, not the end.
+size_t FindSubnegotiationEnd(const std::string& raw, size_t from)
+{
+    for (size_t i = from; i + 1 < raw.size(); ++i) {
+        if (static_cast<unsigned char>(raw[i]) != kTelnetIAC)
+            continue;
+        unsigned char next = static_cast<unsigned char>(raw[i + 1]);
+        if (next == kTelnetSE)
+            return i;
+        if (next == kTelnetIAC)
+            ++i;
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
+std::string NormaliseLineEnds(const char* data, int n)
+{
+    std::string out;
+    if (n <= 0)
+        return out;
+    out.reserve(static_cast<size_t>(n) + static_cast<size_t>(n) / 8);
+    for (int i = 0; i < n; ++i) {
+        char c = data[i];
+        if (c == '\n')
+            continue;
+        out += c;
+        if (c == '\r')
+            out += '\n';
+    }
+    return out;
+}
+
+// One pass over the frame. An option command (WILL/WONT/DO/DONT and its option
+// byte) throws away the data gathered before it, so the text is what follows
+// the last one. The other commands the server is not expected to send are only
+// cut out, leaving the data around them where it was: a doubled IAC stands for
+// the data byte 255, a subnegotiation goes up to its IAC SE (or to the end of
+// the frame when it has none), any other IAC takes the byte after it, and an
+// IAC or IAC plus verb cut off by the end of the frame is dropped unanswered.
+TelnetSplit SplitTelnetCommands(const std::string& raw)
+{
+    TelnetSplit out;
+    const size_t n = raw.size();
+    size_t i = 0;
+    while (i < n) {
+        unsigned char b = static_cast<unsigned char>(raw[i]);
+        if (b != kTelnetIAC) {
+            out.text += raw[i];
+            ++i;
+            continue;
+        }
+        if (i + 1 >= n)
+            break;
+        unsigned char verb = static_cast<unsigned char>(raw[i + 1]);
+        if (IsOptionVerb(verb)) {
+            if (i + 2 >= n)
+                break;
+            unsigned char option = static_cast<unsigned char>(raw[i + 2]);
+            AppendCommand(out.reply, AnswerVerb(verb, option), option);
+            out.text.clear();
+            i += 3;
+        } else if (verb == kTelnetIAC) {
+            out.text += raw[i];
+            i += 2;
+        } else if (verb == kTelnetSB) {
+            size_t end = FindSubnegotiationEnd(raw, i + 2);
+            if (end == std::string::npos)
+                break;
+            // "1" asks for the option's current value (SEND); ours is "0" (IS).
+            if (end >= i + 4) {
+                unsigned char option = static_cast<unsigned char>(raw[i + 2]);
+                if ((option == kTelnetOptEcho || option == kTelnetOptSuppressGoAhead) && raw[i + 3] == '1') {
+                    out.reply += static_cast<char>(kTelnetIAC);
+                    out.reply += static_cast<char>(kTelnetSB);
+                    out.reply += static_cast<char>(option);
+                    out.reply += '0';
+                    out.reply += static_cast<char>(kTelnetIAC);
+                    out.reply += static_cast<char>(kTelnetSE);
+                }
+            }
+            i = end + 2;
+        } else {
+            i += 2;
+        }
+    }
+    return out;
+}
+
+int TextLength(const std::string& text)
+{
+    return static_cast<int>(std::strlen(text.c_str()));
+}
+
+int ClassifyLoginText(const std::string& text)
+{
+    const char* t = text.c_str();
+    if (*t == '\0')
+        return kOutcomeEmptyText;
+    if (std::strncmp(t, "Username:", 9) == 0)
+        return kOutcomeUsernamePrompt;
+    if (std::strstr(t, "Password:"))
+        return kOutcomePasswordPrompt;
+    if (std::strstr(t, "Welcome!"))
+        return kOutcomeWelcome;
+    return kLoginTextNoPrompt;
+}

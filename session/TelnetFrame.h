@@ -1,0 +1,39 @@
+#pragma once
+// The telnet side of a received frame as plain functions of its bytes: line-end
+// normalisation, the split into data and telnet commands with the answers they
+// call for, and the recognition of the login prompts. The socket loop of
+// CSockTelnet only feeds these and acts on what they return.
+#include <string>
+
+#include "session/SessionEvents.h"
+
+constexpr unsigned char kTelnetSE = 240;
+constexpr unsigned char kTelnetSB = 250;
+constexpr unsigned char kTelnetWILL = 251;
+constexpr unsigned char kTelnetWONT = 252;
+constexpr unsigned char kTelnetDO = 253;
+constexpr unsigned char kTelnetDONT = 254;
+constexpr unsigned char kTelnetIAC = 255;
+constexpr unsigned char kTelnetOptEcho = 1;
+constexpr unsigned char kTelnetOptSuppressGoAhead = 3;
+
+// LF dropped, CR turned into CR LF, every other byte (NUL too) kept.
+std::string NormaliseLineEnds(const char* data, int n);
+
+struct TelnetSplit {
+    std::string text;   // the frame's data once the commands are out
+    std::string reply;  // the answers, to be sent in one piece (empty: send nothing)
+};
+
+// Splits one normalised frame. The text is what follows the frame's last
+// WILL/WONT/DO/DONT; every such command is answered, each time it arrives.
+TelnetSplit SplitTelnetCommands(const std::string& raw);
+
+// Length of the text up to its first NUL: nothing after a NUL is searched,
+// logged or captured.
+int TextLength(const std::string& text);
+
+// Login-phase outcome of a frame text: kOutcomeEmptyText, kOutcomeUsernamePrompt
+// (only at the very start), kOutcomePasswordPrompt, kOutcomeWelcome, in that
+// order of precedence, or kLoginTextNoPrompt.
+int ClassifyLoginText(const std::string& text);

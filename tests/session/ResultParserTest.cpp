@@ -1,0 +1,186 @@
+#include "session/ResultParser.h"
+
+#include "log/LogFile.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kFound = "summary 해당 user 검색 성공";
+const char* const kTimeoutFound = "Session-Timeout 검색 성공";
+const char* const kValueMissing = "잔여시간 파싱 실패";
+
+std::string Dump(const std::vector<ParseLogLine>& log)
+{
+    std::string s;
+    for (const ParseLogLine& l : log)
+        s += std::to_string(l.level) + ":" + l.text + " | ";
+    return s;
+}
+
+// A file in the temp folder, written in binary and removed at the end.
+class TempFile {
+public:
+    explicit TempFile(const std::string& content)
+    {
+        char dir[MAX_PATH];
+        char name[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        GetTempFileNameA(dir, "lum", 0, name);
+        m_path = name;
+        FILE* f = std::fopen(m_path.c_str(), "wb");
+        std::fwrite(content.data(), 1, content.size(), f);
+        std::fclose(f);
+    }
+    ~TempFile() { DeleteFileA(m_path.c_str()); }
+    std::vector<std::string> ReadLines() const
+    {
+        FILE* f = std::fopen(m_path.c_str(), "rt");
+        if (!f)
+            return {};
+        std::vector<std::string> lines = ReadTextLines(f);
+        std::fclose(f);
+        return lines;
+    }
+private:
+    std::string m_path;
+};
+
+}  // namespace
+
+TEST(ReadTextLines, SplitsLongLinesIntoPiecesOf1023Bytes)
+{
+    std::string exact(1022, 'a');
+    std::string oneOver(1023, 'b');
+    std::string long2500(2500, 'c');
+    TempFile file(exact + "\n" + oneOver + "\n" + long2500 + "\n" + "tail");
+    std::vector<std::string> lines = file.ReadLines();
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], exact + "\n") << "a line of 1023 bytes with its LF comes whole";
+    EXPECT_EQ(lines[1], oneOver) << "1024 bytes: the first piece holds 1023";
+    EXPECT_EQ(lines[2], "\n") << "and the LF is a line of its own";
+    EXPECT_EQ(lines[3], std::string(1023, 'c'));
+    EXPECT_EQ(lines[4], std::string(1023, 'c'));
+    EXPECT_EQ(lines[5], std::string(454, 'c') + "\n");
+    EXPECT_EQ(lines[6], "tail") << "a last line without line end is kept";
+}
+
+TEST(ReadTextLines, ReadsCrLfAsOneLineEndInTextMode)
+{
+    TempFile file("  1\tuser01\r\n\r\n  Session-Timeout : 3600\r\n");
+    std::vector<std::string> lines = file.ReadLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "  1\tuser01\n");
+    EXPECT_EQ(lines[1], "\n");
+    EXPECT_EQ(lines[2], "  Session-Timeout : 3600\n");
+}
+
+TEST(ReadTextLines, EmptyFileGivesNoLines)
+{
+    TempFile file("");
+    EXPECT_TRUE(file.ReadLines().empty());
+}
+
+TEST(ScanSummary, FindsTheLinkOfTheUsersLine)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        std::string user;
+        std::string link;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"fourth field of the user's line",
+         {"Idx\tUser\tIP\tLink\tStatus\n", "  1\tuser01\t10.0.0.5\t7\tup\n", "  2\tuser02\t10.0.0.6\t3\tup\n"},
+         "user01\t", "7", {kFound, "Link[7]"}},
+        {"line beginning with the name is not taken", {"user01\t10.0.0.5\t7\tup\n"}, "user01\t", "", {}},
+        {"name not followed by a TAB is not taken", {"  1\tuser01 10.0.0.5\t7\tup\n", "  2\tuser011\t1\t2\t3\n"},
+         "user01\t", "", {}},
+        {"name matched as a substring", {"  1\tuser01\t10.0.0.5\t7\tup\n"}, "ser01\t", "7", {kFound, "Link[7]"}},
+        {"three tokens empty an earlier link", {"  1\tuser01\t10.0.0.5\t7\tup\n", "  9\tuser01\t\n"}, "user01\t", "",
+         {kFound, "Link[7]", kFound}},
+        {"two tokens leave the link", {"  1\tuser01\t10.0.0.5\t7\tup\n", "  9\tuser01\t\t"}, "user01\t", "7",
+         {kFound, "Link[7]", kFound}},
+        {"last matching line decides", {"  1\tuser01\ta\t7\tup\n", "  2\tuser01\tb\t9\tup\n"}, "user01\t", "9",
+         {kFound, "Link[7]", kFound, "Link[9]"}},
+        {"runs of TABs are one separator", {"  1\t\tuser01\t\t\t10.0.0.5\t7\n"}, "user01\t", "7\n",
+         {kFound, "Link[7\n]"}},
+        {"leading TABs are skipped", {"\t\t1\tuser01\t10.0.0.5\t7\tup\n"}, "user01\t", "7", {kFound, "Link[7]"}},
+        {"LF stays in the last token", {"  1\tuser01\t10.0.0.5\t12\n"}, "user01\t", "12\n", {kFound, "Link[12\n]"}},
+        {"no lines", {}, "user01\t", "", {}},
+    };
+    for (const Case& c : cases) {
+        SummaryScan scan = ScanSummary(c.lines, c.user);
+        EXPECT_EQ(scan.link, c.link) << c.name;
+        std::vector<ParseLogLine> expected;
+        for (const std::string& text : c.log)
+            expected.push_back({kLogFlow, text});
+        EXPECT_EQ(Dump(scan.log), Dump(expected)) << c.name;
+    }
+}
+
+TEST(ScanAuth, TakesTheValueOfTheSessionTimeoutLine)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        int before;
+        int rTime;
+    } cases[] = {
+        {"well-formed line", {"  Session-Timeout : 86400\n"}, -1, 86400},
+        {"last line without line end", {"  Idle-Timeout : 600\n", "  Session-Timeout : 86400"}, -1, 86400},
+        {"CR LF line end", {"  Session-Timeout : 86400\r\n"}, -1, 86400},
+        {"unit after the value", {"  Session-Timeout : 3600 sec\n"}, -1, 3600},
+        {"word before the name takes the name as value", {"Reply Session-Timeout = 3600\n"}, -1, 0},
+        {"colons as separators", {"::Session-Timeout::7200\n"}, -1, 7200},
+        {"TAB before the value", {"  Session-Timeout :\t1800\n"}, -1, 1800},
+        {"negative value", {"  Session-Timeout : -5\n"}, -1, -5},
+        {"value without digits", {"  Session-Timeout : none\n"}, -1, 0},
+        {"last matching line decides", {"  Session-Timeout : 100\n", "x\n", "  Session-Timeout : 200\n"}, -1, 200},
+        {"line beginning with the name is not taken", {"Session-Timeout : 3600\n"}, -1, -1},
+        {"no line keeps the value", {"  Idle-Timeout : 600\n"}, -1, -1},
+        {"no line keeps an earlier value", {"  Idle-Timeout : 600\n"}, 500, 500},
+        {"only the first 15 characters count", {"  Session-Timeout : 000000000000003600\n"}, -1, 3},
+        {"too large a number is held at the limit", {"  Session-Timeout : 99999999999\n"}, -1, INT_MAX},
+    };
+    for (const Case& c : cases) {
+        AuthScan scan = ScanAuth(c.lines, c.before);
+        EXPECT_EQ(scan.rTime, c.rTime) << c.name;
+        EXPECT_FALSE(scan.valueMissing) << c.name;
+    }
+}
+
+TEST(ScanAuth, LogsEachMatchAndItsValue)
+{
+    AuthScan scan = ScanAuth({"  Session-Timeout : 100\n", "  Session-Timeout : 86400\n"}, -1);
+    std::vector<ParseLogLine> expected = {
+        {kLogFlow, kTimeoutFound}, {kLogFlow, "rTime[100]"}, {kLogFlow, kTimeoutFound}, {kLogFlow, "rTime[86400]"}};
+    EXPECT_EQ(Dump(scan.log), Dump(expected));
+}
+
+TEST(ScanAuth, LineWithoutValueStopsTheScan)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        int rTime;
+    } cases[] = {
+        {"name and line end only", {"  Session-Timeout\n", "  Session-Timeout : 300\n"}, -1},
+        {"name and colon at the end of the file", {"  Session-Timeout : 100\n", "  Session-Timeout :"}, 100},
+    };
+    for (const Case& c : cases) {
+        AuthScan scan = ScanAuth(c.lines, -1);
+        EXPECT_TRUE(scan.valueMissing) << c.name;
+        EXPECT_EQ(scan.rTime, c.rTime) << c.name;
+        ASSERT_FALSE(scan.log.empty()) << c.name;
+        EXPECT_EQ(scan.log.back().level, kLogError) << c.name;
+        EXPECT_EQ(scan.log.back().text, kValueMissing) << c.name;
+    }
+}

@@ -1,0 +1,227 @@
+#include "session/TelnetFrame.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <initializer_list>
+#include <string>
+
+namespace {
+
+const int IAC = 255, WILL = 251, WONT = 252, DO = 253, DONT = 254, SB = 250, SE = 240, NOP = 241, GA = 249;
+
+std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+        s += static_cast<char>(b);
+    return s;
+}
+
+std::string Hex(const std::string& s)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : s) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+        out += ' ';
+    }
+    return out;
+}
+
+// What RecvFrame makes of one login-phase receive.
+struct FrameResult {
+    std::string text;
+    std::string reply;
+    int outcome;
+};
+
+FrameResult HandleLoginFrame(const std::string& received)
+{
+    TelnetSplit split = SplitTelnetCommands(NormaliseLineEnds(received.data(), static_cast<int>(received.size())));
+    return {split.text, split.reply, ClassifyLoginText(split.text)};
+}
+
+}  // namespace
+
+TEST(NormaliseLineEnds, KeepsCrLfTurnsCrIntoCrLfAndDropsLf)
+{
+    struct Case {
+        const char* name;
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"empty", "", ""},
+        {"plain text", "show", "show"},
+        {"CR LF stays", "a\r\nb", "a\r\nb"},
+        {"lone CR gains LF", "a\rb", "a\r\nb"},
+        {"lone LF dropped", "a\nb", "ab"},
+        {"only LFs", "\n\n\n", ""},
+        {"LF CR becomes CR LF", "\n\r", "\r\n"},
+        {"two CRs", "\r\r", "\r\n\r\n"},
+        {"NUL kept", std::string("a\0b", 3), std::string("a\0b", 3)},
+        {"byte 255 kept", Bytes({IAC, WILL, 1}), Bytes({IAC, WILL, 1})},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Hex(NormaliseLineEnds(c.in.data(), static_cast<int>(c.in.size()))), Hex(c.out)) << c.name;
+}
+
+TEST(NormaliseLineEnds, NonPositiveCountGivesEmptyText)
+{
+    EXPECT_EQ(NormaliseLineEnds("abc", 0), "");
+    EXPECT_EQ(NormaliseLineEnds("abc", -1), "");
+}
+
+TEST(SplitTelnetCommands, AnswersOptionCommandsByTheTable)
+{
+    struct Case {
+        int verb;
+        int option;
+        int answer;
+    } cases[] = {
+        {WILL, 1, DO},   {WILL, 3, DO},   {WILL, 24, DONT}, {WILL, 0, DONT},
+        {WONT, 1, DONT}, {WONT, 3, DONT}, {WONT, 24, DONT},
+        {DO, 1, WILL},   {DO, 3, WILL},   {DO, 24, WONT},   {DO, 255, WONT},
+        {DONT, 1, WONT}, {DONT, 3, WONT}, {DONT, 24, WONT},
+    };
+    for (const Case& c : cases) {
+        TelnetSplit s = SplitTelnetCommands(Bytes({IAC, c.verb, c.option}));
+        EXPECT_EQ(Hex(s.reply), Hex(Bytes({IAC, c.answer, c.option})))
+            << "verb " << c.verb << " option " << c.option;
+        EXPECT_EQ(s.text, "") << "verb " << c.verb << " option " << c.option;
+    }
+}
+
+TEST(SplitTelnetCommands, LoginFramesGiveTheirTextAnswerAndOutcome)
+{
+    struct Case {
+        const char* name;
+        std::string received;
+        std::string text;
+        std::string reply;
+        int outcome;
+    } cases[] = {
+        {"negotiation then user name prompt", Bytes({IAC, WILL, 1, IAC, WILL, 3}) + "Username:", "Username:",
+         Bytes({IAC, DO, 1, IAC, DO, 3}), kOutcomeUsernamePrompt},
+        {"unknown option only", Bytes({IAC, DO, 24}), "", Bytes({IAC, WONT, 24}), kOutcomeEmptyText},
+        {"data before a command is lost", "xyz" + Bytes({IAC, DO, 1}) + "Password:", "Password:",
+         Bytes({IAC, WILL, 1}), kOutcomePasswordPrompt},
+        {"frame ending with a command", "Username:" + Bytes({IAC, WILL, 1}), "", Bytes({IAC, DO, 1}),
+         kOutcomeEmptyText},
+        {"no command at all", "Welcome!\r\n", "Welcome!\r\n", "", kOutcomeWelcome},
+        {"CR LF before the prompt", "\r\nUsername:", "\r\nUsername:", "", kLoginTextNoPrompt},
+        {"only LFs", "\n\n", "", "", kOutcomeEmptyText},
+        {"empty frame", "", "", "", kOutcomeEmptyText},
+        {"WONT and DONT answered too", Bytes({IAC, WONT, 1, IAC, DONT, 3}), "", Bytes({IAC, DONT, 1, IAC, WONT, 3}),
+         kOutcomeEmptyText},
+    };
+    for (const Case& c : cases) {
+        FrameResult r = HandleLoginFrame(c.received);
+        EXPECT_EQ(Hex(r.text), Hex(c.text)) << c.name;
+        EXPECT_EQ(Hex(r.reply), Hex(c.reply)) << c.name;
+        EXPECT_EQ(r.outcome, c.outcome) << c.name;
+    }
+}
+
+TEST(SplitTelnetCommands, CommandsOutsideTheTableAreCutOutAndKeepTheData)
+{
+    struct Case {
+        const char* name;
+        std::string raw;
+        std::string text;
+        std::string reply;
+    } cases[] = {
+        {"doubled IAC is a data byte", "a" + Bytes({IAC, IAC}) + "b", "a" + Bytes({255}) + "b", ""},
+        {"doubled IAC before an option command goes with the data", "a" + Bytes({IAC, IAC, IAC, DO, 3}) + "x",
+         "x", Bytes({IAC, WILL, 3})},
+        {"two-byte commands", "a" + Bytes({IAC, NOP}) + "b" + Bytes({IAC, GA}) + "c" + Bytes({IAC, 0}) + "d" +
+                                  Bytes({IAC, SE}) + "e",
+         "abcde", ""},
+        {"subnegotiation removed", "ab" + Bytes({IAC, SB, 24, 0, 'x', IAC, SE}) + "cd", "abcd", ""},
+        {"doubled IAC inside a subnegotiation does not end it",
+         "a" + Bytes({IAC, SB, 24, IAC, IAC, SE, IAC, SE}) + "z", "az", ""},
+        {"subnegotiation without its end drops the rest", "ab" + Bytes({IAC, SB, 1, '1'}) + "Username:", "ab", ""},
+        {"echo asked for its value", Bytes({IAC, SB, 1, '1', IAC, SE}) + "x", "x",
+         Bytes({IAC, SB, 1, '0', IAC, SE})},
+        {"go-ahead asked for its value", Bytes({IAC, SB, 3, '1', IAC, SE}), "", Bytes({IAC, SB, 3, '0', IAC, SE})},
+        {"other option asked for its value", Bytes({IAC, SB, 24, '1', IAC, SE}), "", ""},
+        {"echo subnegotiation that is not a question", Bytes({IAC, SB, 1, '0', IAC, SE}), "", ""},
+        {"echo subnegotiation without parameters", Bytes({IAC, SB, 1, IAC, SE}), "", ""},
+        {"empty subnegotiation", Bytes({IAC, SB, IAC, SE}) + "q", "q", ""},
+        {"IAC cut off at the end", "ab" + Bytes({IAC}), "ab", ""},
+        {"IAC and verb cut off at the end", "ab" + Bytes({IAC, WILL}), "ab", ""},
+        {"IAC and SB cut off at the end", "ab" + Bytes({IAC, SB}), "ab", ""},
+        {"answers keep the order of arrival", Bytes({IAC, DO, 1, IAC, SB, 3, '1', IAC, SE, IAC, WILL, 24}),
+         "", Bytes({IAC, WILL, 1, IAC, SB, 3, '0', IAC, SE, IAC, DONT, 24})},
+    };
+    for (const Case& c : cases) {
+        TelnetSplit s = SplitTelnetCommands(c.raw);
+        EXPECT_EQ(Hex(s.text), Hex(c.text)) << c.name;
+        EXPECT_EQ(Hex(s.reply), Hex(c.reply)) << c.name;
+    }
+}
+
+TEST(SplitTelnetCommands, PromptSurvivesCommandsOutsideTheTable)
+{
+    FrameResult r = HandleLoginFrame(Bytes({IAC, WILL, 1, IAC, NOP}) + "Username: " + Bytes({IAC, GA}));
+    EXPECT_EQ(r.outcome, kOutcomeUsernamePrompt) << "text was [" << r.text << "]";
+}
+
+TEST(SplitTelnetCommands, ManyOptionCommandsTakeLinearTime)
+{
+    std::string raw;
+    for (int i = 0; i < 10000; ++i)
+        raw += Bytes({IAC, DO, i % 2 ? 1 : 24});
+    raw += "Username:";
+    TelnetSplit s = SplitTelnetCommands(raw);
+    EXPECT_EQ(s.text, "Username:");
+    ASSERT_EQ(s.reply.size(), 30000u);
+    EXPECT_EQ(Hex(s.reply.substr(0, 6)), Hex(Bytes({IAC, WONT, 24, IAC, WILL, 1})));
+
+    // A copy of the rest per command would cost about 10^11 byte moves here.
+    std::string big;
+    for (int i = 0; i < 200000; ++i)
+        big += Bytes({IAC, WILL, 3});
+    auto start = std::chrono::steady_clock::now();
+    TelnetSplit b = SplitTelnetCommands(big);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(b.reply.size(), 600000u);
+    EXPECT_LT(ms, 1000) << "splitting 200000 option commands took " << ms << " ms";
+}
+
+TEST(TextLength, StopsAtTheFirstNul)
+{
+    EXPECT_EQ(TextLength(""), 0);
+    EXPECT_EQ(TextLength("abc"), 3);
+    EXPECT_EQ(TextLength(std::string("ab\0cd", 5)), 2);
+    EXPECT_EQ(TextLength(std::string("\0x", 2)), 0);
+}
+
+TEST(ClassifyLoginText, RecognisesPromptsInOrderOfPrecedence)
+{
+    struct Case {
+        std::string text;
+        int outcome;
+    } cases[] = {
+        {"", kOutcomeEmptyText},
+        {std::string("\0Username:", 10), kOutcomeEmptyText},
+        {"Username:", kOutcomeUsernamePrompt},
+        {"Username: ", kOutcomeUsernamePrompt},
+        {" Username:", kLoginTextNoPrompt},
+        {"\r\nUsername:", kLoginTextNoPrompt},
+        {"Username", kLoginTextNoPrompt},
+        {"Password:", kOutcomePasswordPrompt},
+        {"\r\nPassword: ", kOutcomePasswordPrompt},
+        {"Welcome!", kOutcomeWelcome},
+        {"\r\n\r\nWelcome!\r\n", kOutcomeWelcome},
+        {"Password: Welcome!", kOutcomePasswordPrompt},
+        {"Welcome! Password:", kOutcomePasswordPrompt},
+        {"Username: Password: Welcome!", kOutcomeUsernamePrompt},
+        {std::string("ab\0Password:", 12), kLoginTextNoPrompt},
+        {std::string("Welcome\0!", 9), kLoginTextNoPrompt},
+        {"% Login invalid", kLoginTextNoPrompt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ClassifyLoginText(c.text), c.outcome) << "text [" << Hex(c.text) << "]";
+}

@@ -1,0 +1,383 @@
+#!/usr/bin/env python3
+"""Stand-in for the administration server that Lumaro's session talks to.
+
+It speaks the console the way Lumaro expects it: telnet option negotiation,
+"Username:" and "Password:" prompts, "Welcome!", then the commands
+"show summary", "link N", "show auth" and "exit". Every byte a client sends is
+appended to the --record file as it arrives, and every step is logged to
+stderr, so a test can check both what Lumaro sent and when.
+
+Python 3 standard library only. Scenario switches bend the conversation into
+the failures Lumaro has to live with (see --help).
+"""
+import argparse
+import os
+import socket
+import sys
+import threading
+import time
+
+IAC, DONT, DO, WONT, WILL, SB, GA, NOP, SE = 255, 254, 253, 252, 251, 250, 249, 241, 240
+ECHO, SUPPRESS_GO_AHEAD, TERMINAL_TYPE = 1, 3, 24
+
+ADMIN_ID = b"admin"
+ADMIN_PW = b"qalvexor"
+LOGIN_ATTEMPTS = 3
+CONSOLE_PROMPT = b"\r\nvpn-adm# "
+# Lumaro only knows a prompt when it opens the frame; a pause before it makes
+# it likely to arrive in a receive of its own.
+PROMPT_PAUSE = 0.3
+
+CLOSE_STAGES = ("before-username", "after-username", "after-welcome", "mid-summary", "mid-auth")
+
+_record_lock = threading.Lock()
+
+
+def log(conn_id, text):
+    stamp = time.strftime("%H:%M:%S")
+    who = "server" if conn_id is None else "conn#%d" % conn_id
+    sys.stderr.write("[admin_server %s %s] %s\n" % (stamp, who, text))
+    sys.stderr.flush()
+
+
+class ConnectionClosed(Exception):
+    """The client went away, or a --close-at stage was reached."""
+
+
+class Connection:
+    """One client: raw recording, telnet-aware line input, paced output."""
+
+    def __init__(self, sock, conn_id, args):
+        self.sock = sock
+        self.id = conn_id
+        self.args = args
+        self.lines = []          # complete input lines, telnet commands removed
+        self._partial = bytearray()
+        self._state = "data"     # where the input parser is within a telnet command
+        self._chunk_all = args.chunked == "all"
+        self.logged_in = False
+        self.chosen_link = b"?"
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    # ---- input ----
+
+    def _record(self, data):
+        if not self.args.record:
+            return
+        with _record_lock:
+            with open(self.args.record, "ab") as f:
+                f.write(data)
+                f.flush()
+
+    def _feed(self, data):
+        """Keeps the data bytes; drops telnet answers whatever they are."""
+        for b in data:
+            st = self._state
+            if st == "data":
+                if b == IAC:
+                    self._state = "iac"
+                elif b == 10:
+                    line = bytes(self._partial).rstrip(b"\r")
+                    self._partial.clear()
+                    self.lines.append(line)
+                else:
+                    self._partial.append(b)
+            elif st == "iac":
+                if b == IAC:
+                    self._partial.append(IAC)
+                    self._state = "data"
+                elif b in (WILL, WONT, DO, DONT):
+                    self._state = "option"
+                elif b == SB:
+                    self._state = "sb"
+                else:
+                    self._state = "data"
+            elif st == "option":
+                self._state = "data"
+            elif st == "sb":
+                if b == IAC:
+                    self._state = "sb-iac"
+            elif st == "sb-iac":
+                self._state = "data" if b == SE else "sb"
+
+    def receive_some(self):
+        data = self.sock.recv(4096)
+        if not data:
+            raise ConnectionClosed("client closed the connection")
+        self._record(data)
+        log(self.id, "received %d bytes: %r" % (len(data), data))
+        self._feed(data)
+
+    def read_line(self):
+        while not self.lines:
+            self.receive_some()
+        return self.lines.pop(0)
+
+    # ---- output ----
+
+    def send(self, data, paced=None):
+        """Sends data; one byte per send when --chunked covers this phase."""
+        if paced is None:
+            paced = self._chunk_all or (self.args.chunked == "answers" and self.logged_in)
+        if not paced:
+            self.sock.sendall(data)
+            return
+        for i in range(len(data)):
+            self.sock.sendall(data[i:i + 1])
+            time.sleep(self.args.chunk_delay)
+
+    def pause(self, seconds, why):
+        if seconds > 0:
+            log(self.id, "pausing %.1f s %s" % (seconds, why))
+            time.sleep(seconds)
+
+    def close_if_stage(self, stage):
+        if self.args.close_at == stage:
+            log(self.id, "closing at stage %s" % stage)
+            raise ConnectionClosed("--close-at " + stage)
+
+    def finish(self):
+        """Ends in order: FIN first, then whatever the client still sends is recorded."""
+        try:
+            self.sock.shutdown(socket.SHUT_WR)
+            self.sock.settimeout(2.0)
+            while True:
+                data = self.sock.recv(4096)
+                if not data:
+                    break
+                self._record(data)
+                log(self.id, "received after close %d bytes: %r" % (len(data), data))
+        except OSError:
+            pass
+        finally:
+            self.sock.close()
+
+
+# ---- the phases of a conversation ----
+
+def negotiate(conn):
+    out = bytes([IAC, WILL, ECHO, IAC, WILL, SUPPRESS_GO_AHEAD, IAC, DO, SUPPRESS_GO_AHEAD])
+    if conn.args.garbage:
+        # Commands outside WILL/WONT/DO/DONT: a no-op, a terminal-type question
+        # (no answer expected) and an echo question (answered with "0").
+        out += bytes([IAC, NOP, IAC, SB, TERMINAL_TYPE, 1, IAC, SE, IAC, SB, ECHO, ord("1"), IAC, SE])
+    conn.send(out)
+    log(conn.id, "sent option negotiation%s" % (" with garbage" if conn.args.garbage else ""))
+
+
+def ask(conn, prompt):
+    time.sleep(PROMPT_PAUSE)
+    if conn.args.garbage:
+        prompt += bytes([IAC, GA])
+    conn.send(prompt)
+    log(conn.id, "sent prompt %r" % prompt)
+
+
+def login(conn):
+    """Returns True once the client is in; False when it used up its attempts."""
+    for attempt in range(1, LOGIN_ATTEMPTS + 1):
+        conn.close_if_stage("before-username")
+        ask(conn, b"Username: ")
+        user = conn.read_line()
+        log(conn.id, "username %r" % user)
+        conn.close_if_stage("after-username")
+        ask(conn, b"\r\nPassword: " if not conn.args.garbage else b"\xff\xff\r\nPassword: ")
+        password = conn.read_line()
+        log(conn.id, "password %r" % password)
+        if not conn.args.refuse_login and user == ADMIN_ID and password == ADMIN_PW:
+            conn.send(b"\r\nWelcome!\r\n")
+            log(conn.id, "login accepted, sent Welcome!")
+            conn.logged_in = True
+            conn.close_if_stage("after-welcome")
+            time.sleep(PROMPT_PAUSE)
+            conn.send(CONSOLE_PROMPT)
+            return True
+        conn.send(b"\r\n% Authentication failed\r\n")
+        log(conn.id, "login refused (attempt %d of %d)" % (attempt, LOGIN_ATTEMPTS))
+    return False
+
+
+def summary_rows(args):
+    rows = [
+        ("1", "user02", "10.0.0.6", "3", "up"),
+        ("2", "guest", "10.0.0.9", "5", "idle"),
+    ]
+    if not args.missing_user:
+        rows.insert(1, ("2", args.user, "10.0.0.5", str(args.link), "up"))
+    rows.append(("4", "user03", "10.0.0.12", "11", "up"))
+    # Renumber so the index column stays tidy whatever was inserted.
+    return [(str(i + 1),) + row[1:] for i, row in enumerate(rows)]
+
+
+def answer_summary(conn):
+    args = conn.args
+    head = b"\r\n  Idx\tUser\tIP-Address\tLink\tStatus\r\n  ---\t----\t----------\t----\t------\r\n"
+    if args.garbage:
+        head = bytes([IAC, NOP]) + head + bytes([IAC, SB, TERMINAL_TYPE, 1, IAC, SE])
+    lines = []
+    for row in summary_rows(args):
+        line = ("  " + "\t".join(row)).encode("cp949")
+        if args.garbage and row[1] == "guest":
+            line += b" \xff\xff"   # doubled IAC: one data byte 255
+        lines.append(line + b"\r\n")
+    tail = b"  Total: %d sessions\r\n" % len(lines)
+
+    conn.send(head)
+    conn.pause(args.slow, "after the summary header")
+    half = len(lines) // 2
+    conn.send(b"".join(lines[:half]))
+    conn.close_if_stage("mid-summary")
+    conn.pause(args.slow, "in the middle of the summary")
+    conn.send(b"".join(lines[half:]) + tail)
+    if args.garbage:
+        # A NUL ends the frame's text on the client: sent on its own, after the rows.
+        time.sleep(0.2)
+        conn.send(b"\x00 text after a NUL\r\n")
+    log(conn.id, "answered show summary (%d rows, user %s)"
+        % (len(lines), "missing" if args.missing_user else "%s link %d" % (args.user, args.link)))
+
+
+def answer_link(conn, argument):
+    conn.chosen_link = argument
+    conn.send(b"\r\nLink " + argument + b" selected\r\n")
+    log(conn.id, "selected link %r" % argument)
+
+
+def answer_auth(conn):
+    args = conn.args
+    first = (b"\r\n  Auth information of link " + conn.chosen_link + b"\r\n"
+             b"  User-Name : " + args.user.encode("cp949") + b"\r\n"
+             b"  Framed-IP-Address : 10.0.0.5\r\n")
+    if args.no_value:
+        timeout_line = b"  Session-Timeout\r\n"
+    else:
+        timeout_line = b"  Session-Timeout : %d\r\n" % args.session_time
+    if args.garbage:
+        # A no-op inside the very name the client looks for.
+        timeout_line = timeout_line.replace(b"Session-", b"Session-" + bytes([IAC, NOP]))
+    rest = timeout_line + b"  Idle-Timeout : 1800\r\n  Acct-Interim-Interval : 600\r\n"
+
+    conn.send(first)
+    conn.close_if_stage("mid-auth")
+    conn.pause(args.slow, "in the middle of the auth answer")
+    conn.send(rest)
+    log(conn.id, "answered show auth (%s)"
+        % ("no value" if args.no_value else "Session-Timeout %d" % args.session_time))
+
+
+def command_loop(conn):
+    """Answers commands until "exit"."""
+    while True:
+        line = conn.read_line().strip()
+        log(conn.id, "command %r" % line)
+        if line == b"exit":
+            conn.send(b"\r\nBye.\r\n")
+            log(conn.id, "exit: closing")
+            return
+        if line == b"show summary":
+            answer_summary(conn)
+        elif line.startswith(b"link ") or line == b"link":
+            answer_link(conn, line[5:].strip())
+        elif line == b"show auth":
+            answer_auth(conn)
+        elif line:
+            conn.send(b"\r\n% Unknown command: " + line + b"\r\n")
+        time.sleep(PROMPT_PAUSE)
+        conn.send(CONSOLE_PROMPT)
+
+
+def serve_silent(conn):
+    log(conn.id, "silent: sending nothing")
+    while True:
+        conn.receive_some()
+
+
+def serve(sock, conn_id, args, peer):
+    log(conn_id, "connection from %s:%d" % peer)
+    conn = Connection(sock, conn_id, args)
+    try:
+        if args.silent:
+            serve_silent(conn)
+        negotiate(conn)
+        if login(conn):
+            command_loop(conn)
+        else:
+            log(conn_id, "too many failed logins: closing")
+    except ConnectionClosed as e:
+        log(conn_id, str(e))
+    except OSError as e:
+        log(conn_id, "socket error: %s" % e)
+    finally:
+        conn.finish()
+        log(conn_id, "connection ended")
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--host", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
+    p.add_argument("--port", type=int, default=5005, help="TCP port (default 5005; 0 picks a free one)")
+    p.add_argument("--record", metavar="PATH", help="append every byte received from clients to PATH")
+    p.add_argument("--session-time", type=int, default=3600, metavar="N",
+                   help="seconds given in the Session-Timeout line (default 3600)")
+    p.add_argument("--user", default="user01", help="user name of the summary line (default user01)")
+    p.add_argument("--link", type=int, default=7, metavar="N", help="link number of the user's line (default 7)")
+    p.add_argument("--missing-user", action="store_true", help="leave the user's line out of the summary")
+    p.add_argument("--refuse-login", action="store_true", help="refuse every login (3 attempts, then close)")
+    p.add_argument("--no-value", action="store_true", help="a Session-Timeout line without a value")
+    p.add_argument("--chunked", nargs="?", const="answers", choices=("answers", "all"),
+                   help="one byte per send: for the answers after the login (default), or 'all' output "
+                        "(the prompts then arrive split and the client cannot recognise them)")
+    p.add_argument("--chunk-delay", type=float, default=0.005, metavar="SECONDS",
+                   help="pause between the bytes of --chunked (default 0.005)")
+    p.add_argument("--slow", type=float, default=0.0, metavar="SECONDS",
+                   help="pause this long inside the summary and auth answers (below 2 s the client "
+                        "must wait it out; above 2 s it takes the answer as complete too early)")
+    p.add_argument("--silent", action="store_true", help="accept connections and never send anything")
+    p.add_argument("--close-at", choices=CLOSE_STAGES, help="close the connection at this stage")
+    p.add_argument("--garbage", action="store_true",
+                   help="telnet commands outside WILL/WONT/DO/DONT, NUL bytes and doubled IACs in the output "
+                        "(with --chunked the commands arrive split as well)")
+    p.add_argument("--once", action="store_true", help="serve one connection, then exit")
+    p.add_argument("--max-seconds", type=float, default=0, metavar="N", help="exit by itself after N seconds")
+    return p.parse_args(argv)
+
+
+def start_watchdog(seconds):
+    def expire():
+        log(None, "--max-seconds %g reached: exiting" % seconds)
+        os._exit(0)
+    timer = threading.Timer(seconds, expire)
+    timer.daemon = True
+    timer.start()
+
+
+def main(argv):
+    args = parse_args(argv)
+    if args.max_seconds > 0:
+        start_watchdog(args.max_seconds)
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind((args.host, args.port))
+    listener.listen(8)
+    host, port = listener.getsockname()
+    log(None, "listening on %s:%d" % (host, port))
+    conn_id = 0
+    try:
+        while True:
+            sock, peer = listener.accept()
+            conn_id += 1
+            if args.once:
+                serve(sock, conn_id, args, peer)
+                break
+            threading.Thread(target=serve, args=(sock, conn_id, args, peer), daemon=True).start()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        listener.close()
+    log(None, "stopped")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,24 @@
+#pragma once
+// An ImageButton on a generated texture instead of a flat fill: a pattern
+// over a palette running from the shadow colour through the button face to
+// the highlight, and a copy tinted toward the highlight shown under the mouse.
+#include "widgets/Dib.h"
+#include "widgets/ImageButton.h"
+
+class ShadeButton : public ImageButton {
+public:
+    // type 1..8 selects a pattern (see TextureType), anything else is noise;
+    // highlight is the percentage of highlight colour in the hover texture;
+    // coloring the percentage of `colour` in both.
+    void setShade(int type, BYTE granularity, BYTE highlight, BYTE coloring, COLORREF colour);
+
+    const Dib& normalTexture() const { return m_normalTexture; }
+    const Dib& overTexture() const { return m_overTexture; }
+
+protected:
+    void drawBackground(HDC dc, const RECT* rect) override;
+    void drawBorder(HDC dc, const RECT* rect) override;
+
+    Dib m_normalTexture;
+    Dib m_overTexture;
+};
