@@ -82,6 +82,12 @@ TelnetSplit SplitTelnetCommands(const std::string& raw)
     size_t i = 0;
     while (i < n) {
         unsigned char b = static_cast<unsigned char>(raw[i]);
+        // Nothing after a NUL is searched or answered: the rest of the frame
+        // stays in the text, where the NUL ends it.
+        if (b == 0) {
+            out.text.append(raw, i, std::string::npos);
+            break;
+        }
         if (b != kTelnetIAC) {
             out.text += raw[i];
             ++i;

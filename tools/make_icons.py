@@ -41,11 +41,11 @@ def ico_image(px):
     return header + bytes(xor) + bytes(mask)
 
 
-def write_ico(path, painter):
-    images = [ico_image(render(s, painter)) for s in (32, 16)]
+def write_ico(path, painter, sizes=(32, 16)):
+    images = [ico_image(render(s, painter)) for s in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for s, img in zip((32, 16), images):
+    for s, img in zip(sizes, images):
         out += struct.pack('<BBBBHHII', s, s, 0, 0, 1, 32, len(img), offset)
         offset += len(img)
     for img in images:
@@ -106,8 +106,9 @@ def quit_mark(u, v):
 def main():
     res = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'res')
     write_ico(os.path.join(res, 'lumaro.ico'), clock)
-    write_ico(os.path.join(res, 'ok.ico'), check)
-    write_ico(os.path.join(res, 'close.ico'), close_mark)
+    # Button icons sit on buttons 14 to 17 dialog units high: small images only.
+    write_ico(os.path.join(res, 'ok.ico'), check, sizes=(16,))
+    write_ico(os.path.join(res, 'close.ico'), close_mark, sizes=(16,))
     write_ico(os.path.join(res, 'quit.ico'), quit_mark)
 
 

@@ -225,3 +225,16 @@ TEST(ClassifyLoginText, RecognisesPromptsInOrderOfPrecedence)
     for (const Case& c : cases)
         EXPECT_EQ(ClassifyLoginText(c.text), c.outcome) << "text [" << Hex(c.text) << "]";
 }
+
+TEST(SplitTelnetCommands, NothingAfterANulIsAnsweredOrSearched)
+{
+    const std::string iacDo24("\xff\xfd\x18", 3);
+    FrameResult r = HandleLoginFrame(std::string("ab\0", 3) + iacDo24 + "Username:");
+    EXPECT_EQ(r.reply, "") << "a command after a NUL must not be answered";
+    EXPECT_EQ(TextLength(r.text), 2);
+    EXPECT_EQ(r.outcome, kLoginTextNoPrompt) << "a prompt after a NUL must not be recognised";
+
+    r = HandleLoginFrame(iacDo24 + std::string("x\0", 2) + iacDo24);
+    EXPECT_EQ(Hex(r.reply), "ff fc 18 ") << "only the command before the NUL is answered";
+    EXPECT_EQ(TextLength(r.text), 1);
+}
