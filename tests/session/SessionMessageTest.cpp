@@ -1,0 +1,35 @@
+// The record a worker hands its window, and the receivers' length check.
+#include "session/SessionMessage.h"
+
+#include <gtest/gtest.h>
+
+TEST(SessionMessage, EventWithoutPayloadHasLengthOneAndAnEmptyText)
+{
+    COPYDATASTRUCT r = MakeSessionMessage(kEvtConnected, nullptr, 0);
+    EXPECT_EQ(r.dwData, static_cast<ULONG_PTR>(10));
+    EXPECT_EQ(r.cbData, 1u);
+    ASSERT_NE(r.lpData, nullptr);
+    EXPECT_EQ(static_cast<const char*>(r.lpData)[0], '\0');
+}
+
+TEST(SessionMessage, PayloadLengthCountsTheTerminatingNul)
+{
+    const char body[] = "notice";
+    COPYDATASTRUCT r = MakeSessionMessage(kEvtNoticeBody, body, 6);
+    EXPECT_EQ(r.cbData, 7u);
+    EXPECT_EQ(r.lpData, body);
+}
+
+TEST(SessionMessage, LengthCheckAcceptsAtMost4096PayloadBytes)
+{
+    struct Case {
+        DWORD cbData;
+        bool ok;
+    } cases[] = {{1, true}, {4097, true}, {4098, false}, {0, false}, {0xFFFFFFFFu, false}};
+    for (const Case& c : cases) {
+        COPYDATASTRUCT r{100, c.cbData, nullptr};
+        EXPECT_EQ(SessionMessageLengthOk(r), c.ok) << "cbData " << c.cbData;
+    }
+    COPYDATASTRUCT refused{100, 4098, nullptr};
+    EXPECT_EQ(DataLenFailedText(refused), "OnCopyData()  data_len failed. type[100] len[4097]");
+}
