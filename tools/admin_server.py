@@ -166,7 +166,7 @@ def negotiate(conn):
 
 
 def ask(conn, prompt):
-    time.sleep(PROMPT_PAUSE)
+    time.sleep(conn.args.prompt_pause)
     if conn.args.garbage:
         prompt += bytes([IAC, GA])
     conn.send(prompt)
@@ -189,7 +189,7 @@ def login(conn):
             log(conn.id, "login accepted, sent Welcome!")
             conn.logged_in = True
             conn.close_if_stage("after-welcome")
-            time.sleep(PROMPT_PAUSE)
+            time.sleep(conn.args.prompt_pause)
             conn.send(CONSOLE_PROMPT)
             return True
         conn.send(b"\r\n% Authentication failed\r\n")
@@ -282,7 +282,7 @@ def command_loop(conn):
             answer_auth(conn)
         elif line:
             conn.send(b"\r\n% Unknown command: " + line + b"\r\n")
-        time.sleep(PROMPT_PAUSE)
+        time.sleep(conn.args.prompt_pause)
         conn.send(CONSOLE_PROMPT)
 
 
@@ -328,6 +328,8 @@ def parse_args(argv):
     p.add_argument("--chunked", nargs="?", const="answers", choices=("answers", "all"),
                    help="one byte per send: for the answers after the login (default), or 'all' output "
                         "(the prompts then arrive split and the client cannot recognise them)")
+    p.add_argument("--prompt-pause", type=float, default=PROMPT_PAUSE, metavar="SECONDS",
+                   help="pause before each prompt (default %s; 0 for a server without delays)" % PROMPT_PAUSE)
     p.add_argument("--chunk-delay", type=float, default=0.005, metavar="SECONDS",
                    help="pause between the bytes of --chunked (default 0.005)")
     p.add_argument("--slow", type=float, default=0.0, metavar="SECONDS",

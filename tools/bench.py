@@ -1,0 +1,129 @@
+#!/usr/bin/env python3
+"""Lumaro's figures, measured in one run on this machine under Wine.
+
+Prints one table: size of lumaro.exe, start to tray icon, connect to session
+time known, adapter gone to closing summary, CPU over an idle minute, peak
+memory against a minimal dialog program, and the log's lines per second.
+"""
+import datetime
+import os
+import re
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'e2e'))
+import harness  # noqa: E402
+
+SUMMARY_TITLE = '사용시간 및 잔여시간을 확인 바랍니다'
+IDLE_SECONDS = int(os.environ.get('LUMARO_BENCH_IDLE', '60'))
+TICKS = os.sysconf('SC_CLK_TCK')
+
+
+def pid_of(image):
+    """The Linux process that runs a Windows program under Wine."""
+    out = subprocess.run(['pgrep', '-f', image], capture_output=True, text=True).stdout.split()
+    pids = [int(p) for p in out if int(p) != os.getpid()]
+    return pids[-1] if pids else None
+
+
+def cpu_seconds(pid):
+    with open('/proc/%d/stat' % pid) as f:
+        fields = f.read().rsplit(')', 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def peak_kib(pid):
+    with open('/proc/%d/status' % pid) as f:
+        for line in f:
+            if line.startswith('VmHWM:'):
+                return int(line.split()[1])
+    return 0
+
+
+def log_time(line):
+    return datetime.datetime.strptime(line[:23], '%Y-%m-%d %H:%M:%S.%f')
+
+
+def connect_to_rtime(log):
+    lines = log.splitlines()
+    connect = next(l for l in lines if l.endswith('connect succ'))
+    known = next(l for l in lines if re.search(r'rTime\[\d+\]$', l))
+    return (log_time(known) - log_time(connect)).total_seconds()
+
+
+def main():
+    rows = []
+    exe_size = os.path.getsize(harness.LUMARO_EXE)
+    rows.append(('size of lumaro.exe', '%d bytes (%.0f KiB)' % (exe_size, exe_size / 1024), ''))
+
+    display = harness.Display()
+    display.start()
+    try:
+        with harness.Session(display, ppp=True, dns='127.0.0.1') as s:
+            tray = s.start_trayhost()
+            home = s.home()
+            server = s.netns.popen(['python3', os.path.join(HERE, 'admin_server.py'), '--session-time', '7200', '--prompt-pause', '0',
+                                    '--max-seconds', str(IDLE_SECONDS + 120)])
+            time.sleep(0.5)
+
+            # Table of a stand-in adapter, so that the adapter can go away later.
+            stage = os.path.join(home, 'bin')
+            exe = harness.stage_program(harness.LUMARO_EXE, stage)
+            table = os.path.join(home, 'adapters.txt')
+            harness.write_adapters(table, [harness.adapter_line()])
+            started_ms = time.time() * 1000
+            monitor = s.wine.start_lumaro('user01', 'VPN', cwd=home, exe=exe, env=harness.fake_adapter_env(table),
+                                          dll_overrides=harness.FAKE_IPHLPAPI_OVERRIDE)
+            add = tray.wait_for_command('add', 30)
+            rows.append(('process start to tray icon shown', '%.2f s' % ((add.t_ms - started_ms) / 1000), ''))
+
+            log_path = os.path.join(home, 'admin.log')
+            harness.wait_for(lambda: 'close event' in harness.read_log(log_path), 40)
+            rows.append(('connect to session time known', '%.2f s' % connect_to_rtime(harness.read_log(log_path)),
+                         'target <= 4.2 s (floor 4.0 s)'))
+            # Let the reminder close itself before measuring the idle monitor.
+            harness.wait_for(lambda: not s.wine.find(SUMMARY_TITLE), 20)
+
+            pid = pid_of('lumaro.exe user01')
+            before = cpu_seconds(pid)
+            time.sleep(IDLE_SECONDS)
+            idle = cpu_seconds(pid) - before
+            rows.append(('CPU over %d idle seconds' % IDLE_SECONDS, '%.3f s' % idle, 'target <= 0.06 s'))
+            monitor_peak = peak_kib(pid)
+
+            gone = time.time()
+            harness.write_adapters(table, [])
+            harness.wait_for(lambda: s.wine.find(SUMMARY_TITLE), 15, interval=0.05)
+            rows.append(('adapter gone to closing summary shown', '%.2f s' % (time.time() - gone), 'target <= 3.5 s'))
+            monitor.wait(30)
+            server.terminate()
+
+            minimal = s.wine.start([os.path.join(harness.BUILD, 'tools', 'minimal', 'minimal.exe')])
+            harness.wait_for(lambda: s.wine.find('Minimal'), 20)
+            time.sleep(2)
+            minimal_peak = peak_kib(pid_of('minimal.exe'))
+            s.wine.close_window('Minimal')
+            minimal.wait(20)
+            rows.append(('peak memory (VmHWM)', '%.1f MiB, minimal dialog %.1f MiB: +%.1f MiB' % (
+                monitor_peak / 1024, minimal_peak / 1024, (monitor_peak - minimal_peak) / 1024), 'target <= +3 MiB'))
+
+            rc, out = s.wine.run([os.path.join(harness.BUILD, 'tools', 'logbench', 'logbench.exe')], timeout=120)
+            figures = dict(line.split() for line in out.splitlines() if line.strip())
+            rows.append(('log lines per second, one writer', figures.get('one_writer_lines_per_s', '?'), ''))
+            rows.append(('log lines per second, two writers', figures.get('two_writers_lines_per_s', '?'), ''))
+    finally:
+        display.stop()
+
+    print('Measured %s on %s (%d cores), Wine 8, one run' % (
+        datetime.date.today().isoformat(), os.uname().nodename, os.cpu_count()))
+    print()
+    print('| figure | value | target |')
+    print('|---|---|---|')
+    for name, value, target in rows:
+        print('| %s | %s | %s |' % (name, value, target))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,30 @@
+// The smallest Win32 dialog program, statically linked like lumaro.exe: the
+// baseline against which the monitor's memory is measured under Wine.
+#include <windows.h>
+
+namespace {
+INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
+{
+    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        ::EndDialog(hwnd, 0);
+        return TRUE;
+    }
+    return msg == WM_INITDIALOG;
+}
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // A template in memory: a captioned dialog with no controls.
+    struct {
+        DLGTEMPLATE t;
+        WORD menu, cls, title[8];
+    } tpl = {};
+    tpl.t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+    tpl.t.cx = 120;
+    tpl.t.cy = 40;
+    const wchar_t title[] = L"Minimal";
+    for (int i = 0; i < 8; ++i)
+        tpl.title[i] = title[i];
+    return static_cast<int>(::DialogBoxIndirectParamW(instance, &tpl.t, nullptr, Proc, 0));
+}
