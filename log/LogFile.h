@@ -7,10 +7,8 @@
 #include <string>
 
 #include "framework/ScopedHandle.h"
+#include "log/LogLevel.h"
 
-enum LogLevel { kLogMost = 0, kLogFlow = 1, kLogWarn = 2, kLogError = 3 };
-
-enum DumpDirection { kDumpSent = 1, kDumpReceived = 2 };
 
 class LogFile {
 public:

@@ -1,7 +1,7 @@
 #include "session/ResultParser.h"
 
 #include "framework/Format.h"
-#include "log/LogFile.h"
+#include "log/LogLevel.h"
 
 #include <climits>
 #include <cstdlib>

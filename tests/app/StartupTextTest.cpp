@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ TEST(VersionNumber, TextComesBackOutOfTheNumberWithSpillOver)
         {"2, 5", 2050000, "2.5.0.0"},           // missing pieces count as 0
         {"", 0, "0.0.0.0"},
         {"x, 1, 2, 3", 10203, "0.1.2.3"},
+        {"9999999999, 0, 0, 0", INT_MAX, "2147.48.36.47"},  // held to the int range
     };
     for (const Case& c : cases) {
         int n = VersionNumberFromText(c.value);

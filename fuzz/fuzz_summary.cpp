@@ -1,0 +1,66 @@
+// The answer to "show summary" as the capture file holds it, scanned for the
+// link of user01.
+#include "session/ResultParser.h"
+
+#include "CaptureFile.h"
+#include "FuzzCheck.h"
+#include "log/LogLevel.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kUser = "user01\t";
+
+// The link by the old rule: of each line holding the user after its start,
+// the fourth strtok token; a line of exactly three tokens empties it.
+std::string LinkByStrtok(const std::vector<std::string>& lines, size_t& matches)
+{
+    std::string link;
+    matches = 0;
+    for (const std::string& line : lines) {
+        size_t at = line.find(kUser);
+        if (at == std::string::npos || at == 0)
+            continue;
+        ++matches;
+        std::vector<std::string> tokens = StrtokTokens(line, "\t");
+        if (tokens.size() >= 4)
+            link = tokens[3];
+        else if (tokens.size() == 3)
+            link.clear();
+    }
+    return link;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::vector<std::string> lines = ReadCaptureLines(data, size);
+    const SummaryScan scan = ScanSummary(lines, kUser);
+
+    FUZZ_CHECK(scan.link.find('\t') == std::string::npos, "link [%s] holds a TAB", scan.link.c_str());
+    FUZZ_CHECK(scan.link.find('\0') == std::string::npos, "link holds a NUL");
+
+    size_t matches = 0;
+    const std::string expected = LinkByStrtok(lines, matches);
+    FUZZ_CHECK(scan.link == expected, "link [%s], strtok gives [%s]", scan.link.c_str(), expected.c_str());
+
+    size_t found = 0;
+    std::string lastLink;
+    for (const ParseLogLine& line : scan.log) {
+        FUZZ_CHECK(line.level == kLogFlow, "summary scan logged level %d: %s", line.level, line.text.c_str());
+        if (line.text.compare(0, 5, "Link[") == 0)
+            lastLink = line.text;
+        else
+            ++found;
+    }
+    FUZZ_CHECK(found == matches, "%zu lines reported found, %zu hold the user", found, matches);
+    if (!scan.link.empty())
+        FUZZ_CHECK(lastLink == "Link[" + scan.link + "]", "last link line [%s] for link [%s]", lastLink.c_str(),
+                   scan.link.c_str());
+    return 0;
+}
