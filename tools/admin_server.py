@@ -18,7 +18,7 @@ import threading
 import time
 
 IAC, DONT, DO, WONT, WILL, SB, GA, NOP, SE = 255, 254, 253, 252, 251, 250, 249, 241, 240
-ECHO, SUPPRESS_GO_AHEAD, TERMINAL_TYPE = 1, 3, 24
+ECHO, SUPPRESS_GO_AHEAD, TIMING_MARK, TERMINAL_TYPE = 1, 3, 6, 24
 
 ADMIN_ID = b"admin"
 ADMIN_PW = b"qalvexor"
@@ -29,6 +29,12 @@ CONSOLE_PROMPT = b"\r\nvpn-adm# "
 PROMPT_PAUSE = 0.3
 
 CLOSE_STAGES = ("before-username", "after-username", "after-welcome", "mid-summary", "mid-auth")
+HUGE_LINE_PLACES = ("login", "summary")
+# Printable filler for --huge-line: no line end, no tab, no prompt word.
+HUGE_LINE_PATTERN = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789 "
+# A timing mark unanswered this long is sent again: one cut in two by the
+# client's receive buffer is never answered.
+TIMING_MARK_RETRY = 1.0
 
 _record_lock = threading.Lock()
 
@@ -54,6 +60,8 @@ class Connection:
         self.lines = []          # complete input lines, telnet commands removed
         self._partial = bytearray()
         self._state = "data"     # where the input parser is within a telnet command
+        self._verb = None
+        self.answers = []        # (verb, option) of every option command the client sent
         self._chunk_all = args.chunked == "all"
         self.logged_in = False
         self.chosen_link = b"?"
@@ -87,12 +95,14 @@ class Connection:
                     self._partial.append(IAC)
                     self._state = "data"
                 elif b in (WILL, WONT, DO, DONT):
+                    self._verb = b
                     self._state = "option"
                 elif b == SB:
                     self._state = "sb"
                 else:
                     self._state = "data"
             elif st == "option":
+                self.answers.append((self._verb, b))
                 self._state = "data"
             elif st == "sb":
                 if b == IAC:
@@ -112,6 +122,29 @@ class Connection:
         while not self.lines:
             self.receive_some()
         return self.lines.pop(0)
+
+    def wait_caught_up(self):
+        """Returns once the client has read everything sent so far: telnet's
+        timing mark (IAC DO TIMING-MARK) is answered only after the data in
+        front of it. Bulky output outruns a client that logs every frame, and
+        a prompt queued behind it would share a frame with its tail."""
+        def answered():
+            return any(option == TIMING_MARK for _, option in self.answers[seen:])
+        seen = len(self.answers)
+        marks = 0
+        while not answered():
+            self.send(bytes([IAC, DO, TIMING_MARK]), paced=False)
+            marks += 1
+            self.sock.settimeout(TIMING_MARK_RETRY)
+            deadline = time.monotonic() + TIMING_MARK_RETRY
+            try:
+                while not answered() and time.monotonic() < deadline:
+                    self.receive_some()
+            except socket.timeout:
+                pass
+            finally:
+                self.sock.settimeout(None)
+        log(self.id, "client caught up (%d timing mark%s)" % (marks, "" if marks == 1 else "s"))
 
     # ---- output ----
 
@@ -161,8 +194,45 @@ def negotiate(conn):
         # Commands outside WILL/WONT/DO/DONT: a no-op, a terminal-type question
         # (no answer expected) and an echo question (answered with "0").
         out += bytes([IAC, NOP, IAC, SB, TERMINAL_TYPE, 1, IAC, SE, IAC, SB, ECHO, ord("1"), IAC, SE])
+    if conn.args.sb_without_se:
+        # A terminal-type question whose IAC SE never comes.
+        out += bytes([IAC, SB, TERMINAL_TYPE, 1])
     conn.send(out)
-    log(conn.id, "sent option negotiation%s" % (" with garbage" if conn.args.garbage else ""))
+    extras = [text for on, text in ((conn.args.garbage, "garbage"),
+                                    (conn.args.sb_without_se, "IAC SB without IAC SE")) if on]
+    log(conn.id, "sent option negotiation%s" % (" with " + " and ".join(extras) if extras else ""))
+    if conn.args.flood_options:
+        flood_options(conn, conn.args.flood_options)
+    if conn.args.huge_line == "login":
+        send_huge_line(conn, "before the login")
+
+
+def flood_options(conn, count):
+    """count option commands in one send, every verb and many options in turn.
+    Options 10 and 13 are left out: they are the bytes LF and CR, which the
+    client's line-end handling changes before it looks for commands."""
+    verbs = (WILL, WONT, DO, DONT)
+    options = [o for o in range(40) if o not in (10, 13, TIMING_MARK)]
+    out = bytearray()
+    for i in range(count):
+        out += bytes([IAC, verbs[i % 4], options[i % len(options)]])
+    conn.send(bytes(out))
+    log(conn.id, "sent %d option commands (%d bytes)" % (count, len(out)))
+    conn.wait_caught_up()
+
+
+def huge_line(megabytes):
+    size = int(megabytes * 1024 * 1024)
+    repeats = size // len(HUGE_LINE_PATTERN) + 1
+    return (HUGE_LINE_PATTERN * repeats)[:size]
+
+
+def send_huge_line(conn, where):
+    data = huge_line(conn.args.huge_mb)
+    conn.send(data)
+    log(conn.id, "sent a line of %d bytes without a line end %s" % (len(data), where))
+    if not conn.logged_in:
+        conn.wait_caught_up()
 
 
 def ask(conn, prompt):
@@ -181,7 +251,8 @@ def login(conn):
         user = conn.read_line()
         log(conn.id, "username %r" % user)
         conn.close_if_stage("after-username")
-        ask(conn, b"\r\nPassword: " if not conn.args.garbage else b"\xff\xff\r\nPassword: ")
+        doubled = conn.args.garbage or conn.args.double_iac
+        ask(conn, b"\r\nPassword: " if not doubled else b"\xff\xff\r\nPassword: ")
         password = conn.read_line()
         log(conn.id, "password %r" % password)
         if not conn.args.refuse_login and user == ADMIN_ID and password == ADMIN_PW:
@@ -198,6 +269,8 @@ def login(conn):
 
 
 def summary_rows(args):
+    if args.summary_lines:
+        return long_summary_rows(args)
     rows = [
         ("1", "user02", "10.0.0.6", "3", "up"),
         ("2", "guest", "10.0.0.9", "5", "idle"),
@@ -209,6 +282,16 @@ def summary_rows(args):
     return [(str(i + 1),) + row[1:] for i, row in enumerate(rows)]
 
 
+def long_summary_rows(args):
+    """args.summary_lines rows, the user's one last (left out with --missing-user)."""
+    count = args.summary_lines
+    rows = [(str(i + 1), "member%05d" % (i + 1), "10.1.%d.%d" % (i // 250, i % 250 + 1), str(i % 64 + 100), "up")
+            for i in range(count - 1)]
+    if not args.missing_user:
+        rows.append((str(count), args.user, "10.0.0.5", str(args.link), "up"))
+    return rows
+
+
 def answer_summary(conn):
     args = conn.args
     head = b"\r\n  Idx\tUser\tIP-Address\tLink\tStatus\r\n  ---\t----\t----------\t----\t------\r\n"
@@ -217,12 +300,15 @@ def answer_summary(conn):
     lines = []
     for row in summary_rows(args):
         line = ("  " + "\t".join(row)).encode("cp949")
-        if args.garbage and row[1] == "guest":
+        if (args.garbage and row[1] == "guest") or (args.double_iac and row[1] in ("guest", args.user)):
             line += b" \xff\xff"   # doubled IAC: one data byte 255
         lines.append(line + b"\r\n")
     tail = b"  Total: %d sessions\r\n" % len(lines)
 
     conn.send(head)
+    if args.huge_line == "summary":
+        # The rows go on where it stops, so the first row shares its line.
+        send_huge_line(conn, "in the summary")
     conn.pause(args.slow, "after the summary header")
     half = len(lines) // 2
     conn.send(b"".join(lines[:half]))
@@ -247,7 +333,7 @@ def answer_auth(conn):
     args = conn.args
     first = (b"\r\n  Auth information of link " + conn.chosen_link + b"\r\n"
              b"  User-Name : " + args.user.encode("cp949") + b"\r\n"
-             b"  Framed-IP-Address : 10.0.0.5\r\n")
+             b"  Framed-IP-Address : 10.0.0.5" + (b" \xff\xff" if args.double_iac else b"") + b"\r\n")
     if args.no_value:
         timeout_line = b"  Session-Timeout\r\n"
     else:
@@ -340,6 +426,22 @@ def parse_args(argv):
     p.add_argument("--garbage", action="store_true",
                    help="telnet commands outside WILL/WONT/DO/DONT, NUL bytes and doubled IACs in the output "
                         "(with --chunked the commands arrive split as well)")
+    p.add_argument("--double-iac", action="store_true",
+                   help="doubled IACs (one data byte 255 each) in the password prompt, in the guest's and the "
+                        "user's summary rows and in the auth answer")
+    p.add_argument("--flood-options", type=int, default=0, metavar="N",
+                   help="N option commands (WILL/WONT/DO/DONT in turn) in one send after the negotiation; "
+                        "the first prompt waits until the client has answered them all")
+    p.add_argument("--sb-without-se", action="store_true",
+                   help="end the negotiation with IAC SB TERMINAL-TYPE SEND and no IAC SE")
+    p.add_argument("--huge-line", choices=HUGE_LINE_PLACES,
+                   help="a line of --huge-mb megabytes without a line end: 'login' before the first prompt "
+                        "(which waits until the client has read it), 'summary' after the summary header "
+                        "(the rows follow on the same line)")
+    p.add_argument("--huge-mb", type=float, default=1.0, metavar="MB",
+                   help="size of the --huge-line line in megabytes (default 1)")
+    p.add_argument("--summary-lines", type=int, default=0, metavar="N",
+                   help="a summary of N rows, the user's row last (other users are memberNNNNN)")
     p.add_argument("--once", action="store_true", help="serve one connection, then exit")
     p.add_argument("--max-seconds", type=float, default=0, metavar="N", help="exit by itself after N seconds")
     return p.parse_args(argv)
