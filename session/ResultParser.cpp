@@ -41,61 +41,80 @@ int ToInt(const std::string& digits)
 
 }  // namespace
 
+void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onLine)
+{
+    char buffer[1024];
+    while (std::fgets(buffer, sizeof(buffer), f))
+        if (!onLine(buffer))
+            return;
+}
+
 std::vector<std::string> ReadTextLines(FILE* f)
 {
     std::vector<std::string> lines;
-    char buffer[1024];
-    while (std::fgets(buffer, sizeof(buffer), f))
-        lines.emplace_back(buffer);
+    ForEachTextLine(f, [&lines](const std::string& line) {
+        lines.push_back(line);
+        return true;
+    });
     return lines;
+}
+
+void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::string& userWithTab)
+{
+    // A line that begins with the name is a header or an echo, not a user's row.
+    size_t at = line.find(userWithTab);
+    if (at == std::string::npos || at == 0)
+        return;
+    scan.log.push_back({kLogFlow, "summary 해당 user 검색 성공"});
+    std::vector<std::string> tokens = Tokenise(line, "\t");
+    // The first token is the row's index; the link is the fourth field.
+    if (tokens.size() >= 4) {
+        scan.link = tokens[3];
+        scan.log.push_back({kLogFlow, StrFormat("Link[%s]", scan.link.c_str())});
+    } else if (tokens.size() == 3) {
+        // A row that stops right before the link field has no link, and
+        // takes back one found on an earlier row.
+        scan.link.clear();
+    }
 }
 
 SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab)
 {
     SummaryScan scan;
-    for (const std::string& line : lines) {
-        // A line that begins with the name is a header or an echo, not a user's row.
-        size_t at = line.find(userWithTab);
-        if (at == std::string::npos || at == 0)
-            continue;
-        scan.log.push_back({kLogFlow, "summary 해당 user 검색 성공"});
-        std::vector<std::string> tokens = Tokenise(line, "\t");
-        // The first token is the row's index; the link is the fourth field.
-        if (tokens.size() >= 4) {
-            scan.link = tokens[3];
-            scan.log.push_back({kLogFlow, StrFormat("Link[%s]", scan.link.c_str())});
-        } else if (tokens.size() == 3) {
-            // A row that stops right before the link field has no link, and
-            // takes back one found on an earlier row.
-            scan.link.clear();
-        }
-    }
+    for (const std::string& line : lines)
+        ScanSummaryLine(scan, line, userWithTab);
     return scan;
+}
+
+bool ScanAuthLine(AuthScan& scan, const std::string& line)
+{
+    size_t at = line.find("Session-Timeout");
+    if (at == std::string::npos || at == 0)
+        return true;
+    scan.log.push_back({kLogFlow, "Session-Timeout 검색 성공"});
+    std::vector<std::string> tokens = Tokenise(line, " :");
+    if (tokens.size() < 2) {
+        scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
+        scan.valueMissing = true;
+        return false;
+    }
+    // Only a line end is cut off the value: the last line of the capture
+    // may have none, and "3600 sec" leaves the value without one.
+    std::string value = tokens[1];
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
+        value.pop_back();
+    if (value.size() > kMaxValueChars)
+        value.resize(kMaxValueChars);
+    scan.rTime = ToInt(value);
+    scan.log.push_back({kLogFlow, StrFormat("rTime[%d]", scan.rTime)});
+    return true;
 }
 
 AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore)
 {
     AuthScan scan{rTimeBefore, {}, false};
-    for (const std::string& line : lines) {
-        size_t at = line.find("Session-Timeout");
-        if (at == std::string::npos || at == 0)
-            continue;
-        scan.log.push_back({kLogFlow, "Session-Timeout 검색 성공"});
-        std::vector<std::string> tokens = Tokenise(line, " :");
-        if (tokens.size() < 2) {
-            scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
-            scan.valueMissing = true;
-            return scan;
-        }
-        // Only a line end is cut off the value: the last line of the capture
-        // may have none, and "3600 sec" leaves the value without one.
-        std::string value = tokens[1];
-        while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
-            value.pop_back();
-        if (value.size() > kMaxValueChars)
-            value.resize(kMaxValueChars);
-        scan.rTime = ToInt(value);
-        scan.log.push_back({kLogFlow, StrFormat("rTime[%d]", scan.rTime)});
-    }
+    for (const std::string& line : lines)
+        if (!ScanAuthLine(scan, line))
+            break;
     return scan;
 }

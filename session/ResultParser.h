@@ -3,6 +3,7 @@
 // file in, the link or the session time and the log lines to write out. The
 // main window opens the file, writes the log and sends the commands.
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@
 // piece a line of its own. A line is taken up to its first NUL. Open the file
 // in text mode so that CR LF reads as one line end.
 std::vector<std::string> ReadTextLines(FILE* f);
+// The same reading, one line at a time through a single buffer, so that a
+// capture of any size is parsed in constant memory; stops when onLine
+// returns false.
+void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onLine);
 
 struct ParseLogLine {
     int level;  // kLogFlow or kLogError
@@ -24,6 +29,8 @@ struct SummaryScan {
 
 // userWithTab is SessionConfig::m_user, the name with its TAB.
 SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab);
+// One line of that scan; its log lines are appended to scan.log.
+void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::string& userWithTab);
 
 struct AuthScan {
     int rTime;          // rTimeBefore unless a "Session-Timeout" line gave a value
@@ -32,3 +39,5 @@ struct AuthScan {
 };
 
 AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore);
+// One line of that scan; false when the scan ends there (a value is missing).
+bool ScanAuthLine(AuthScan& scan, const std::string& line);

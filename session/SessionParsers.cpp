@@ -9,23 +9,27 @@
 #include "session/SessionState.h"
 
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace {
-// Reads the capture file in text mode, so that CR LF is one line end.
-bool ReadCapture(const std::string& path, std::vector<std::string>& lines)
+// Reads the capture file in text mode, so that CR LF is one line end, a line
+// at a time: nothing of it is held beyond the current line.
+bool ScanCapture(const std::string& path, const std::function<bool(const std::string&)>& onLine)
 {
     FILE* f = std::fopen(path.c_str(), "rt");
     if (!f)
         return false;
-    lines = ReadTextLines(f);
+    ForEachTextLine(f, onLine);
     std::fclose(f);
     return true;
 }
 
-void WriteLog(LogFile& log, const std::vector<ParseLogLine>& lines)
+void FlushLog(LogFile& log, std::vector<ParseLogLine>& lines)
 {
     for (const ParseLogLine& line : lines)
         log.Write(line.level, line.text.c_str());
+    lines.clear();
 }
 }
 
@@ -38,14 +42,17 @@ bool LumaroDialog::DeleteResultFile()
 
 void LumaroDialog::ParseSummary()
 {
-    std::vector<std::string> lines;
-    if (!ReadCapture(m_resultPath, lines)) {
+    SummaryScan scan;
+    bool read = ScanCapture(m_resultPath, [this, &scan](const std::string& line) {
+        ScanSummaryLine(scan, line, theApp.m_user);
+        FlushLog(m_log, scan.log);
+        return true;
+    });
+    if (!read) {
         m_msg = StrFormat("file[#show summary result] open failed, path[%s]", m_resultPath.c_str());
         m_log.Write(kLogError, m_msg.c_str());
         return;
     }
-    SummaryScan scan = ScanSummary(lines, theApp.m_user);
-    WriteLog(m_log, scan.log);
     if (scan.link.empty()) {
         m_msg = StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", theApp.m_user.c_str());
         m_log.Write(kLogError, m_msg.c_str());
@@ -84,15 +91,18 @@ void LumaroDialog::ParseSummary()
 
 void LumaroDialog::ParseAuth()
 {
-    std::vector<std::string> lines;
-    if (!ReadCapture(m_resultPath, lines)) {
+    AuthScan scan{theApp.m_rTime, {}, false};
+    bool read = ScanCapture(m_resultPath, [this, &scan](const std::string& line) {
+        bool more = ScanAuthLine(scan, line);
+        theApp.m_rTime = scan.rTime;
+        FlushLog(m_log, scan.log);
+        return more;
+    });
+    if (!read) {
         m_msg = StrFormat("file[#show auth result] open failed, path[%s]", m_resultPath.c_str());
         m_log.Write(kLogError, m_msg.c_str());
         return;
     }
-    AuthScan scan = ScanAuth(lines, theApp.m_rTime);
-    WriteLog(m_log, scan.log);
-    theApp.m_rTime = scan.rTime;
     if (scan.valueMissing)
         return;
     if (theApp.m_rTime == -1) {

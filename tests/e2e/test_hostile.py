@@ -390,12 +390,9 @@ class BulkTest(HostileCase):
         self.assertStatusStays(m, watch, TIME_LEFT.match, '10,000-row summary')
         self.assertSurvived(m, watch, '10,000-row summary')
 
-    @unittest.expectedFailure
     def test_LongSummary_IsParsedWithoutHoldingItInMemory(self):
-        # Known fault: the summary parse reads the whole capture file into a
-        # list of lines before it scans them, so its memory grows with the
-        # answer (about 1 MB per MB) where one 1024-byte line buffer is meant
-        # to do. Remove the decorator once the parse reads line by line.
+        # The parse reads the capture a line at a time through one buffer, so
+        # its memory must not grow with the size of the answer.
         server, m, watch = self.start_watched('--huge-line', 'summary', '--huge-mb', '4')
         self.assertTrue(watch.until(lambda: m.entries('cmd[show summary] send succ'), 20), 'no login:\n%s' % m.log())
         before = memory_kb(watch.pid, 'VmHWM')
