@@ -21,6 +21,7 @@ first use. A prefix has one wineserver, and Wine lists the adapters of the
 namespace that wineserver was started in, so only one Session runs at a time.
 LUMARO_E2E_KEEP=1 keeps the temporary folders for a look after the run.
 """
+import datetime
 import os
 import re
 import shutil
@@ -28,6 +29,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 from collections import namedtuple
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -46,6 +48,7 @@ ADAPTERS_EXE = os.path.join(BUILD, 'tools', 'adapters', 'adapters.exe')
 FAKE_IPHLPAPI_DLL = os.path.join(BUILD, 'tools', 'fake_iphlpapi', 'iphlpapi.dll')
 PROBE_EXE = os.path.join(BUILD, 'tests', 'e2e', 'e2e_probe.exe')
 NOTICE_SERVER_PY = os.path.join(SOURCE, 'tools', 'notice_server.py')
+ADMIN_SERVER_PY = os.path.join(SOURCE, 'tools', 'admin_server.py')
 
 # The stand-in iphlpapi.dll is taken from the program's folder only with this override.
 FAKE_IPHLPAPI_OVERRIDE = 'iphlpapi=n'
@@ -59,6 +62,17 @@ WM_RBUTTONUP = 0x0205
 ID_SHOW_CLOCK = 32771
 ID_SAVE_LOG = 32773
 TRAY_ICON_ID = 1090
+WM_CLOSE = 0x0010
+WM_COMMAND = 0x0111
+WM_SYSCOMMAND = 0x0112
+SC_CLOSE = 0xF060
+IDOK, IDCANCEL = 1, 2
+VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
+
+# Captions of the monitor's windows.
+LUMARO_TITLE = 'Lumaro'
+USAGE_TITLE = '사용시간 및 잔여시간을 확인 바랍니다'
+WARNING_TITLE = '잔여시간 경고창'
 
 _NAME_PREFIX = 'lme2e-'
 _counter = [0]
@@ -199,6 +213,17 @@ fcntl.ioctl(fd, %d, 1)
 os.close(fd)
 ''' % (_TUNSETIFF, _IFF_TUN | _IFF_NO_PI, _TUNSETLINK, _ARPHRD_PPP, _TUNSETPERSIST)
 
+_IFF_TAP = 0x0002
+
+# A persistent TAP device: Wine reports it as an Ethernet adapter (type 6).
+_MAKE_TAP = '''
+import fcntl, os, struct, sys
+fd = os.open('/dev/net/tun', os.O_RDWR)
+fcntl.ioctl(fd, %d, struct.pack('16sH', sys.argv[1].encode(), %d))
+fcntl.ioctl(fd, %d, 1)
+os.close(fd)
+''' % (_TUNSETIFF, _IFF_TAP | _IFF_NO_PI, _TUNSETPERSIST)
+
 
 def _ip(*args, check=True):
     rc = subprocess.run(['ip'] + list(args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -234,6 +259,7 @@ class NetNs:
         cleanup_stale_namespaces()
         self.name = name or _unique('ns')
         self.devices = []
+        self.lan_devices = []
         _remove_namespace(self.name)
         _ip('netns', 'add', self.name)
         try:
@@ -257,6 +283,14 @@ class NetNs:
         _ip('-n', self.name, 'link', 'set', device, 'up')
         self.devices.append(device)
 
+    def add_lan(self, device='eth0', address='10.98.0.2/24'):
+        """An Ethernet adapter (a TAP device), for a machine whose only
+        adapters are not PPP. Wine lists it at once, no server restart needed."""
+        subprocess.run(self.exec_args([sys.executable, '-c', _MAKE_TAP, device]), check=True, timeout=30)
+        self.lan_devices.append(device)
+        _ip('-n', self.name, 'addr', 'add', address, 'dev', device)
+        _ip('-n', self.name, 'link', 'set', device, 'up')
+
     def remove_ppp(self, device='ppp0'):
         """Deletes the device. Note that Wine keeps listing it until its
         wineserver restarts: a vanishing adapter needs the stand-in iphlpapi."""
@@ -277,6 +311,9 @@ class NetNs:
     def close(self):
         for device in list(self.devices):
             self.remove_ppp(device)
+        for device in self.lan_devices:
+            _ip('-n', self.name, 'tuntap', 'del', 'dev', device, 'mode', 'tap', check=False)
+        self.lan_devices = []
         _remove_namespace(self.name)
 
     def __enter__(self):
@@ -702,6 +739,154 @@ class NoticeServer:
             self._own_dir = None
 
 
+# ---- the admin server ----
+
+class AdminServer:
+    """tools/admin_server.py inside a namespace, on 127.0.0.1:5005 unless
+    told otherwise; `args` are its scenario options (e.g. '--no-value').
+    Every byte it receives goes to `record`, its own log to `log_path`."""
+
+    def __init__(self, netns, *args, host='127.0.0.1', port=5005, record=None):
+        self._own_dir = make_temp_dir('admin')
+        self.record = record or os.path.join(self._own_dir, 'received.bin')
+        self.log_path = os.path.join(self._own_dir, 'server.log')
+        cmd = [sys.executable, ADMIN_SERVER_PY, '--host', host, '--port', str(port), '--record', self.record]
+        cmd += [str(a) for a in args]
+        self._log_file = open(self.log_path, 'wb')
+        if netns is None:
+            self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                         stderr=self._log_file)
+        else:
+            self.proc = netns.popen(cmd, stdout=subprocess.DEVNULL, stderr=self._log_file)
+        if not wait_for(lambda: 'listening on' in self.log() or self.proc.poll() is not None, 15, 0.05) \
+                or self.proc.poll() is not None:
+            text = self.log()
+            self.stop()
+            raise RuntimeError('admin server did not start: %r' % text[-500:])
+
+    def received(self):
+        """The bytes the server has received so far, from every client."""
+        return read_bytes(self.record)
+
+    def log(self):
+        return read_bytes(self.log_path).decode('utf-8', errors='replace')
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self._log_file.close()
+        if not KEEP:
+            shutil.rmtree(self._own_dir, ignore_errors=True)
+
+
+# ---- the monitor's log ----
+
+LogEntry = namedtuple('LogEntry', 'time level text')
+
+# A text line of admin.log; the adapter block spans several lines ending in LF
+# alone, so an entry runs to the CR LF. Dump blocks carry no level tag.
+_LOG_LINE = re.compile(r'^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})   '
+                       r'(\[MOST\] |\[FLOW\] |\[WARN\] |\[ERROR\]|\[XXX\]  ) ([^\r]*)\r\n', re.M)
+
+
+def parse_log(text):
+    """The text lines of admin.log as LogEntry(time as datetime, level tag
+    without brackets, text), in file order; traffic dumps are left out."""
+    entries = []
+    for m in _LOG_LINE.finditer(text):
+        stamp = datetime.datetime.strptime(m.group(1), '%Y-%m-%d %H:%M:%S.%f')
+        entries.append(LogEntry(stamp, m.group(2).strip(' []'), m.group(3)))
+    return entries
+
+
+class Monitor:
+    """A lumaro.exe session monitor started by start(): its Popen, its main
+    window (hwnd, Wine pid) and its home folder with admin.log."""
+
+    def __init__(self, wine, home, proc, window):
+        self.wine = wine
+        self.home = home
+        self.proc = proc
+        self.hwnd = window.hwnd
+        self.pid = window.pid
+        self.log_path = os.path.join(home, 'admin.log')
+
+    @property
+    def target(self):
+        """The driver's name for the main window, exact even while another
+        window carries the same caption."""
+        return 'hwnd=0x%x' % self.hwnd
+
+    @classmethod
+    def start(cls, wine, home, *args, timeout=30, exe=None, env=None, dll_overrides=None, other_than=()):
+        """Starts a monitor (default command line user01 VPN) and waits for
+        its main window; other_than: Wine pids of older monitors to ignore."""
+        proc = wine.start_lumaro(*(args or ('user01', 'VPN')), cwd=home, exe=exe, env=env,
+                                 dll_overrides=dll_overrides)
+
+        def window():
+            found = wine.find(LUMARO_TITLE)
+            return found if found and found.pid not in other_than else None
+        found = wait_for(lambda: window() or proc.poll() is not None, timeout)
+        if not found or proc.poll() is not None:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            raise RuntimeError('monitor window did not appear (exit %s)' % proc.poll())
+        return cls(wine, home, proc, found)
+
+    def log(self):
+        return read_log(self.log_path)
+
+    def entries(self, text=None, level=None):
+        """Log entries whose text equals `text` (or all), of one level if given."""
+        return [e for e in parse_log(self.log())
+                if (text is None or e.text == text) and (level is None or e.level == level)]
+
+    def wait_log(self, text, timeout=20, count=1, level=None):
+        """Waits until the log holds `count` entries with exactly this text;
+        returns them (fewer at the timeout)."""
+        def enough():
+            found = self.entries(text, level)
+            return found if len(found) >= count else None
+        return wait_for(enough, timeout) or self.entries(text, level)
+
+    def windows(self):
+        """Every visible top-level window of the monitor but its main window."""
+        return [w for w in self.wine.dialogs() if w.pid == self.pid and w.hwnd != self.hwnd]
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def stop(self, timeout=40):
+        """Ends the monitor for a test's clean-up: WM_CLOSE to its main
+        window, Cancel to every dialog it shows (closing summary, message
+        box, file dialog); kills it when it does not end. Returns the exit code."""
+        deadline = time.monotonic() + timeout
+        closed_at = None
+        while self.proc.poll() is None and time.monotonic() < deadline:
+            if closed_at is None or time.monotonic() - closed_at > 5:
+                self.wine.post(self.target, WM_CLOSE)
+                closed_at = time.monotonic()
+            if self.wine.driver('menu')[0] == 0:
+                self.wine.driver('key', self.target, hex(VK_ESCAPE))
+            for w in self.windows():
+                self.wine.post('hwnd=0x%x' % w.hwnd, WM_COMMAND, IDCANCEL)
+            try:
+                self.proc.wait(0.5)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        return self.proc.returncode
+
+
 # ---- a whole scenario ----
 
 class Session:
@@ -754,6 +939,11 @@ class Session:
         self._servers.append(server)
         return server
 
+    def admin_server(self, *args, **kw):
+        server = AdminServer(self.netns, *args, **kw)
+        self._servers.append(server)
+        return server
+
     def screenshot(self, path):
         return self.display.screenshot(path)
 
@@ -774,6 +964,67 @@ class Session:
             for path in self._dirs:
                 shutil.rmtree(path, ignore_errors=True)
         self._dirs = []
+
+
+class MonitorCase(unittest.TestCase):
+    """Base of the monitor's end-to-end tests: one Session (namespace with a
+    PPP adapter unless ppp is False, an Ethernet adapter too when lan is
+    True, wineserver, tray host in `tray`) for all tests of a class. The test
+    module sets `display` once for all classes."""
+    display = None
+    ppp = True
+    lan = False
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session(cls.display, ppp=cls.ppp).__enter__()
+        try:
+            cls.wine = cls.session.wine
+            if cls.lan:
+                cls.session.netns.add_lan()
+            cls.tray = cls.session.start_trayhost()
+        except Exception:
+            cls.session.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def start_monitor(self, *args, **kw):
+        """A monitor in a new home folder, ended when the test ends."""
+        monitor = Monitor.start(self.wine, self.session.home(), *args, **kw)
+        self.addCleanup(monitor.stop)
+        return monitor
+
+    def admin_server(self, *args):
+        server = self.session.admin_server(*args)
+        self.addCleanup(server.stop)
+        return server
+
+    def wait_ended(self, monitor, timeout=20):
+        """Waits for the monitor's end, watching for a closing summary
+        meanwhile; returns the summaries seen (Found records)."""
+        summaries = []
+
+        def ended():
+            found = self.wine.find(USAGE_TITLE)
+            if found:
+                summaries.append(found)
+            return monitor.proc.poll() is not None
+        self.assertTrue(wait_for(ended, timeout, 0.05), 'monitor did not end within %d s' % timeout)
+        return summaries
+
+
+def monitor_cannot_run():
+    """Why the monitor's end-to-end tests cannot run here, or ''."""
+    return can_run() or ('' if os.path.exists(LUMARO_EXE) else 'not built: ' + LUMARO_EXE)
+
+
+def measure(text):
+    """A measurement for the test log."""
+    sys.stderr.write('\nMEASURE %s\n' % text)
+    sys.stderr.flush()
 
 
 def tools_built():

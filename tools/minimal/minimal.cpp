@@ -13,8 +13,16 @@ INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
 }
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
+    // With "dlls", the system libraries lumaro.exe imports are loaded too, so
+    // that the baseline tells Wine's share of the memory from the program's.
+    if (cmdLine && lstrcmpA(cmdLine, "dlls") == 0) {
+        const char* libraries[] = {"ws2_32", "iphlpapi", "comctl32", "comdlg32", "shell32", "shlwapi",
+                                   "winmm", "version", "gdi32", "advapi32"};
+        for (const char* name : libraries)
+            ::LoadLibraryA(name);
+    }
     // A template in memory: a captioned dialog with no controls.
     struct {
         DLGTEMPLATE t;

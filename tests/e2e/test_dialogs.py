@@ -1,0 +1,219 @@
+"""The dialogs that tell the user about the session time: the reminder once
+the server has granted it, the warning below ten minutes left, and the
+closing summary at the end. The stand-in admin server grants 650 s, so the
+warning comes about 50 s after the start.
+
+With LUMARO_SHOTS=1 the tests also save screenshots of the dialogs and the
+main window into docs/ (the documentation's pictures)."""
+import datetime
+import os
+import re
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import wait_for  # noqa: E402
+
+DISPLAY = None
+SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
+DOCS = os.path.join(harness.SOURCE, 'docs')
+
+SESSION_TIME = ('--session-time', '650')
+COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
+
+
+def setUpModule():
+    global DISPLAY
+    reason = harness.monitor_cannot_run()
+    if reason:
+        raise unittest.SkipTest(reason)
+    DISPLAY = harness.MonitorCase.display = harness.Display().start()
+
+
+def tearDownModule():
+    if DISPLAY:
+        DISPLAY.stop()
+
+
+def seconds(duration):
+    """Seconds of a "%02d일 %02d:%02d:%02d" text, or None."""
+    m = re.match(r'^(\d+)일 (\d\d):(\d\d):(\d\d)$', duration or '')
+    if not m:
+        return None
+    d, h, mi, s = (int(v) for v in m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
+
+
+class SessionDialogsTest(harness.MonitorCase):
+
+    def shot(self, name):
+        if SHOTS:
+            os.makedirs(DOCS, exist_ok=True)
+            self.assertTrue(DISPLAY.screenshot(os.path.join(DOCS, name)), 'screenshot %s failed' % name)
+
+    def park_mouse(self):
+        self.wine.driver('cursor', 1010, 10)
+
+    def wait_shown(self, title, timeout):
+        """The Found record of a visible window with this caption, or None."""
+        def shown():
+            found = self.wine.find(title)
+            return found if found and found.visible else None
+        return wait_for(shown, timeout, 0.05)
+
+    def wait_gone(self, found, timeout=10):
+        return wait_for(lambda: not self.wine.find('hwnd=0x%x' % found.hwnd), timeout, 0.1)
+
+    def dismiss_reminder(self):
+        reminder = self.wait_shown(harness.USAGE_TITLE, 30)
+        self.assertTrue(reminder, 'the reminder did not appear')
+        self.assertTrue(self.wine.command('hwnd=0x%x' % reminder.hwnd, harness.IDOK))
+        pressed = time.monotonic()
+        # hiding a window waits up to 2 s for a window manager that Xvfb lacks
+        self.assertTrue(self.wait_gone(reminder, 5), 'OK should close the reminder at once')
+        return time.monotonic() - pressed
+
+    def test_Reminder_ShowsGrantedTimeCountsDownAndClosesItself(self):
+        self.admin_server(*SESSION_TIME)
+        self.park_mouse()
+        m = self.start_monitor()
+        reminder = self.wait_shown(harness.USAGE_TITLE, 30)
+        appeared = time.monotonic()
+        appeared_at = datetime.datetime.now()
+        self.assertTrue(reminder, 'no reminder:\n%s' % m.log()[-1500:])
+        known = m.entries('rTime[650]')
+        self.assertTrue(known, 'reminder before the session time was known')
+        delay = (appeared_at - known[0].time).total_seconds()
+        self.assertLess(delay, 1.0, 'the reminder should follow "rTime[650]" within about 300 ms')
+        target = 'hwnd=0x%x' % reminder.hwnd
+        texts = self.wine.text(target, 1000, 1001, 1002)
+        self.assertEqual((texts.get(1000), texts.get(1001)), ('', '잔여시간: 00일 00:10:50'), 'reminder lines')
+        self.shot('reminder.png')
+
+        countdown = [texts.get(1002)]
+        changes = [round(time.monotonic() - appeared, 2)]
+        while self.wine.visible(target) and time.monotonic() - appeared < 20:
+            text = self.wine.text(target, 1002).get(1002)
+            if text and text != countdown[-1]:
+                countdown.append(text)
+                changes.append(round(time.monotonic() - appeared, 2))
+            time.sleep(0.1)
+        closed_after = time.monotonic() - appeared
+        self.assertTrue(self.wait_gone(reminder), 'the reminder was hidden but not destroyed')
+        numbers = [int(COUNTDOWN.match(t).group(1)) if t and COUNTDOWN.match(t) else t for t in countdown]
+        self.assertTrue(all(isinstance(n, int) for n in numbers), 'countdown texts: %r' % countdown)
+        self.assertGreaterEqual(numbers[0], 8, 'countdown should start at 9: %r' % numbers)
+        self.assertEqual(numbers, sorted(numbers, reverse=True), 'countdown should only go down: %r' % numbers)
+        self.assertEqual(numbers[-1], 1, 'the last number shown is 1, never 0: %r' % numbers)
+        # hiding may wait up to 2 s for a window manager that Xvfb lacks
+        self.assertTrue(8.5 <= closed_after <= 12.0, 'reminder should close itself after about 9 s, took %.1f s '
+                        '(countdown changed at %r s)' % (closed_after, changes))
+        harness.measure('"rTime[650]" logged -> reminder shown: %.2f s' % delay)
+        harness.measure('reminder shown -> closed by itself: %.2f s (countdown changed at %r s)'
+                        % (closed_after, changes))
+
+        # after the reminder: the tooltip counts down, the clock shows the time granted
+        self.assertTrue(self.tray.wait_for_tip(lambda t: t.startswith('[남은시간] 00일 00:10:'), 10, owner=m.hwnd),
+                        'tooltip: %r' % self.tray.tips(owner=m.hwnd))
+        self.shot('tray-tooltip.png')
+        self.assertTrue(self.wine.command(m.target, harness.ID_SHOW_CLOCK))
+        self.assertTrue(wait_for(lambda: self.wine.visible(m.target), 10), 'main window not shown')
+        self.assertEqual(self.wine.text(m.target, 1005)[1005], '00일 00:10:50', 'time granted')
+        self.shot('main-window.png')
+
+    def test_Kill_WithSessionTime_ShowsClosingSummaryThenEnds(self):
+        self.admin_server(*SESSION_TIME)
+        self.park_mouse()
+        m = self.start_monitor()
+        closed_in = self.dismiss_reminder()
+        self.assertLess(closed_in, 3.5, 'OK on the reminder')
+
+        rc, _ = self.wine.run_lumaro('kill', cwd=self.session.home())
+        self.assertEqual(rc, 1, 'exit code of "kill"')
+        summary = self.wait_shown(harness.USAGE_TITLE, 10)
+        shown = time.monotonic()
+        self.assertTrue(summary, 'no closing summary after "kill"')
+        texts = self.wine.text('hwnd=0x%x' % summary.hwnd, 1000, 1001, 1002)
+        elapsed_now = (datetime.datetime.now() - m.entries('Log START .........')[0].time).total_seconds()
+        used = re.match(r'^소요시간: (00일 00:0\d:\d\d)$', texts.get(1000, ''))
+        left = re.match(r'^잔여시간: (00일 00:\d\d:\d\d)$', texts.get(1001, ''))
+        self.assertTrue(used and left, 'closing summary lines: %r' % texts)
+        self.assertEqual(seconds(used.group(1)) + seconds(left.group(1)), 650, 'used + left = time granted')
+        self.assertTrue(abs(seconds(used.group(1)) - elapsed_now) <= 3,
+                        'time used %s should be the time since the start (%.1f s)' % (used.group(1), elapsed_now))
+        self.assertRegex(texts.get(1002, ''), COUNTDOWN, 'countdown line')
+        self.shot('summary.png')
+
+        target = 'hwnd=0x%x' % summary.hwnd
+        self.assertTrue(wait_for(lambda: not self.wine.visible(target), 15, 0.1), 'the summary did not close')
+        closed_after = time.monotonic() - shown
+        self.assertTrue(8.0 <= closed_after <= 12.0, 'the summary counts down about 9 s: %.1f s' % closed_after)
+        self.assertTrue(wait_for(lambda: m.proc.poll() is not None, 10), 'the monitor did not end after the summary')
+        ended_after = time.monotonic() - shown
+        self.assertEqual(m.proc.returncode, 0, 'exit code of the monitor')
+        self.assertTrue(self.tray.wait_for_command('delete', 10, owner=m.hwnd), 'the tray icon should be removed')
+        harness.measure('closing summary shown -> closed by itself: %.2f s, -> process ended: %.2f s'
+                        % (closed_after, ended_after))
+
+    def test_Warning_NineMinutesAtFirstCheckBelowTenMinutes_ModelessUntilOk(self):
+        self.admin_server(*SESSION_TIME)
+        self.park_mouse()
+        m = self.start_monitor()
+        self.dismiss_reminder()
+
+        warning = self.wait_shown(harness.WARNING_TITLE, 80)
+        appeared_at = datetime.datetime.now()
+        self.assertTrue(warning, 'no warning within 80 s:\n%s' % m.log()[-1000:])
+        after = (appeared_at - m.entries('Log START .........')[0].time).total_seconds()
+        self.assertTrue(50 <= after <= 63, 'the warning belongs to the first 10 s check past 50 s, came after %.1f s'
+                        % after)
+        target = 'hwnd=0x%x' % warning.hwnd
+        self.assertEqual(self.wine.text(target, 1001)[1001], '9분 후에 VPN연결이 끊어집니다 ', 'warning text')
+        self.shot('warning.png')
+        if SHOTS:
+            self.assertEqual(self.wine.driver('hover', target, harness.IDOK)[0], 0, 'could not move the mouse over OK')
+            time.sleep(0.5)  # nothing tells when the button has repainted in its hot look
+            self.shot('warning-hover.png')
+            self.park_mouse()
+
+        # not modal: the main window opens and its clock runs on while the warning stays
+        self.assertTrue(self.wine.command(m.target, harness.ID_SHOW_CLOCK))
+        self.assertTrue(wait_for(lambda: self.wine.visible(m.target), 10), 'main window should open under the warning')
+        left = seconds(self.wine.text(m.target, 1009)[1009])
+        self.assertTrue(left and left < 600, 'time left: %r' % left)
+        self.assertTrue(wait_for(lambda: seconds(self.wine.text(m.target, 1009)[1009]) <= left - 11, 20),
+                        'the clock should tick on while the warning is up')
+        # a further warning check has passed meanwhile: still one warning window
+        warnings = [w for w in self.wine.dialogs(all_windows=True) if w.title == harness.WARNING_TITLE]
+        self.assertEqual(len(warnings), 1, 'the warning is raised once: %r' % warnings)
+        self.assertTrue(self.wine.visible(target), 'the warning stays until OK')
+
+        self.assertTrue(self.wine.command(target, harness.IDOK))
+        self.assertTrue(wait_for(lambda: self.wine.visible(target) is False, 10), 'OK should hide the warning')
+        self.assertTrue(m.alive(), 'OK on the warning must not end the monitor')
+        harness.measure('monitor start -> warning shown: %.1f s' % after)
+
+    def test_NoSessionTime_NoReminderWarningOrSummary(self):
+        self.admin_server('--no-value')
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('잔여시간 파싱 실패', 30), 'auth parse failure not logged')
+        start = m.entries('Log START .........')[0].time
+        seen = []
+
+        def quiet_past_first_warning_check():
+            seen.extend(w.title for w in m.windows())
+            return datetime.datetime.now() - start > datetime.timedelta(seconds=11.5)
+        wait_for(quiet_past_first_warning_check, 20, 0.3)
+        self.assertEqual(seen, [], 'no dialog may appear without a session time')
+
+        rc, _ = self.wine.run_lumaro('kill', cwd=self.session.home())
+        self.assertEqual(rc, 1)
+        summaries = self.wait_ended(m)
+        self.assertEqual(summaries, [], 'no closing summary without a session time')
+        self.assertEqual(m.proc.returncode, 0)
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)

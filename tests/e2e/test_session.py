@@ -1,0 +1,175 @@
+"""The monitor's conversation with the stand-in admin server on 127.0.0.1:5005
+(the DNS server of the namespace's PPP adapter): the commands on the wire,
+the log of each step, the clock and tooltip it drives, the answers it cannot
+use, and the end of the monitor when the VPN adapter goes away."""
+import os
+import re
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import wait_for  # noqa: E402
+
+DISPLAY = None
+
+IAC = 0xFF
+TELNET_VERBS = (0xFB, 0xFC, 0xFD, 0xFE)  # WILL, WONT, DO, DONT
+ZERO = '00일 00:00:00'
+FULL_CONVERSATION = b'admin\nqalvexor\nshow summary\nlink 7\nshow auth\nexit\n'
+# The FLOW steps of a session that goes right, in order.
+SESSION_STEPS = [
+    'connect succ', 'ID send succ', 'PW send succ', 'Login OK !!!', 'cmd[show summary] send succ',
+    'summary정보 수신 중 ...', 'summary 해당 user 검색 성공', 'Link[7]', 'Link [7] succ', 'cmd[show auth] send succ',
+    'auth정보 수신 중 ...', 'Session-Timeout 검색 성공', 'rTime[3600]', 'close event',
+]
+MISSING_LINK = '해당 user[user01\t]의 Link 정보를 찾을 수 없음'
+
+
+def setUpModule():
+    global DISPLAY
+    reason = harness.monitor_cannot_run()
+    if reason:
+        raise unittest.SkipTest(reason)
+    DISPLAY = harness.MonitorCase.display = harness.Display().start()
+
+
+def tearDownModule():
+    if DISPLAY:
+        DISPLAY.stop()
+
+
+def split_telnet_answers(data):
+    """(the option answers the client sent first, the rest)."""
+    i = 0
+    while i + 2 < len(data) and data[i] == IAC and data[i + 1] in TELNET_VERBS:
+        i += 3
+    return data[:i], data[i:]
+
+
+def seconds(duration):
+    """Seconds of a "%02d일 %02d:%02d:%02d" text, or None."""
+    m = re.match(r'^(\d+)일 (\d\d):(\d\d):(\d\d)$', duration or '')
+    if not m:
+        return None
+    d, h, mi, s = (int(v) for v in m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
+
+
+class AdminSessionTest(harness.MonitorCase):
+
+    def assertConversation(self, server, expected):
+        answers, commands = split_telnet_answers(server.received())
+        self.assertTrue(answers, 'the client should answer the option negotiation first: %r' % server.received())
+        self.assertEqual(commands, expected, 'commands on the wire (LF only, in order); server log:\n%s'
+                         % server.log()[-1500:])
+
+    def assertNoErrors(self, monitor):
+        self.assertEqual([e.text for e in monitor.entries(level='ERROR')], [], 'error lines in the log')
+
+    def test_FullSession_SendsCommandsInOrderLogsEachStepAndCountsDown(self):
+        server = self.admin_server()
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('close event', 30), 'session did not complete:\n%s' % m.log()[-2000:])
+        self.assertConversation(server, FULL_CONVERSATION)
+        steps = [e.text for e in m.entries(level='FLOW') if e.text in SESSION_STEPS]
+        self.assertEqual(steps, SESSION_STEPS, 'FLOW steps of the session, each once and in order')
+        self.assertNoErrors(m)
+
+        self.assertTrue(wait_for(lambda: self.wine.text(m.target, 1005).get(1005) == '00일 01:00:00', 10),
+                        'time granted: %r' % self.wine.text(m.target, 1005))
+        first = self.wine.text(m.target, 1007, 1009)
+        elapsed, left = seconds(first.get(1007)), seconds(first.get(1009))
+        self.assertTrue(elapsed and left, 'elapsed and left read-outs: %r' % first)
+        self.assertTrue(abs(elapsed + left - 3600) <= 1, 'elapsed + left should be the time granted: %r' % first)
+        self.assertTrue(wait_for(lambda: (seconds(self.wine.text(m.target, 1009).get(1009)) or left) < left, 5),
+                        'time left should count down from %r' % first)
+        tip = self.tray.wait_for_tip(lambda t: re.match(r'^\[남은시간\] 00일 00:59:5\d$', t), 10, owner=m.hwnd)
+        self.assertTrue(tip, 'tooltip with the time left: %r' % self.tray.tips(owner=m.hwnd))
+
+        connect = m.entries('connect succ')[0].time
+        known = m.entries('rTime[3600]')[0].time
+        harness.measure('connect -> rTime known (log time stamps): %.3f s' % (known - connect).total_seconds())
+
+    def test_UserMissingFromSummary_ReportsMissingLinkEveryTwoSeconds(self):
+        server = self.admin_server('--missing-user')
+        m = self.start_monitor()
+        errors = m.wait_log(MISSING_LINK, 30, count=3, level='ERROR')
+        self.assertEqual(len(errors), 3, 'the parse should repeat with its ERROR line:\n%s' % m.log()[-2000:])
+        gaps = [(b.time - a.time).total_seconds() for a, b in zip(errors, errors[1:])]
+        for gap in gaps:
+            self.assertTrue(1.5 <= gap <= 3.5, 'repeats should be about 2 s apart: %r' % gaps)
+        self.assertFalse(m.entries('summary 해당 user 검색 성공'), 'no line should match the user')
+        self.assertConversation(server, b'admin\nqalvexor\nshow summary\n')
+        self.assertEqual(self.tray.last_tip(owner=m.hwnd), 'show summary 정보 수신중...', 'tooltip stays in state 21')
+
+    def test_AuthAnswerWithoutValue_RepeatsParseFailureAndKnowsNoTime(self):
+        server = self.admin_server('--no-value')
+        m = self.start_monitor()
+        errors = m.wait_log('잔여시간 파싱 실패', 30, count=2, level='ERROR')
+        self.assertEqual(len(errors), 2, 'the auth parse should fail again and again:\n%s' % m.log()[-2000:])
+        self.assertEqual([e.text for e in m.entries() if e.text.startswith('rTime[')], [], 'no session time')
+        self.assertTrue(m.entries('Session-Timeout 검색 성공'), 'the Session-Timeout line itself was found')
+        self.assertConversation(server, b'admin\nqalvexor\nshow summary\nlink 7\nshow auth\n')
+        self.assertEqual(self.wine.text(m.target, 1005, 1007, 1009), {1005: ZERO, 1007: ZERO, 1009: ZERO},
+                         'the clock stays at zero')
+        self.assertEqual(self.tray.last_tip(owner=m.hwnd), 'show auth 정보 수신중...', 'tooltip stays in state 31')
+        self.assertIsNone(self.wine.find(harness.USAGE_TITLE), 'no reminder without a session time')
+
+    def test_ChunkedAnswers_StillCompleteTheSession(self):
+        server = self.admin_server('--chunked')
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('close event', 45), 'chunked session did not complete:\n%s' % m.log()[-2000:])
+        self.assertTrue(m.entries('rTime[3600]'), 'session time from the chunked answer')
+        self.assertTrue(m.entries('Link[7]'), 'link from the chunked summary')
+        self.assertConversation(server, FULL_CONVERSATION)
+        self.assertNoErrors(m)
+
+    def test_PppAdapterGone_ShowsClosingSummaryThenEnds(self):
+        staging = self.session.home()
+        exe = harness.stage_program(harness.LUMARO_EXE, os.path.join(staging, 'bin'))
+        table = os.path.join(staging, 'adapters.txt')
+        harness.write_adapters(table, [harness.adapter_line(dns=('127.0.0.1',))])
+        server = self.admin_server()
+        m = self.start_monitor(exe=exe, env=harness.fake_adapter_env(table),
+                               dll_overrides=harness.FAKE_IPHLPAPI_OVERRIDE)
+        self.assertTrue(m.wait_log('rTime[3600]', 30), 'session did not complete:\n%s' % m.log()[-2000:])
+        self.assertTrue(m.entries('ppp DNS(m_ip) = 127.0.0.1'))
+        self.assertIn('Name={PPP-VPN}', m.log(), 'the stand-in adapter table should be in use')
+        self.assertConversation(server, FULL_CONVERSATION)
+
+        # the reminder comes first; out of the way with OK
+        reminder = wait_for(lambda: self.wine.find(harness.USAGE_TITLE), 10)
+        self.assertTrue(reminder, 'reminder did not appear')
+        self.assertTrue(self.wine.command('hwnd=0x%x' % reminder.hwnd, harness.IDOK))
+        self.assertTrue(wait_for(lambda: not self.wine.find('hwnd=0x%x' % reminder.hwnd), 10), 'reminder stayed')
+
+        harness.write_adapters(table, [])
+        emptied = time.monotonic()
+        summary = wait_for(lambda: self.wine.find(harness.USAGE_TITLE), 10, 0.05)
+        shown_after = time.monotonic() - emptied
+        self.assertTrue(summary, 'no closing summary after the adapter went:\n%s' % m.log()[-1000:])
+        self.assertLess(shown_after, 4.0, 'the adapter watch runs every 3 s')
+        texts = self.wine.text(harness.USAGE_TITLE, 1000, 1001)
+        used = re.match(r'^소요시간: (.+)$', texts.get(1000, ''))
+        left = re.match(r'^잔여시간: (.+)$', texts.get(1001, ''))
+        self.assertTrue(used and left, 'closing summary lines: %r' % texts)
+        self.assertEqual(seconds(used.group(1)) + seconds(left.group(1)), 3600, 'used + left: %r' % texts)
+        self.assertTrue(m.entries('No Network Adapters Found on System-2.', level='ERROR'), 'adapter watch failure')
+
+        target = 'hwnd=0x%x' % summary.hwnd
+        self.assertTrue(wait_for(lambda: not self.wine.visible(target), 15, 0.1), 'the summary did not close')
+        closed_after = time.monotonic() - emptied - shown_after
+        self.assertTrue(wait_for(lambda: m.proc.poll() is not None, 10), 'the monitor did not end after the summary')
+        ended_after = time.monotonic() - emptied - shown_after
+        self.assertEqual(m.proc.returncode, 0, 'exit code')
+        self.assertTrue(8.0 <= closed_after <= 12.0, 'the summary counts down about 9 s before the end: %.1f s'
+                        % closed_after)
+        harness.measure('adapter table emptied -> closing summary shown: %.2f s' % shown_after)
+        harness.measure('closing summary shown -> closed by itself: %.2f s, -> process ended: %.2f s'
+                        % (closed_after, ended_after))
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)

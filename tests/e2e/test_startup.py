@@ -1,0 +1,336 @@
+"""The monitor as the user meets it before any admin server has answered: the
+command line, one monitor at a time, the hidden main window with its labels,
+the tray icon, its tooltip and its menu, and the log export. The VPN adapter
+names 127.0.0.1 as the admin server and nothing listens there, so every
+monitor here gives up after four connection attempts."""
+import datetime
+import os
+import re
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import wait_for  # noqa: E402
+
+DISPLAY = None
+
+WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
+SC_MINIMIZE = 0xF020
+FILE_NAME_ID = 0x47C  # the file dialog's file name box (cmb13)
+RETRIES_GIVEN_UP = 'Admin서버에 재접속(4) 시도중... '
+CONNECTING = 'Admin서버에 접속 시도중...'
+
+
+def setUpModule():
+    global DISPLAY
+    reason = harness.monitor_cannot_run()
+    if reason:
+        raise unittest.SkipTest(reason)
+    DISPLAY = harness.MonitorCase.display = harness.Display().start()
+
+
+def tearDownModule():
+    if DISPLAY:
+        DISPLAY.stop()
+
+
+class CommandLineTest(harness.MonitorCase):
+
+    def test_EmptyCommandLine_ShowsMissingParametersAndExitsZero(self):
+        home = self.session.home()
+        proc = self.wine.start_lumaro(cwd=home)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        box = self.wine.msgbox(wait=20)
+        self.assertIsNotNone(box, 'no message box for an empty command line')
+        self.assertEqual(box[1], '매개변수(user_name adt_name) 없음', 'message box text')
+        self.assertEqual(proc.wait(20), 0, 'exit code after the message box')
+        self.assertEqual(os.listdir(home), [], 'an empty command line must not start a log')
+        self.assertIsNone(self.wine.find(harness.LUMARO_TITLE), 'no main window for an empty command line')
+
+    def test_Kill_WithoutMonitor_ExitsOneAndDoesNothingElse(self):
+        self.assertIsNone(self.wine.find(harness.LUMARO_TITLE), 'precondition: no monitor runs')
+        # only the first four characters count
+        for args in (['kill'], ['killjoy', 'VPN']):
+            with self.subTest(args=args):
+                home = self.session.home()
+                tray_before = self.tray.records()
+                windows_before = {w.hwnd for w in self.wine.dialogs(all_windows=True)}
+                rc, _ = self.wine.run_lumaro(*args, cwd=home, timeout=30)
+                self.assertEqual(rc, 1, 'exit code of "%s" without a monitor' % ' '.join(args))
+                self.assertEqual(os.listdir(home), [], '"kill" must not start a log')
+                self.assertEqual(self.tray.records(), tray_before, '"kill" must not touch the tray')
+                new = [w for w in self.wine.dialogs(all_windows=True) if w.hwnd not in windows_before]
+                self.assertEqual(new, [], '"kill" left windows behind')
+
+    def test_Kill_WithRunningMonitor_EndsItWithExitZeroAndNoSummary(self):
+        monitor = self.start_monitor()
+        self.assertTrue(self.tray.wait_for_command('add', 10, owner=monitor.hwnd), 'monitor showed no tray icon')
+        rc, _ = self.wine.run_lumaro('kill', cwd=self.session.home(), timeout=30)
+        self.assertEqual(rc, 1, '"kill" itself ends with exit code 1')
+        summaries = self.wait_ended(monitor)
+        self.assertEqual(monitor.proc.returncode, 0, 'exit code of the monitor ended by "kill"')
+        self.assertEqual(summaries, [], 'no closing summary without a known session time')
+        self.assertTrue(self.tray.wait_for_command('delete', 10, owner=monitor.hwnd),
+                        'the ended monitor should remove its tray icon')
+
+    def test_SecondMonitor_RetiresFirstWhichLeavesIcon136(self):
+        first = self.start_monitor()
+        added = self.tray.wait_for_command('add', 10, owner=first.hwnd)
+        self.assertTrue(added, 'first monitor showed no tray icon')
+
+        home = self.session.home()
+        started = time.monotonic()
+        proc = self.wine.start_lumaro('user01', 'VPN', cwd=home)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        self.assertTrue(wait_for(lambda: first.proc.poll() is not None, 10, 0.05), 'first monitor was not retired')
+        retired_after = time.monotonic() - started
+        self.assertEqual(first.proc.returncode, 0, 'exit code of the retired monitor')
+        self.assertLess(retired_after, 3.0, 'the first monitor should end within about 2 s of the second start')
+
+        def second_window():
+            found = self.wine.find(harness.LUMARO_TITLE)
+            return found if found and found.pid != first.pid else None
+        found = wait_for(second_window, 20)
+        self.assertTrue(found, 'second monitor has no main window')
+        second = harness.Monitor(self.wine, home, proc, found)
+        self.addCleanup(second.stop)
+
+        mine = [r for r in self.tray.records() if r.owner == first.hwnd]
+        switched = [r for r in mine[1:] if r.cmd == 'modify' and r.flags & harness.NIF_ICON]
+        self.assertEqual(len(switched), 1, 'retired monitor should switch its icon once: %r' % mine)
+        self.assertNotEqual(switched[0].icon, added.icon, 'icon 136 should differ from icon 128')
+        self.assertNotIn('delete', [r.cmd for r in mine], 'a retired monitor leaves its icon for the shell')
+        self.assertEqual(self.tray.icons()[(first.hwnd, harness.TRAY_ICON_ID)].icon, switched[0].icon)
+
+        second_add = self.tray.wait_for_command('add', 10, owner=second.hwnd)
+        self.assertTrue(second_add, 'second monitor showed no tray icon')
+        self.assertEqual(second_add.icon, added.icon, 'the new monitor shows icon 128')
+        self.assertTrue(second.wait_log('version 1.0.3.1', 10), 'second monitor did not start its log')
+        self.assertTrue(second.alive(), 'second monitor should run on')
+        harness.measure('second monitor started -> first one retired: %.2f s' % retired_after)
+
+    def test_TrayMenuEndProgram_EndsMonitor(self):
+        for how in ('tray menu', 'IDOK command'):
+            with self.subTest(how=how):
+                monitor = self.start_monitor()
+                self.assertTrue(self.tray.wait_for_command('add', 10, owner=monitor.hwnd), 'no tray icon')
+                if how == 'tray menu':
+                    self.assertTrue(self.wine.tray_event(monitor.target, harness.TRAY_ICON_ID, harness.WM_RBUTTONUP))
+                    self.assertTrue(wait_for(lambda: self.wine.driver('menu')[0] == 0, 10), 'tray menu did not open')
+                    # items: show clock, save log, (separator), end program
+                    self.assertTrue(self.wine.menu_pick(2))
+                else:
+                    self.assertTrue(self.wine.command(monitor.target, harness.IDOK))
+                summaries = self.wait_ended(monitor)
+                self.assertEqual(monitor.proc.returncode, 0, 'exit code after "프로그램 종료"')
+                self.assertEqual(summaries, [], 'no closing summary without a known session time')
+                self.assertTrue(self.tray.wait_for_command('delete', 10, owner=monitor.hwnd), 'icon not removed')
+
+
+class RunningMonitorTest(harness.MonitorCase):
+    """One monitor that has given up connecting, for the checks that leave it running."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        try:
+            cls.monitor = harness.Monitor.start(cls.wine, cls.session.home())
+            cls.monitor.wait_log('connect failed. retry_count=3', 30)
+        except Exception:
+            cls.session.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.monitor.stop()
+        super().tearDownClass()
+
+    def setUp(self):
+        self.assertTrue(self.monitor.alive(), 'the shared monitor has ended')
+
+    def test_Log_BannerAdapterBlockThenFourConnectFailuresASecondApart(self):
+        m = self.monitor
+        failures = m.wait_log('connect failed. retry_count=3', 20)
+        self.assertTrue(failures, 'fourth connect failure not logged: %s' % m.log()[-800:])
+        # only four attempts in a monitor's life: nothing more after a quiet while
+        wait_for(lambda: datetime.datetime.now() - failures[0].time > datetime.timedelta(seconds=2.5), 5)
+        entries = m.entries()
+        texts = [e.text for e in entries]
+        self.assertEqual(texts[:3], ['Log START .........', 'home_path=[%s]' % harness.winpath(m.home),
+                                     'version 1.0.3.1'], 'start banner')
+        self.assertEqual([e.level for e in entries[:3]], ['MOST'] * 3, 'banner level')
+        self.assertEqual(texts[3], 'm_nCount=1', 'one adapter in the namespace')
+        self.assertRegex(texts[4], r'^ \[idx=0\]\n Name=\{[0-9A-F-]+\}\n Description=ppp0\n Type=23, PPP\n'
+                                   r' IP=10\.99\.0\.2\n DNS=127\.0\.0\.1$', 'adapter block')
+        self.assertEqual(texts[5], 'ppp DNS(m_ip) = 127.0.0.1')
+        self.assertEqual([e.level for e in entries[3:6]], ['FLOW'] * 3)
+        tail = entries[6:]
+        self.assertEqual([(e.level, e.text) for e in tail],
+                         [('ERROR', 'connect failed. retry_count=%d' % n) for n in range(4)],
+                         'after the adapter only the four connect failures')
+        gaps = [(b.time - a.time).total_seconds() for a, b in zip(tail, tail[1:])]
+        for gap in gaps:
+            self.assertTrue(0.9 <= gap <= 2.0, 'retries should be about a second apart: %r' % gaps)
+
+    def test_Tray_IconAddedWithCallbackThenTooltipOfGivenUpRetries(self):
+        m = self.monitor
+        self.assertTrue(self.tray.wait_for_tip(RETRIES_GIVEN_UP, 10, owner=m.hwnd),
+                        'tooltip after four failures never set: %r' % self.tray.tips(owner=m.hwnd))
+        mine = [r for r in self.tray.records() if r.owner == m.hwnd]
+        add = mine[0]
+        self.assertEqual((add.cmd, add.id, add.flags, add.callback),
+                         ('add', harness.TRAY_ICON_ID, harness.NIF_ICON | harness.NIF_MESSAGE, harness.WM_TRAY_NOTIFY),
+                         'first call: add with icon and callback message')
+        self.assertRegex(add.icon, r'^\d+x\d+x\d+:', 'the icon bits should reach the tray')
+        self.assertTrue(all(r.ok for r in mine), 'a tray call was refused: %r' % mine)
+        tips = self.tray.tips(owner=m.hwnd)
+        self.assertEqual(tips[0], CONNECTING, 'tooltip at start')
+        given_up = tips.index(RETRIES_GIVEN_UP)
+        self.assertEqual(set(tips[given_up:]), {RETRIES_GIVEN_UP}, 'the tooltip stays once the retries are over')
+        self.assertTrue(all(r.flags == harness.NIF_TIP for r in mine[1:]), 'tooltip updates carry the tip alone')
+
+    def test_Labels_CaptionsConnectTimeZeroDurationsAndVersion(self):
+        m = self.monitor
+        texts = self.wine.text(m.target, *range(1002, 1011))
+        connect = texts.pop(1003, None)
+        self.assertEqual(texts, {
+            1002: '접속시간:', 1004: '할당시간:', 1005: '00일 00:00:00', 1006: '경과시간:',
+            1007: '00일 00:00:00', 1008: '남은시간:', 1009: '00일 00:00:00', 1010: 'version 1.0.3.1'})
+        match = re.match(r'^(\d\d)월(\d\d)일 (\d\d):(\d\d):(\d\d)$', connect or '')
+        self.assertTrue(match, 'connect time format: %r' % connect)
+        log_start = m.entries('Log START .........')[0].time
+        month, day, hour, minute, second = (int(v) for v in match.groups())
+        shown = datetime.datetime(log_start.year, month, day, hour, minute, second)
+        lead = (log_start - shown).total_seconds()
+        self.assertTrue(-1 < lead < 5, 'connect time %s should be the start, just before the log began (%s)'
+                        % (connect, log_start))
+
+    def test_MainWindow_HiddenUntilAsked_KeysKeepIt_CloseBoxHidesIt(self):
+        m = self.monitor
+        wine = self.wine
+        self.assertIs(wine.visible(m.target), False, 'the main window starts hidden')
+        # a single click and a right press on the icon do nothing
+        for event in (WM_LBUTTONDOWN, WM_LBUTTONUP, harness.WM_RBUTTONDOWN):
+            self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, event))
+        self.assertTrue(wine.command(m.target, harness.ID_SHOW_CLOCK))
+        self.assertTrue(wait_for(lambda: wine.visible(m.target), 10), 'ID_SHOW_CLOCK should show the window')
+        self.assertNotEqual(wine.driver('menu')[0], 0, 'a click or a right press must not open the tray menu')
+
+        # the keys are posted before the close box, so they are handled first
+        self.assertTrue(wine.key(m.target, harness.VK_ESCAPE, harness.VK_RETURN))
+        self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, harness.SC_CLOSE))
+        self.assertTrue(wait_for(lambda: wine.visible(m.target) is False, 10), 'the close box should hide it')
+
+        # showing it again proves the dialog's loop still runs
+        self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_LBUTTONDBLCLK))
+        shown = wait_for(lambda: wine.visible(m.target), 10)
+        self.assertTrue(m.alive(), 'Escape, Enter or the close box ended the monitor')
+        self.assertTrue(shown, 'a double click should show the window')
+
+        self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, SC_MINIMIZE))
+        self.assertTrue(wait_for(self.minimized, 10), 'minimize had no effect: %r' % (self.window_rect(),))
+        self.assertTrue(wine.command(m.target, harness.ID_SHOW_CLOCK))
+        self.assertTrue(wait_for(lambda: not self.minimized(), 10),
+                        'a later ID_SHOW_CLOCK should restore the minimized window: %r' % (self.window_rect(),))
+
+        self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, harness.SC_CLOSE))
+        self.assertTrue(wait_for(lambda: wine.visible(m.target) is False, 10), 'hidden again')
+        self.assertTrue(m.alive())
+
+    def window_rect(self):
+        return next((w.rect for w in self.wine.dialogs(all_windows=True) if w.hwnd == self.monitor.hwnd), None)
+
+    def minimized(self):
+        # Wine parks a minimized window without a window manager at -32000
+        rect = self.window_rect()
+        return rect is not None and rect[0] <= -32000
+
+    def save_log_as(self, path):
+        """Chooses the log export from the tray menu, names path in the file
+        dialog and confirms; returns the text of the message box that follows."""
+        m = self.monitor
+        wine = self.wine
+        self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_RBUTTONUP))
+        self.assertTrue(wait_for(lambda: wine.driver('menu')[0] == 0, 10), 'tray menu did not open')
+        self.assertTrue(wine.menu_pick(1), 'could not choose "로그파일 저장"')
+
+        def file_dialog():
+            return next((w for w in m.windows() if any(c.id == FILE_NAME_ID for c in w.children)), None)
+        dialog = wait_for(file_dialog, 20)
+        self.assertTrue(dialog, 'the open-file dialog did not appear')
+        target = 'hwnd=0x%x' % dialog.hwnd
+        self.assertTrue(wine.set_text(target, FILE_NAME_ID, harness.winpath(path)), 'file name not typed')
+        self.assertTrue(wine.command(target, harness.IDOK), 'file dialog not confirmed')
+        box = wine.msgbox(wait=20)
+        self.assertIsNotNone(box, 'no message box after the export; windows: %r' % m.windows())
+        # the monitor hides and destroys the box at leisure; a "kill" meanwhile
+        # would find the box, whose caption differs from "Lumaro" only in case
+        self.assertTrue(wait_for(lambda: not [w for w in wine.dialogs(all_windows=True)
+                                              if w.pid == m.pid and w.cls == '#32770' and w.hwnd != m.hwnd], 20),
+                        'file dialog or message box left behind')
+        return box[1]
+
+    def test_SaveLog_CopiesLogToChosenFileWithoutOverwritePrompt(self):
+        path = os.path.join(self.session.home(), 'exported.log')
+        # an existing file: the open-file dialog must not ask before overwriting
+        open(path, 'wb').close()
+        text = self.save_log_as(path)
+        self.assertEqual(text, '로그파일 저장 성공 파일위치[%s]' % harness.winpath(path), 'message after the export')
+        self.assertEqual(harness.read_bytes(path), harness.read_bytes(self.monitor.log_path),
+                         'the exported file should hold the whole log')
+
+    def test_SaveLog_UnwritableDestination_ReportsMinus20(self):
+        cases = [
+            ('folder that does not exist', os.path.join(self.session.home(), 'missing', 'x.log')),
+            ('the log itself, held without sharing', self.monitor.log_path),
+        ]
+        for name, path in cases:
+            with self.subTest(destination=name):
+                before = harness.read_bytes(self.monitor.log_path)
+                self.assertEqual(self.save_log_as(path), '로그파일 저장 실패 rc=-20')
+                self.assertEqual(harness.read_bytes(self.monitor.log_path), before, 'a failed export changes the log')
+        self.assertFalse(os.path.exists(os.path.join(self.session.home(), 'missing')))
+
+
+class NoSessionCase(harness.MonitorCase):
+    ppp = False
+
+    def check_no_session(self, monitor, expected_errors):
+        """The window stays with its icon and no connection is tried."""
+        # timer 2 sets the tooltip again after 3 s: by then a session would have begun
+        self.assertTrue(wait_for(lambda: len(self.tray.tips(owner=monitor.hwnd)) >= 2, 10), 'tooltip timer not running')
+        entries = monitor.entries()
+        self.assertEqual([e.text for e in entries if e.level == 'ERROR'], expected_errors, 'error lines')
+        self.assertFalse([e for e in entries if 'connect' in e.text], 'no connection may be tried')
+        self.assertEqual(set(self.tray.tips(owner=monitor.hwnd)), {CONNECTING}, 'the tooltip stays at "connecting"')
+        self.assertTrue(monitor.alive(), 'the monitor lives on without a session')
+        self.assertIs(self.wine.visible(monitor.target), False, 'its window stays, hidden')
+        return entries
+
+
+class NoAdapterTest(NoSessionCase):
+    """A namespace with loopback only: Wine lists no adapter at all."""
+
+    def test_NoAdapters_LogsNoAdaptersAndStartsNoSession(self):
+        monitor = self.start_monitor()
+        self.check_no_session(monitor, ['No Network Adapters Found on System-2.',
+                                        'ppp DNS Get failed. rc=-20, SvcName[VPN]'])
+
+
+class NoPppAdapterTest(NoSessionCase):
+    """An Ethernet adapter but no PPP adapter."""
+    lan = True
+
+    def test_NoPppAdapter_LogsPppNotFoundAndStartsNoSession(self):
+        monitor = self.start_monitor()
+        entries = self.check_no_session(monitor, ['ppp not found', 'ppp DNS Get failed. rc=-30, SvcName[VPN]'])
+        texts = [e.text for e in entries]
+        self.assertEqual(texts[3], 'm_nCount=1')
+        self.assertRegex(texts[4], r'^ \[idx=0\]\n Name=\{[0-9A-F-]+\}\n Description=eth0\n Type=6, Ethernet\n'
+                                   r' IP=10\.98\.0\.2\n DNS=127\.0\.0\.1$', 'adapter block of the Ethernet adapter')
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)
