@@ -1045,3 +1045,28 @@ def can_run():
     if missing:
         return 'not built: ' + ', '.join(missing)
     return ''
+
+
+def seconds(duration):
+    """Seconds of a "%02d일 %02d:%02d:%02d" text, or None."""
+    m = re.match(r'^(\d+)일 (\d\d):(\d\d):(\d\d)$', duration or '')
+    if not m:
+        return None
+    d, h, mi, s = (int(v) for v in m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
+
+
+def setup_monitor_module():
+    """setUpModule of the monitor's test modules: skips them where this machine
+    cannot run them, else starts one display for all their classes."""
+    reason = monitor_cannot_run()
+    if reason:
+        raise unittest.SkipTest(reason)
+    MonitorCase.display = Display().start()
+    return MonitorCase.display
+
+
+def teardown_monitor_module():
+    if MonitorCase.display:
+        MonitorCase.display.stop()
+        MonitorCase.display = None

@@ -16,7 +16,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
 
-DISPLAY = None
 SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
 DOCS = os.path.join(harness.SOURCE, 'docs')
 
@@ -24,26 +23,8 @@ SESSION_TIME = ('--session-time', '650')
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
 
 
-def setUpModule():
-    global DISPLAY
-    reason = harness.monitor_cannot_run()
-    if reason:
-        raise unittest.SkipTest(reason)
-    DISPLAY = harness.MonitorCase.display = harness.Display().start()
-
-
-def tearDownModule():
-    if DISPLAY:
-        DISPLAY.stop()
-
-
-def seconds(duration):
-    """Seconds of a "%02d일 %02d:%02d:%02d" text, or None."""
-    m = re.match(r'^(\d+)일 (\d\d):(\d\d):(\d\d)$', duration or '')
-    if not m:
-        return None
-    d, h, mi, s = (int(v) for v in m.groups())
-    return ((d * 24 + h) * 60 + mi) * 60 + s
+setUpModule = harness.setup_monitor_module
+tearDownModule = harness.teardown_monitor_module
 
 
 class SessionDialogsTest(harness.MonitorCase):
@@ -51,7 +32,7 @@ class SessionDialogsTest(harness.MonitorCase):
     def shot(self, name):
         if SHOTS:
             os.makedirs(DOCS, exist_ok=True)
-            self.assertTrue(DISPLAY.screenshot(os.path.join(DOCS, name)), 'screenshot %s failed' % name)
+            self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, name)), 'screenshot %s failed' % name)
 
     def park_mouse(self):
         self.wine.driver('cursor', 1010, 10)
@@ -140,8 +121,8 @@ class SessionDialogsTest(harness.MonitorCase):
         used = re.match(r'^소요시간: (00일 00:0\d:\d\d)$', texts.get(1000, ''))
         left = re.match(r'^잔여시간: (00일 00:\d\d:\d\d)$', texts.get(1001, ''))
         self.assertTrue(used and left, 'closing summary lines: %r' % texts)
-        self.assertEqual(seconds(used.group(1)) + seconds(left.group(1)), 650, 'used + left = time granted')
-        self.assertTrue(abs(seconds(used.group(1)) - elapsed_now) <= 3,
+        self.assertEqual(harness.seconds(used.group(1)) + harness.seconds(left.group(1)), 650, 'used + left = time granted')
+        self.assertTrue(abs(harness.seconds(used.group(1)) - elapsed_now) <= 3,
                         'time used %s should be the time since the start (%.1f s)' % (used.group(1), elapsed_now))
         self.assertRegex(texts.get(1002, ''), COUNTDOWN, 'countdown line')
         self.shot('summary.png')
@@ -181,9 +162,9 @@ class SessionDialogsTest(harness.MonitorCase):
         # not modal: the main window opens and its clock runs on while the warning stays
         self.assertTrue(self.wine.command(m.target, harness.ID_SHOW_CLOCK))
         self.assertTrue(wait_for(lambda: self.wine.visible(m.target), 10), 'main window should open under the warning')
-        left = seconds(self.wine.text(m.target, 1009)[1009])
+        left = harness.seconds(self.wine.text(m.target, 1009)[1009])
         self.assertTrue(left and left < 600, 'time left: %r' % left)
-        self.assertTrue(wait_for(lambda: seconds(self.wine.text(m.target, 1009)[1009]) <= left - 11, 20),
+        self.assertTrue(wait_for(lambda: harness.seconds(self.wine.text(m.target, 1009)[1009]) <= left - 11, 20),
                         'the clock should tick on while the warning is up')
         # a further warning check has passed meanwhile: still one warning window
         warnings = [w for w in self.wine.dialogs(all_windows=True) if w.title == harness.WARNING_TITLE]

@@ -25,7 +25,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
 
-DISPLAY = None
 
 IAC, SB, SE = 0xFF, 0xFA, 0xF0
 WILL, WONT, DO, DONT = 0xFB, 0xFC, 0xFD, 0xFE
@@ -51,17 +50,8 @@ NOTICE_PAYLOAD_LIMIT = 4096
 X11_WITHDRAW_WAIT = 2.2
 
 
-def setUpModule():
-    global DISPLAY
-    reason = harness.monitor_cannot_run()
-    if reason:
-        raise unittest.SkipTest(reason)
-    DISPLAY = harness.MonitorCase.display = harness.Display().start()
-
-
-def tearDownModule():
-    if DISPLAY:
-        DISPLAY.stop()
+setUpModule = harness.setup_monitor_module
+tearDownModule = harness.teardown_monitor_module
 
 
 def split_client_bytes(data):

@@ -12,7 +12,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
 
-DISPLAY = None
 
 IAC = 0xFF
 TELNET_VERBS = (0xFB, 0xFC, 0xFD, 0xFE)  # WILL, WONT, DO, DONT
@@ -27,17 +26,8 @@ SESSION_STEPS = [
 MISSING_LINK = '해당 user[user01\t]의 Link 정보를 찾을 수 없음'
 
 
-def setUpModule():
-    global DISPLAY
-    reason = harness.monitor_cannot_run()
-    if reason:
-        raise unittest.SkipTest(reason)
-    DISPLAY = harness.MonitorCase.display = harness.Display().start()
-
-
-def tearDownModule():
-    if DISPLAY:
-        DISPLAY.stop()
+setUpModule = harness.setup_monitor_module
+tearDownModule = harness.teardown_monitor_module
 
 
 def split_telnet_answers(data):
@@ -46,15 +36,6 @@ def split_telnet_answers(data):
     while i + 2 < len(data) and data[i] == IAC and data[i + 1] in TELNET_VERBS:
         i += 3
     return data[:i], data[i:]
-
-
-def seconds(duration):
-    """Seconds of a "%02d일 %02d:%02d:%02d" text, or None."""
-    m = re.match(r'^(\d+)일 (\d\d):(\d\d):(\d\d)$', duration or '')
-    if not m:
-        return None
-    d, h, mi, s = (int(v) for v in m.groups())
-    return ((d * 24 + h) * 60 + mi) * 60 + s
 
 
 class AdminSessionTest(harness.MonitorCase):
@@ -80,10 +61,10 @@ class AdminSessionTest(harness.MonitorCase):
         self.assertTrue(wait_for(lambda: self.wine.text(m.target, 1005).get(1005) == '00일 01:00:00', 10),
                         'time granted: %r' % self.wine.text(m.target, 1005))
         first = self.wine.text(m.target, 1007, 1009)
-        elapsed, left = seconds(first.get(1007)), seconds(first.get(1009))
+        elapsed, left = harness.seconds(first.get(1007)), harness.seconds(first.get(1009))
         self.assertTrue(elapsed and left, 'elapsed and left read-outs: %r' % first)
         self.assertTrue(abs(elapsed + left - 3600) <= 1, 'elapsed + left should be the time granted: %r' % first)
-        self.assertTrue(wait_for(lambda: (seconds(self.wine.text(m.target, 1009).get(1009)) or left) < left, 5),
+        self.assertTrue(wait_for(lambda: (harness.seconds(self.wine.text(m.target, 1009).get(1009)) or left) < left, 5),
                         'time left should count down from %r' % first)
         tip = self.tray.wait_for_tip(lambda t: re.match(r'^\[남은시간\] 00일 00:59:5\d$', t), 10, owner=m.hwnd)
         self.assertTrue(tip, 'tooltip with the time left: %r' % self.tray.tips(owner=m.hwnd))
@@ -155,7 +136,7 @@ class AdminSessionTest(harness.MonitorCase):
         used = re.match(r'^소요시간: (.+)$', texts.get(1000, ''))
         left = re.match(r'^잔여시간: (.+)$', texts.get(1001, ''))
         self.assertTrue(used and left, 'closing summary lines: %r' % texts)
-        self.assertEqual(seconds(used.group(1)) + seconds(left.group(1)), 3600, 'used + left: %r' % texts)
+        self.assertEqual(harness.seconds(used.group(1)) + harness.seconds(left.group(1)), 3600, 'used + left: %r' % texts)
         self.assertTrue(m.entries('No Network Adapters Found on System-2.', level='ERROR'), 'adapter watch failure')
 
         target = 'hwnd=0x%x' % summary.hwnd

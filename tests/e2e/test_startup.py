@@ -14,7 +14,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
 
-DISPLAY = None
 
 WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
 SC_MINIMIZE = 0xF020
@@ -23,17 +22,8 @@ RETRIES_GIVEN_UP = 'Admin서버에 재접속(4) 시도중... '
 CONNECTING = 'Admin서버에 접속 시도중...'
 
 
-def setUpModule():
-    global DISPLAY
-    reason = harness.monitor_cannot_run()
-    if reason:
-        raise unittest.SkipTest(reason)
-    DISPLAY = harness.MonitorCase.display = harness.Display().start()
-
-
-def tearDownModule():
-    if DISPLAY:
-        DISPLAY.stop()
+setUpModule = harness.setup_monitor_module
+tearDownModule = harness.teardown_monitor_module
 
 
 class CommandLineTest(harness.MonitorCase):
