@@ -88,11 +88,8 @@ BOOL NoticeDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     if (!record)
         return Default();
     int type = static_cast<int>(record->dwData);
-    if (!SessionMessageLengthOk(*record)) {
-        m_msg = DataLenFailedText(*record);
-        AfxMessageBox(m_msg.c_str());
+    if (!AcceptSessionMessage(*record, m_msg))
         return Default();
-    }
     std::vector<char> payload(kMaxEventPayload + 1, '\0');
     if (record->lpData && record->cbData > 1)
         memcpy(payload.data(), record->lpData, record->cbData - 1);

@@ -1,6 +1,7 @@
 #include "session/SessionMessage.h"
 
 #include "framework/Format.h"
+#include "framework/MessageBox.h"
 
 namespace {
 const char kNoPayload[1] = "";
@@ -24,4 +25,13 @@ std::string DataLenFailedText(const COPYDATASTRUCT& record)
 {
     return StrFormat("OnCopyData()  data_len failed. type[%d] len[%d]", static_cast<int>(record.dwData),
                      static_cast<int>(record.cbData - 1));
+}
+
+bool AcceptSessionMessage(const COPYDATASTRUCT& record, std::string& msg)
+{
+    if (SessionMessageLengthOk(record))
+        return true;
+    msg = DataLenFailedText(record);
+    AfxMessageBox(msg.c_str());
+    return false;
 }

@@ -17,3 +17,7 @@ bool SessionMessageLengthOk(const COPYDATASTRUCT& record);
 
 // The text of the box that refuses a record failing that check.
 std::string DataLenFailedText(const COPYDATASTRUCT& record);
+
+// The check as both receiving windows make it: a record that fails it is
+// refused with a message box (its text formatted into `msg`) and false.
+bool AcceptSessionMessage(const COPYDATASTRUCT& record, std::string& msg);

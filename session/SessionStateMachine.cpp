@@ -35,11 +35,8 @@ BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     if (!record)
         return Default();
     int type = static_cast<int>(record->dwData);
-    if (!SessionMessageLengthOk(*record)) {
-        m_msg = DataLenFailedText(*record);
-        AfxMessageBox(m_msg.c_str());
+    if (!AcceptSessionMessage(*record, m_msg))
         return Default();
-    }
 
     switch (type) {
     case kEvtConnected:
