@@ -178,12 +178,7 @@ class Display:
 
     def stop(self):
         if self.proc:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+            end_process(self.proc)
             self.proc = None
 
     def __enter__(self):
@@ -697,6 +692,17 @@ class TrayLog:
         return wait_for(lambda: next((r for r in self._mine(icon_id, owner) if r.cmd == cmd), None), timeout) or None
 
 
+def end_process(proc, grace=10):
+    """Asks a process to end, and kills it when it has not after grace seconds."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(grace)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
 # ---- the notice server ----
 
 class NoticeServer:
@@ -725,13 +731,7 @@ class NoticeServer:
         return read_bytes(self.record)
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        end_process(self.proc)
         if self.proc.stdout:
             self.proc.stdout.close()
         if self._own_dir and not KEEP:
@@ -772,13 +772,7 @@ class AdminServer:
         return read_bytes(self.log_path).decode('utf-8', errors='replace')
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        end_process(self.proc)
         self._log_file.close()
         if not KEEP:
             shutil.rmtree(self._own_dir, ignore_errors=True)

@@ -6,6 +6,7 @@
 // Numbers are decimal or 0x hex. Texts read from windows are the program's
 // CP949 texts converted to UTF-8; line breaks and TABs in them are printed
 // as \r, \n and \t so that every result stays on one line.
+#include "tools/common/EscapeLine.h"
 #include <windows.h>
 #include <shellapi.h>
 
@@ -69,20 +70,6 @@ std::wstring WideFrom(UINT codePage, const std::string& text)
 std::string Cp949ToUtf8(const std::string& text) { return WideTo(CP_UTF8, WideFrom(949, text)); }
 std::string Utf8(const std::wstring& text) { return WideTo(CP_UTF8, text); }
 
-std::string OneLine(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 void Print(const std::string& line)
 {
@@ -272,7 +259,7 @@ int CmdText(const Args& a)
             rc = 1;
             continue;
         }
-        Print(Fmt("%lu\t", id) + OneLine(Cp949ToUtf8(text)));
+        Print(Fmt("%lu\t", id) + EscapeLine(Cp949ToUtf8(text)));
     }
     return rc;
 }
@@ -289,7 +276,7 @@ int CmdEditText(const Args& a)
     if (!item || !ReadText(item, text))
         return 1;
     if (!raw) {
-        Print(OneLine(Cp949ToUtf8(text)));
+        Print(EscapeLine(Cp949ToUtf8(text)));
         return 0;
     }
     std::string hex;
@@ -488,7 +475,7 @@ int HandleMessageBox(const std::wstring* caption, long button, bool press, DWORD
     HWND box = search.found;
     std::string text;
     ReadText(MessageTextItem(box), text);
-    Print(Utf8(CaptionOf(box)) + "\t" + OneLine(Cp949ToUtf8(text)));
+    Print(Utf8(CaptionOf(box)) + "\t" + EscapeLine(Cp949ToUtf8(text)));
     if (!press)
         return 0;
     if (button < 0)
@@ -527,7 +514,7 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM)
     if (text.size() > 300)
         text.resize(300);
     Print(Fmt("  %d\t%d\t", GetDlgCtrlID(child), IsWindowVisible(child) ? 1 : 0) + Utf8(ClassOf(child)) + "\t" +
-          OneLine(Cp949ToUtf8(text)));
+          EscapeLine(Cp949ToUtf8(text)));
     return TRUE;
 }
 
@@ -540,7 +527,7 @@ BOOL CALLBACK PrintTopLevel(HWND hwnd, LPARAM all)
     RECT r = {};
     GetWindowRect(hwnd, &r);
     Print(HwndText(hwnd) + Fmt("\t%d\t%lu\t", IsWindowVisible(hwnd) ? 1 : 0, static_cast<unsigned long>(pid)) +
-          Utf8(ClassOf(hwnd)) + "\t" + OneLine(Utf8(CaptionOf(hwnd))) +
+          Utf8(ClassOf(hwnd)) + "\t" + EscapeLine(Utf8(CaptionOf(hwnd))) +
           Fmt("\t%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom));
     if (pid != GetCurrentProcessId())
         EnumChildWindows(hwnd, PrintChild, 0);

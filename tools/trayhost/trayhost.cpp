@@ -20,6 +20,7 @@
 // that does not are refused, unless --always-ok is given. While the file
 // named by --refuse-file exists every call is refused, which stands in for a
 // shell that has gone away.
+#include "tools/common/EscapeLine.h"
 #include <windows.h>
 #include <shellapi.h>
 
@@ -169,20 +170,6 @@ std::string ToUtf8(const std::wstring& text)
     return out;
 }
 
-std::string Escape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 const char* CommandName(DWORD command, char* buf, size_t len)
 {
@@ -280,7 +267,7 @@ public:
         snprintf(head, sizeof head, "%llu\t%s\t%x\t%u\t%x\t%x\t%s\t%d\t", UnixMillis(),
                  CommandName(rec.command, name, sizeof name), rec.owner, rec.id, rec.flags, rec.callback, icon,
                  ok ? 1 : 0);
-        WriteLine(head + Escape(ToUtf8(rec.tip)) + "\n");
+        WriteLine(head + EscapeLine(ToUtf8(rec.tip)) + "\n");
         return ok;
     }
 
