@@ -21,6 +21,43 @@ private:
     HANDLE m_h;
 };
 
+// An icon or cursor made for this object alone (LoadImage without LR_SHARED,
+// CreateIconIndirect, CopyIcon); shared resource icons are never destroyed.
+class ScopedIcon {
+public:
+    explicit ScopedIcon(HICON icon = nullptr) : m_icon(icon) {}
+    ~ScopedIcon() { Reset(); }
+    ScopedIcon(const ScopedIcon&) = delete;
+    ScopedIcon& operator=(const ScopedIcon&) = delete;
+    void Reset(HICON icon = nullptr)
+    {
+        if (m_icon && m_icon != icon)
+            DestroyIcon(m_icon);
+        m_icon = icon;
+    }
+    HICON Get() const { return m_icon; }
+private:
+    HICON m_icon;
+};
+
+// A mapped view of a file mapping, unmapped when the object goes.
+class ScopedMapView {
+public:
+    explicit ScopedMapView(void* view = nullptr) : m_view(view) {}
+    ~ScopedMapView() { Reset(); }
+    ScopedMapView(const ScopedMapView&) = delete;
+    ScopedMapView& operator=(const ScopedMapView&) = delete;
+    void Reset(void* view = nullptr)
+    {
+        if (m_view)
+            UnmapViewOfFile(m_view);
+        m_view = view;
+    }
+    void* Get() const { return m_view; }
+private:
+    void* m_view;
+};
+
 template <class T>
 class ScopedGdiObj {
 public:

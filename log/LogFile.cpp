@@ -9,9 +9,6 @@ namespace {
 // Keeps the log near 5 MiB; a file of exactly this length is still kept.
 const LONGLONG kMaxLogBytes = 5 * 1048576;
 
-const int kCopyNotOpen = -10;
-const int kCopyNoDestination = -20;
-
 LogTime LocalNow()
 {
     SYSTEMTIME st;
@@ -103,22 +100,26 @@ int LogFile::CopyTo(const char* path)
 
     FlushFileBuffers(m_file.Get());
     SetFilePointer(m_file.Get(), 0, nullptr, FILE_BEGIN);
-    const DWORD length = GetFileSize(m_file.Get(), nullptr);
-
-    std::vector<char> buffer(length == INVALID_FILE_SIZE ? 0 : length);
-    DWORD total = 0;
-    while (total < buffer.size()) {
-        DWORD got = 0;
-        if (!ReadFile(m_file.Get(), buffer.data() + total, static_cast<DWORD>(buffer.size()) - total, &got,
-                      nullptr) || got == 0)
-            break;
-        total += got;
-    }
-    DWORD written = 0;
-    WriteFile(dest.Get(), buffer.data(), total, &written, nullptr);
-    FlushFileBuffers(dest.Get());
-    dest.Reset();
-
+    int rc = CopyFileContents(m_file.Get(), dest.Get());
+    if (rc == 0 && !FlushFileBuffers(dest.Get()))
+        rc = kCopyWriteFailed;
+    // Later lines go to the end of the log whatever became of the copy.
     SetFilePointer(m_file.Get(), 0, nullptr, FILE_END);
-    return 0;
+    return rc;
+}
+
+int CopyFileContents(HANDLE source, HANDLE dest)
+{
+    // In pieces: the log may be 5 MiB, and the copy runs on the window's thread.
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+            return kCopyReadFailed;
+        if (got == 0)
+            return 0;
+        DWORD written = 0;
+        if (!WriteFile(dest, buffer.data(), got, &written, nullptr) || written != got)
+            return kCopyWriteFailed;
+    }
 }

@@ -9,6 +9,11 @@
 #include "framework/ScopedHandle.h"
 #include "log/LogLevel.h"
 
+// Results of LogFile::CopyTo.
+const int kCopyNotOpen = -10;        // the log is closed
+const int kCopyNoDestination = -20;  // the destination cannot be opened
+const int kCopyReadFailed = -30;     // reading the log failed: the copy is incomplete
+const int kCopyWriteFailed = -40;    // writing the copy failed (a full disk, say)
 
 class LogFile {
 public:
@@ -21,7 +26,7 @@ public:
     void Open(const char* path, BOOL append, int minLevel);
     void Write(int level, const char* text);
     void DumpTraffic(int direction, const char* data, int length);
-    // 0 when copied, -10 when the log is not open, -20 when the destination cannot be opened.
+    // 0 when copied, else one of the kCopy codes above.
     int CopyTo(const char* path);
 
 private:
@@ -35,3 +40,7 @@ private:
     // Main thread and session worker share the line text and the file position.
     std::mutex m_lock;
 };
+
+// Copies what is left of `source` from its file position to `dest`: 0, or
+// kCopyReadFailed / kCopyWriteFailed at the first read or write that fails.
+int CopyFileContents(HANDLE source, HANDLE dest);

@@ -2,6 +2,7 @@
 
 #include "framework/Format.h"
 #include "log/HexDump.h"
+#include "log/LogLevel.h"
 
 namespace {
 
@@ -12,10 +13,10 @@ const size_t kRuleWidth = 78;
 const char* LevelTag(int level)
 {
     switch (level) {
-    case 0: return "[MOST] ";
-    case 1: return "[FLOW] ";
-    case 2: return "[WARN] ";
-    case 3: return "[ERROR]";
+    case kLogMost: return "[MOST] ";
+    case kLogFlow: return "[FLOW] ";
+    case kLogWarn: return "[WARN] ";
+    case kLogError: return "[ERROR]";
     default: return "[XXX]  ";
     }
 }
@@ -23,8 +24,8 @@ const char* LevelTag(int level)
 const char* DirectionTag(int direction)
 {
     switch (direction) {
-    case 1: return "[Local -> Remote]";
-    case 2: return "[Local <- Remote]";
+    case kDumpSent: return "[Local -> Remote]";
+    case kDumpReceived: return "[Local <- Remote]";
     default: return "[XXXXX]";
     }
 }
