@@ -1,6 +1,38 @@
 #pragma once
-// The one piece of <windows.h> the host build needs: NoticeDateText's date.
+// The few pieces of <windows.h> the host build needs: the SYSTEMTIME of
+// NoticeDateText and the kernel calls of the diagnostics log. The log's file
+// calls are carried out on POSIX file descriptors (windows_posix.cpp), so that
+// the real LogFile, mutex and all, runs natively where the thread sanitizer
+// can watch its locking. They do what LogFile relies on under Windows: one
+// shared file position, writes that land whole at it, truncation at it, sizes
+// that follow the writes. Share modes, security attributes and overlapped I/O
+// are accepted and ignored; GetLastError is not kept.
+#include <cstdint>
+
 typedef unsigned short WORD;
+typedef std::uint32_t DWORD;
+typedef std::int32_t LONG;
+typedef std::int64_t LONGLONG;
+typedef int BOOL;
+typedef void* HANDLE;
+
+#define TRUE 1
+#define FALSE 0
+
+// A descriptor fd is carried as fd + 1, so that no open file looks like the
+// null handle; -1 stays the invalid one, as on Windows.
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+#define INVALID_FILE_SIZE (static_cast<DWORD>(0xFFFFFFFF))
+#define INVALID_SET_FILE_POINTER (static_cast<DWORD>(0xFFFFFFFF))
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define CREATE_ALWAYS 2
+#define OPEN_ALWAYS 4
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
 
 struct SYSTEMTIME {
     WORD wYear;
@@ -12,3 +44,45 @@ struct SYSTEMTIME {
     WORD wSecond;
     WORD wMilliseconds;
 };
+
+// Only the 64-bit view; nothing on the host reads the halves.
+union LARGE_INTEGER {
+    LONGLONG QuadPart;
+};
+
+// Only CREATE_ALWAYS and OPEN_ALWAYS are known; any other disposition fails.
+HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL CloseHandle(HANDLE h);
+// Writes all `size` bytes or fails, as a blocking WriteFile does.
+BOOL WriteFile(HANDLE h, const void* data, DWORD size, DWORD* written, void* overlapped);
+// One read: fewer bytes than asked is not an error, 0 bytes is the end of the file.
+BOOL ReadFile(HANDLE h, void* data, DWORD size, DWORD* got, void* overlapped);
+DWORD SetFilePointer(HANDLE h, LONG distance, LONG* distanceHigh, DWORD method);
+BOOL SetEndOfFile(HANDLE h);
+DWORD GetFileSize(HANDLE h, DWORD* sizeHigh);
+BOOL GetFileSizeEx(HANDLE h, LARGE_INTEGER* size);
+BOOL FlushFileBuffers(HANDLE h);
+void GetLocalTime(SYSTEMTIME* time);
+
+// framework/ScopedHandle.h, which LogFile.h includes for AutoCloseHandle, also
+// holds the owners of GDI, USER and mapped-view handles. Their types and calls
+// are declared for it to compile and defined nowhere: host code that uses one
+// fails to link.
+typedef struct HWND__* HWND;
+typedef struct HDC__* HDC;
+typedef struct HICON__* HICON;
+typedef HICON HCURSOR;
+typedef struct HBITMAP__* HBITMAP;
+typedef void* HGDIOBJ;
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC dc);
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
+BOOL DeleteObject(HGDIOBJ obj);
+BOOL DestroyIcon(HICON icon);
+BOOL DestroyCursor(HCURSOR cursor);
+BOOL IsWindow(HWND hwnd);
+BOOL DestroyWindow(HWND hwnd);
+BOOL UnmapViewOfFile(const void* view);
