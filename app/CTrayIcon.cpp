@@ -15,8 +15,8 @@ CTrayIcon::CTrayIcon(UINT id)
 
 CTrayIcon::~CTrayIcon()
 {
+    // Removed from the shell before the owned icon is destroyed.
     ShowIcon(nullptr);
-    m_menu.DestroyMenu();
 }
 
 BOOL CTrayIcon::AttachWindow(CWnd* owner, UINT callbackMessage)
@@ -63,7 +63,9 @@ void CTrayIcon::ShowIconResource(UINT iconId, const char* moduleName)
     HMODULE module = ::GetModuleHandleA(moduleName);
     HICON icon = static_cast<HICON>(::LoadImageA(module, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0,
                                                  LR_DEFAULTSIZE | LR_LOADMAP3DCOLORS));
+    // The old icon goes only once the shell holds the new one.
     ShowIcon(icon);
+    m_loadedIcon.Reset(icon);
 }
 
 void CTrayIcon::SetTip(const char* text)

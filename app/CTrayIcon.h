@@ -1,6 +1,7 @@
 #pragma once
 // The program's icon in the notification area, its tooltip and its menu.
 #include "framework/CMenu.h"
+#include "framework/ScopedHandle.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -20,7 +21,9 @@ public:
 
     BOOL AttachWindow(CWnd* owner, UINT callbackMessage);
     BOOL SetMenuResource(UINT menuId);
+    // The caller keeps ownership of `icon`.
     BOOL ShowIcon(HICON icon);
+    // Loads the icon, shows it and owns it until another takes its place.
     void ShowIconResource(UINT iconId, const char* moduleName = nullptr);
     void SetTip(const char* text);
     // wParam: the icon id; lParam: the mouse event. 1 when handled.
@@ -33,4 +36,5 @@ public:
 private:
     CMenu m_menu;
     NOTIFYICONDATAA m_nid;
+    ScopedIcon m_loadedIcon;
 };

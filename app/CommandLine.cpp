@@ -1,14 +1,22 @@
 #include "app/CommandLine.h"
 
-#include <cstring>
+#include <string>
 
 CommandKind ClassifyCommandLine(const char* cmdLine)
 {
-    if (!cmdLine || cmdLine[0] == '\0')
+    std::string word;
+    for (const char* p = cmdLine ? cmdLine : ""; *p; ++p) {
+        if (*p != ' ')
+            word += *p;
+        else if (!word.empty())
+            break;
+    }
+    // Whole words: a user called "killian" or "noticeboard" runs a monitor.
+    if (word.empty())
         return kCmdEmpty;
-    if (std::strncmp(cmdLine, "kill", 4) == 0)
+    if (word == "kill")
         return kCmdKill;
-    if (std::strncmp(cmdLine, "notice", 6) == 0)
+    if (word == "notice")
         return kCmdNotice;
     return kCmdMonitor;
 }

@@ -5,7 +5,8 @@
 
 enum CommandKind { kCmdEmpty, kCmdKill, kCmdNotice, kCmdMonitor };
 
-// Prefix tests in this order: empty, "kill", "notice", anything else.
+// By the first blank-separated word: none (an empty line or blanks only,
+// so no user name), "kill", "notice", anything else.
 CommandKind ClassifyCommandLine(const char* cmdLine);
 
 // Splits at blanks (runs of blanks are one separator), in place as the

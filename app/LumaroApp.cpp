@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <winsock.h>
 
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -29,6 +30,21 @@ std::string LoadResourceString(UINT id)
     ::LoadStringA(AfxGetInstanceHandle(), id, buf, sizeof buf);
     return buf;
 }
+
+const char kDialogClass[] = "#32770";
+}
+
+HWND FindMonitorWindow()
+{
+    // FindWindow compares titles without case; the exact title and a label of
+    // the clock tell the monitor from a box of this program or a stranger.
+    for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, kDialogClass, kMainWindowTitle)) != nullptr;) {
+        char title[16] = "";
+        ::GetWindowTextA(w, title, sizeof title);
+        if (std::strcmp(title, kMainWindowTitle) == 0 && ::GetDlgItem(w, IDC_CONNECT_TIME) && ::GetDlgItem(w, IDC_VERSION))
+            return w;
+    }
+    return nullptr;
 }
 
 BOOL LumaroApp::InitInstance()
@@ -45,7 +61,7 @@ BOOL LumaroApp::InitInstance()
         AfxMessageBox("매개변수(user_name adt_name) 없음");
         ::ExitProcess(0);
     case kCmdKill:
-        if (HWND monitor = ::FindWindowA(nullptr, kMainWindowTitle))
+        if (HWND monitor = FindMonitorWindow())
             ::PostMessageA(monitor, WM_CLOSE, 0, 0);
         ::ExitProcess(1);
     case kCmdNotice:
@@ -70,11 +86,12 @@ void LumaroApp::RetireOlderInstance()
         HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, kInstanceBlockName);
         if (!mapping)
             return;
-        m_hMapping = mapping;
-        m_pMapView = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-        if (!m_pMapView)
+        m_pMapView.Reset();
+        m_hMapping.Reset(mapping);
+        m_pMapView.Reset(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        if (!m_pMapView.Get())
             return;
-        HWND older = ::FindWindowA(nullptr, kMainWindowTitle);
+        HWND older = FindMonitorWindow();
         if (!older)
             return;
         ::PostMessageA(older, WM_INSTANCE_QUIT, 0, 0);
@@ -89,8 +106,10 @@ void LumaroApp::CreateInstanceBlock()
                                           kInstanceBlockSize, kInstanceBlockName);
     if (!mapping)
         return;
-    m_hMapping = mapping;
-    m_pMapView = ::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    // The block of the hand-over stays open until this one holds it too.
+    m_pMapView.Reset();
+    m_hMapping.Reset(mapping);
+    m_pMapView.Reset(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
 }
 
 BOOL LumaroApp::RunMonitor()

@@ -3,6 +3,7 @@
 // process does: complain, ask a monitor to close, show the notice, or monitor.
 #include "app/SessionConfig.h"
 #include "framework/CWinApp.h"
+#include "framework/ScopedHandle.h"
 
 #include <string>
 
@@ -14,13 +15,20 @@ const DWORD kInstanceBlockSize = 130;
 // Posted to an older monitor to make it end at once.
 const UINT WM_INSTANCE_QUIT = WM_USER + 2;
 
+// The main window of a running monitor, of this build or an older one:
+// titled exactly "Lumaro" (a message box captioned "lumaro" is not it), a
+// dialog, with the clock's labels.
+HWND FindMonitorWindow();
+
 class LumaroApp : public CWinApp, public SessionConfig {
 public:
     BOOL InitInstance() override;
 
     std::string m_message;
-    void* m_pMapView = nullptr;
-    HANDLE m_hMapping = nullptr;
+    // The instance marker: held until the process ends, so that it exists
+    // while this monitor runs. The view is released before its mapping.
+    AutoCloseHandle m_hMapping;
+    ScopedMapView m_pMapView;
 
 private:
     void RetireOlderInstance();

@@ -30,7 +30,10 @@ LumaroDialog::LumaroDialog()
 
 LumaroDialog::~LumaroDialog()
 {
-    ReleaseAdapters();
+    // Normally done as the window closes; here for a window that never ran.
+    EndSession();
+    if (theApp.m_pMainDlg == this)
+        theApp.m_pMainDlg = nullptr;
 }
 
 int LumaroDialog::Elapsed() const
@@ -79,9 +82,12 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_COPYDATA:
         return OnCopyData(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam)),
                           reinterpret_cast<COPYDATASTRUCT*>(lParam));
+    case WM_SESSION_WORKER_ENDED:
+        OnWorkerEnded();
+        return 0;
     case WM_CLOSE:
-        // The dialog manager turns it into Cancel, which ends the modal loop.
-        return Default();
+        OnClose();
+        return 0;
     case WM_COMMAND:
         if (lParam == 0 && LOWORD(wParam) == ID_SHOW_CLOCK) {
             OnShowClock();
@@ -110,6 +116,7 @@ int LumaroDialog::OnCreate(CREATESTRUCTA*)
     m_log.Write(kLogMost, StrFormat("version %s", theApp.m_version.c_str()).c_str());
 
     m_resultPath = m_homePath + "\\result";
+    m_session.Configure({theApp.m_user, theApp.m_adminId, theApp.m_adminPw, m_resultPath});
     return 0;
 }
 
@@ -142,7 +149,6 @@ BOOL LumaroDialog::OnInitDialog()
         m_log.Write(kLogError, m_msg.c_str());
         return TRUE;
     }
-    m_retryCount = 0;
     StartWorker();
     SetTimer(kTimerWarning, kWarningPeriodMs);
     SetTimer(kTimerReminder, kReminderPeriodMs);
@@ -248,6 +254,10 @@ void LumaroDialog::OnInstanceQuit()
     // A newer monitor takes over: leave at once, without a summary; the
     // changed icon tells the user this one is gone until the shell clears it.
     m_tray.ShowIconResource(IDI_QUIT);
+    // Inside one of the worker's events the worker waits for this very
+    // handler and cannot be waited for; the end of the process takes it.
+    if (m_handlingEvent == 0)
+        EndSession();
     ::ExitProcess(0);
 }
 
@@ -260,7 +270,7 @@ void LumaroDialog::OnSaveLog()
     std::string path = dlg.GetPathName();
     int rc = m_log.CopyTo(path.c_str());
     if (rc < 0)
-        m_msg = StrFormat("로그파일 저장 실패 rc=%d", rc);
+        m_msg = StrFormat("로그파일 저장 실패 rc=%d", rc);  // the copy failed or is incomplete
     else
         m_msg = StrFormat("로그파일 저장 성공 파일위치[%s]", path.c_str());
     AfxMessageBox(m_msg.c_str());
@@ -274,7 +284,7 @@ void LumaroDialog::OnWindowPosChanging(WINDOWPOS* pos)
 
 void LumaroDialog::UpdateTrayTip()
 {
-    m_tray.SetTip(TrayTipText(m_state, m_retryCount, theApp.m_rTime, Elapsed()).c_str());
+    m_tray.SetTip(TrayTipText(m_state, m_session.m_retryCount, theApp.m_rTime, Elapsed()).c_str());
 }
 
 void LumaroDialog::OnTimer(UINT_PTR id)
@@ -284,42 +294,35 @@ void LumaroDialog::OnTimer(UINT_PTR id)
         UpdateTrayTip();
         break;
     case kTimerReminder:
-        if (theApp.m_rTime > 0) {
-            KillTimer(kTimerReminder);
-            ShowReminder();
-        }
-        break;
     case kTimerWarning:
-        RaiseWarning();
+        Execute(m_session.OnTimer(static_cast<int>(id), Elapsed()));
         break;
     case kTimerClock:
         OnClockTick();
         break;
     case kTimerAdapterWatch:
-        if (GetPppDns() < 0)
-            PostMessage(WM_CLOSE);
+        Execute(m_session.OnAdapterWatch(GetPppDns() >= 0));
+        break;
+    case kTimerRetry:
+        KillTimer(kTimerRetry);
+        StartWorker();
         break;
     }
 }
 
-void LumaroDialog::ShowReminder()
+void LumaroDialog::ShowReminder(int rTime)
 {
     UsageDialog reminder(nullptr);
     reminder.m_usedText.clear();
-    reminder.m_remainText = "잔여시간: " + FormatDuration(theApp.m_rTime);
+    reminder.m_remainText = "잔여시간: " + FormatDuration(rTime);
     reminder.DoModal();
 }
 
-void LumaroDialog::RaiseWarning()
+void LumaroDialog::RaiseWarning(int remainSec)
 {
-    int rTime = theApp.m_rTime;
-    int elapsed = Elapsed();
-    if (rTime > 0 && elapsed > 0 && rTime - elapsed < kWarningThresholdSec) {
-        m_warning.m_remainSec = rTime - elapsed;
-        m_warning.Create(IDD_EXPIRY_WARNING, this);
-        m_warning.ShowWindow(SW_SHOW);
-        KillTimer(kTimerWarning);
-    }
+    m_warning.m_remainSec = remainSec;
+    m_warning.Create(IDD_EXPIRY_WARNING, this);
+    m_warning.ShowWindow(SW_SHOW);
 }
 
 void LumaroDialog::OnClockTick()
@@ -338,6 +341,9 @@ void LumaroDialog::OnClockTick()
 
 BOOL LumaroDialog::DestroyWindow()
 {
+    // Before the summary: its modal loop must not serve a worker that could
+    // still start another one.
+    EndSession();
     int rTime = theApp.m_rTime;
     int elapsed = Elapsed();
     if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {
@@ -349,14 +355,8 @@ BOOL LumaroDialog::DestroyWindow()
     return CDialog::DestroyWindow();
 }
 
-void LumaroDialog::ReleaseAdapters()
-{
-    delete[] AdapterList;
-    AdapterList = nullptr;
-}
-
 void LumaroDialog::PostNcDestroy()
 {
-    ReleaseAdapters();
+    m_adapters.clear();
     CDialog::PostNcDestroy();
 }

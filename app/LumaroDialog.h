@@ -1,37 +1,38 @@
 #pragma once
 // The monitor's one main window: hidden until asked for, it owns the log, the
-// tray icon, the warning dialog, the adapter table and the session state, and
-// its timers drive the clock, the tooltip, the reminders and the VPN watch.
+// tray icon, the warning dialog, the adapter table, the session worker and the
+// conversation's state machine, whose actions it carries out; its timers drive
+// the clock, the tooltip, the reminders and the VPN watch.
 #include "app/CTrayIcon.h"
 #include "app/ExpiryWarningDialog.h"
 #include "framework/CDialog.h"
 #include "log/LogFile.h"
 #include "netinfo/AdapterInfo.h"
+#include "session/CThreadSockTelnet.h"
+#include "session/SessionStateMachine.h"
 #include "widgets/Label.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
-
-class CThreadSockTelnet;
+#include <vector>
 
 const UINT WM_TRAY_NOTIFY = WM_USER + 1;
 const UINT kTrayIconId = 1090;
 
-// Timer ids and periods of the main window.
+// The window's own timers; the conversation's (reminder, warning, adapter
+// watch) are named beside its state machine.
 enum MainTimer : UINT_PTR {
     kTimerTrayTip = 2,
-    kTimerReminder = 3,
-    kTimerWarning = 30,
     kTimerClock = 100,
-    kTimerAdapterWatch = 200,
+    kTimerRetry = 300,  // the pause before a new connection attempt
 };
 const UINT kTrayTipPeriodMs = 3000;
 const UINT kReminderPeriodMs = 300;
 const UINT kWarningPeriodMs = 10000;
 const UINT kClockPeriodMs = 1000;
-const UINT kAdapterWatchPeriodMs = 3000;
-const int kWarningThresholdSec = 600;
+const UINT kRetryPauseMs = 1000;
 
 class LumaroDialog : public CDialog {
 public:
@@ -41,21 +42,16 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL DestroyWindow() override;
 
-    // --- adapter discovery (netinfo/PppDns.cpp) ---
     int GetPppDns();
-    // --- the session with the admin server (session/) ---
     void StartWorker();
     BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* record);
-    void ParseSummary();
-    void ParseAuth();
-
     void UpdateTrayTip();
 
     LogFile m_log;
     std::string m_resultPath;
-    // Written by this window, read by the session worker while it waits for
-    // the end of an answer: an atomic 32-bit integer keeps that read defined.
-    std::atomic<int32_t> m_state{0};
+    // The conversation's state as the session worker reads it while it waits
+    // for the end of an answer; written only by this window's thread.
+    std::atomic<int32_t> m_state{kStateConnecting};
     Label m_lblVersion;          // 1010
     Label m_lblElapsed;          // 1007
     Label m_lblElapsedCaption;   // 1006
@@ -65,17 +61,18 @@ public:
     Label m_lblLeftCaption;      // 1008
     Label m_lblGranted;          // 1005
     Label m_lblGrantedCaption;   // 1004
-    HICON m_hIcon;
-    int32_t m_retryCount = 0;
+    HICON m_hIcon;               // a shared resource icon: never destroyed
     ExpiryWarningDialog m_warning;
-    CThreadSockTelnet* m_pThread = nullptr;
+    // The running worker; it ends by itself, and it is stopped and waited
+    // for when the monitor ends.
+    std::unique_ptr<CThreadSockTelnet> m_pThread;
     int32_t m_bShown = 0;
     std::string m_msg;
     CTrayIcon m_tray;
     std::string m_ip;
-    AdapterInfo* AdapterList = nullptr;
-    int32_t m_nCount = 0;
+    std::vector<AdapterInfo> m_adapters;
     std::string m_homePath;
+    SessionStateMachine m_session;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -84,6 +81,7 @@ protected:
     void PostNcDestroy() override;
 
     int OnCreate(CREATESTRUCTA* cs);
+    void OnClose();
     void OnSysCommand(WPARAM id);
     void OnPaint();
     LRESULT OnQueryDragIcon();
@@ -93,16 +91,27 @@ protected:
     void OnSaveLog();
     void OnTimer(UINT_PTR id);
     void OnWindowPosChanging(WINDOWPOS* pos);
+    void OnWorkerEnded();
 
 private:
     void SetUpLabels();
     void OnClockTick();
-    void ShowReminder();
-    void RaiseWarning();
-    void RetryStep();
+    void ShowReminder(int rTime);
+    void RaiseWarning(int remainSec);
+    // Carries out the state machine's actions, handing back the outcome of
+    // each list's last action until none is needed.
+    void Execute(SessionActions actions);
+    SessionActions ReadCapture();
     // Deletes an old result file before a command whose answer is parsed;
-    // FALSE when it exists and cannot be deleted (the user has been told).
+    // false when it exists and cannot be deleted (the user has been told).
     bool DeleteResultFile();
-    void ReleaseAdapters();
+    // The monitor is ending: no new worker, the running one stopped and waited for.
+    void EndSession();
+    void StopWorker();
     int Elapsed() const;
+
+    bool m_ending = false;
+    CThreadSockTelnet* m_stoppingWorker = nullptr;  // being waited for
+    bool m_foreignRecordLogged = false;
+    int m_handlingEvent = 0;  // depth of worker events being handled
 };

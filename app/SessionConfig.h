@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <string>
 
+#include "session/CSockTelnet.h"
+
 class LumaroDialog;
 
 struct SessionConfig {
     LumaroDialog* m_pMainDlg = nullptr;  // null in notice mode
     std::string m_SvcName;               // the VPN connection's name
     int32_t m_rTime = -1;                // session time granted, seconds; <= 0: not known yet
-    int32_t m_nPort = 5005;
+    int32_t m_nPort = kAdminPort;
     std::string m_adminId;
     std::string m_adminPw;
     std::string m_user;                  // user name followed by one TAB
@@ -20,5 +22,3 @@ struct SessionConfig {
     int32_t m_tStart = 0;                // the same moment, seconds since 1970
     std::string m_version;
 };
-
-const int kAdminPort = 5005;

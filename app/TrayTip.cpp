@@ -2,29 +2,32 @@
 
 #include "app/DurationFormat.h"
 #include "framework/Format.h"
+#include "session/SessionState.h"
 
 std::string TrayTipText(int state, int retryCount, int rTime, int elapsed)
 {
     switch (state) {
-    case 0:
+    case kStateConnecting:
         return "Admin서버에 접속 시도중...";
-    case 1:
+    case kStateReconnecting:
         return StrFormat("Admin서버에 재접속(%d) 시도중... ", retryCount);
-    case 10:
+    case kStateLoggedIn:
         return "Admin서버 로그인 완료";
-    case 20:
+    case kStateSummaryRequested:
         return "#show summary 요청 성공";
-    case 21:
-    case 22:
-    case 23:
+    // Two more codes past each arriving state share its text; the
+    // conversation never sets them.
+    case kStateSummaryArriving:
+    case kStateSummaryArriving + 1:
+    case kStateSummaryArriving + 2:
         return "show summary 정보 수신중...";
-    case 30:
+    case kStateAuthRequested:
         return "#show auth 요청 성공";
-    case 31:
-    case 32:
-    case 33:
+    case kStateAuthArriving:
+    case kStateAuthArriving + 1:
+    case kStateAuthArriving + 2:
         return "show auth 정보 수신중...";
-    case 40: {
+    case kStateTimeKnown: {
         int left = rTime - elapsed;
         if (rTime > 0 && left >= 0)
             return "[남은시간] " + FormatDuration(left);

@@ -22,6 +22,19 @@ BOOL CWinThread::CreateThread(DWORD createFlags, UINT stackSize, LPSECURITY_ATTR
     return TRUE;
 }
 
+void CWinThread::WaitForEnd()
+{
+    if (!m_hThread)
+        return;
+    for (;;) {
+        DWORD woke = ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke != WAIT_OBJECT_0 + 1)
+            return;  // ended, or the handle is unusable
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 unsigned __stdcall CWinThread::ThreadEntry(void* param)
 {
     auto* thread = static_cast<CWinThread*>(param);

@@ -1,6 +1,7 @@
 #pragma once
 // A worker thread made from a class: created suspended, configured by its
-// creator, resumed, and deleted by itself once InitInstance returns FALSE.
+// creator, resumed. Once InitInstance returns FALSE the thread ends, and the
+// object deletes itself unless m_bAutoDelete is FALSE (its creator owns it).
 #include <windows.h>
 
 class CWinThread {
@@ -13,6 +14,10 @@ public:
     BOOL CreateThread(DWORD createFlags = 0, UINT stackSize = 0, LPSECURITY_ATTRIBUTES security = nullptr);
     DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
     BOOL SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread, priority); }
+    // Waits until the thread has ended, serving meanwhile the messages that
+    // other threads send to the calling thread's windows: a thread blocked
+    // in SendMessage to us could not end otherwise.
+    void WaitForEnd();
 
     // Runs on the new thread. Returning FALSE ends the thread at once.
     virtual BOOL InitInstance() { return FALSE; }

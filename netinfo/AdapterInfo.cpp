@@ -21,21 +21,21 @@ private:
     void* m_p;
 };
 
-void CopyDnsServers(AdapterInfo& info)
+void CopyDnsServers(const IpHelperApi& api, AdapterInfo& info)
 {
     ULONG size = 0;
-    if (::GetPerAdapterInfo(info.m_index, nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0)
+    if (api.getPerAdapterInfo(info.m_index, nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0)
         return;
     HeapBuffer buf(size);
     auto* per = buf.As<IP_PER_ADAPTER_INFO>();
-    if (!per || ::GetPerAdapterInfo(info.m_index, per, &size) != ERROR_SUCCESS)
+    if (!per || api.getPerAdapterInfo(info.m_index, per, &size) != ERROR_SUCCESS)
         return;
     for (const IP_ADDR_STRING* s = &per->DnsServerList; s; s = s->Next)
         if (s->IpAddress.String[0])
             info.m_dnsServers.push_back(s->IpAddress.String);
 }
 
-void CopyAdapter(const IP_ADAPTER_INFO& a, AdapterInfo& info)
+void CopyAdapter(const IpHelperApi& api, const IP_ADAPTER_INFO& a, AdapterInfo& info)
 {
     info.m_name = a.AdapterName;
     info.m_description = a.Description;
@@ -48,7 +48,7 @@ void CopyAdapter(const IP_ADAPTER_INFO& a, AdapterInfo& info)
             info.m_gateways.push_back(s->IpAddress.String);
     info.m_dhcpEnabled = a.DhcpEnabled;
     info.m_dhcpServer = a.DhcpServer.IpAddress.String;
-    CopyDnsServers(info);
+    CopyDnsServers(api, info);
 }
 }
 
@@ -84,33 +84,33 @@ const char* AdapterTypeName(UINT type)
     }
 }
 
-int QueryAdapters(AdapterInfo* records, int capacity, int* needed)
+const IpHelperApi& SystemIpHelper()
 {
-    ULONG size = 0;
-    DWORD rc = ::GetAdaptersInfo(nullptr, &size);
-    if (rc != ERROR_BUFFER_OVERFLOW || size == 0) {
-        *needed = 0;
-        return 0;
-    }
-    HeapBuffer buf(size);
-    auto* first = buf.As<IP_ADAPTER_INFO>();
-    if (!first) {
-        *needed = 0;
-        return 0;
-    }
-    rc = ::GetAdaptersInfo(first, &size);
+    static const IpHelperApi api = {::GetAdaptersInfo, ::GetPerAdapterInfo};
+    return api;
+}
 
-    int count = 0;
-    if (rc == ERROR_SUCCESS)
-        for (const IP_ADAPTER_INFO* a = first; a; a = a->Next)
-            ++count;
-    *needed = count;
-    if (capacity < count)
-        return ERROR_INSUFFICIENT_BUFFER;
-
-    int i = 0;
-    if (rc == ERROR_SUCCESS)
-        for (const IP_ADAPTER_INFO* a = first; a; a = a->Next)
-            CopyAdapter(*a, records[i++]);
+int QueryAdapters(std::vector<AdapterInfo>& adapters, const IpHelperApi& api)
+{
+    adapters.clear();
+    for (int attempt = 0; attempt < kAdapterQueryAttempts; ++attempt) {
+        ULONG size = 0;
+        if (api.getAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0)
+            return 0;
+        HeapBuffer buf(size);
+        auto* first = buf.As<IP_ADAPTER_INFO>();
+        if (!first)
+            return 0;
+        DWORD rc = api.getAdaptersInfo(first, &size);
+        if (rc == ERROR_BUFFER_OVERFLOW)
+            continue;  // the list grew since it was sized
+        if (rc != ERROR_SUCCESS)
+            return 0;
+        for (const IP_ADAPTER_INFO* a = first; a; a = a->Next) {
+            adapters.emplace_back();
+            CopyAdapter(api, *a, adapters.back());
+        }
+        return static_cast<int>(adapters.size());
+    }
     return 0;
 }

@@ -30,7 +30,20 @@ public:
 // The platform's interface type code as the log shows it.
 const char* AdapterTypeName(UINT type);
 
-// Fills `records` (room for `capacity`) with the machine's adapters in the
-// platform's order and stores their number in `needed`. Returns 0, or
-// ERROR_INSUFFICIENT_BUFFER when capacity < needed (nothing written then).
-int QueryAdapters(AdapterInfo* records, int capacity, int* needed);
+struct _IP_ADAPTER_INFO;
+struct _IP_PER_ADAPTER_INFO;
+
+// The two IP helper calls the query makes; a test puts its own in their place.
+struct IpHelperApi {
+    ULONG(WINAPI* getAdaptersInfo)(_IP_ADAPTER_INFO*, PULONG);
+    DWORD(WINAPI* getPerAdapterInfo)(ULONG, _IP_PER_ADAPTER_INFO*, PULONG);
+};
+const IpHelperApi& SystemIpHelper();
+
+// How often the sizing and the fill are made before the query gives up: an
+// adapter that comes up between the two makes the fill fail for want of room.
+const int kAdapterQueryAttempts = 3;
+
+// The machine's adapters in the platform's order. Returns their number (0
+// when there is none or the platform's answer is unusable) and fills `adapters`.
+int QueryAdapters(std::vector<AdapterInfo>& adapters, const IpHelperApi& api = SystemIpHelper());

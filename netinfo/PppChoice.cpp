@@ -10,16 +10,26 @@ std::string DescribeAdapter(int index, const AdapterInfo& info)
                      AdapterTypeName(info.GetType()), info.GetIpAddress(0).c_str(), info.GetDnsServer(0).c_str());
 }
 
-int ChoosePppDns(const AdapterInfo* records, int count, LogFile& log, std::string& ip)
+int ChoosePppDns(const std::vector<AdapterInfo>& adapters, LogFile& log, std::string& ip)
 {
-    for (int i = 0; i < count; ++i) {
-        log.Write(kLogFlow, DescribeAdapter(i, records[i]).c_str());
-        if (records[i].GetType() == kAdapterTypePpp) {
-            ip = records[i].GetDnsServer(0);
+    for (size_t i = 0; i < adapters.size(); ++i) {
+        log.Write(kLogFlow, DescribeAdapter(static_cast<int>(i), adapters[i]).c_str());
+        if (adapters[i].GetType() == kAdapterTypePpp) {
+            ip = adapters[i].GetDnsServer(0);
             log.Write(kLogFlow, StrFormat("ppp DNS(m_ip) = %s", ip.c_str()).c_str());
             return kPppDnsOk;
         }
     }
     log.Write(kLogError, "ppp not found");
     return kPppDnsNotFound;
+}
+
+int FindPppDns(std::vector<AdapterInfo>& adapters, LogFile& log, std::string& ip)
+{
+    if (QueryAdapters(adapters) == 0) {
+        log.Write(kLogError, "No Network Adapters Found on System-2.");
+        return kPppDnsNoAdapters;
+    }
+    log.Write(kLogFlow, StrFormat("m_nCount=%d", static_cast<int>(adapters.size())).c_str());
+    return ChoosePppDns(adapters, log, ip);
 }

@@ -4,6 +4,7 @@
 #include "netinfo/AdapterInfo.h"
 
 #include <string>
+#include <vector>
 
 class LogFile;
 
@@ -12,7 +13,6 @@ const UINT kAdapterTypePpp = 23;
 // Result codes of the adapter search, shared by the main window's GetPppDns.
 enum PppDnsResult {
     kPppDnsOk = 0,
-    kPppDnsNoMemory = -10,
     kPppDnsNoAdapters = -20,
     kPppDnsNotFound = -30,
 };
@@ -20,7 +20,11 @@ enum PppDnsResult {
 // Logs one block per adapter up to the first PPP adapter and sets `ip` to
 // that adapter's first DNS server (empty when it has none). Returns
 // kPppDnsOk, or kPppDnsNotFound (ip unchanged) when no adapter is PPP.
-int ChoosePppDns(const AdapterInfo* records, int count, LogFile& log, std::string& ip);
+int ChoosePppDns(const std::vector<AdapterInfo>& adapters, LogFile& log, std::string& ip);
+
+// The whole search as the monitor runs it, at start and in its VPN watch:
+// the adapters into `adapters`, the server address into `ip`.
+int FindPppDns(std::vector<AdapterInfo>& adapters, LogFile& log, std::string& ip);
 
 // The block logged for one adapter; one log line spanning six lines.
 std::string DescribeAdapter(int index, const AdapterInfo& info);

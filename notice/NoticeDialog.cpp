@@ -2,10 +2,10 @@
 
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
+#include "notice/NoticeConversation.h"
 #include "notice/NoticeRequest.h"
 #include "notice/RegistryKey.h"
 #include "resource.h"
-#include "session/CThreadSockTelnet.h"
 #include "session/SessionMessage.h"
 
 #include <vector>
@@ -20,15 +20,19 @@ std::string Today()
     ::GetLocalTime(&now);
     return NoticeDateText(now);
 }
-
-// Fetch failures end the notice process quietly: nothing has been shown yet.
-[[noreturn]] void EndNoticeProcess()
-{
-    ::ExitProcess(0);
-}
 }
 
 NoticeDialog::NoticeDialog(CWnd* parent) : CDialog(IDD_NOTICE_DIALOG, parent) {}
+
+NoticeDialog::~NoticeDialog()
+{
+    m_pThread.reset();
+}
+
+void NoticeDialog::EndQuietly()
+{
+    EndDialog(IDCANCEL);
+}
 
 void NoticeDialog::DoDataExchange(CDataExchange* dx)
 {
@@ -60,7 +64,10 @@ BOOL NoticeDialog::OnInitDialog()
 
     m_host = NoticeHostFromCommand(m_command);
     m_port = kNoticePort;
-    StartSessionThread(m_pThread, this, m_host, m_port, kModeNotice);
+    // The notice process has no log and no session state.
+    m_pThread = StartSessionThread(this, m_host, m_port, kModeNotice, SessionShared());
+    if (!m_pThread)
+        EndQuietly();
     return TRUE;
 }
 
@@ -73,6 +80,10 @@ LRESULT NoticeDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
         return Default();
+    case WM_SESSION_WORKER_ENDED:
+        if (m_pThread && m_pThread->Finished())
+            m_pThread.reset();
+        return 0;
     }
     return CDialog::WindowProc(msg, wParam, lParam);
 }
@@ -85,40 +96,40 @@ void NoticeDialog::OnWindowPosChanging(WINDOWPOS* pos)
 
 BOOL NoticeDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
 {
-    if (!record)
+    // Only the fetch's own record counts: nothing else may pass for the notice.
+    if (!m_pThread || !m_pThread->IsSenderOf(record))
         return Default();
     int type = static_cast<int>(record->dwData);
-    if (!AcceptSessionMessage(*record, m_msg))
+    if (!AcceptSessionMessage(*record, m_msg)) {
+        // The fetch is over; no notice will follow the refused one.
+        EndQuietly();
         return Default();
+    }
     std::vector<char> payload(kMaxEventPayload + 1, '\0');
     if (record->lpData && record->cbData > 1)
         memcpy(payload.data(), record->lpData, record->cbData - 1);
 
-    switch (type) {
-    case kEvtConnected: {
+    switch (NoticeEventStep(type)) {
+    case NoticeStep::SendRequest: {
         std::string request = BuildNoticeRequest(m_host);
-        if (!m_pThread || m_pThread->Send(request.data(), static_cast<int>(request.size())) <= 0)
-            EndNoticeProcess();
+        if (m_pThread->Send(request.data(), static_cast<int>(request.size())) <= 0)
+            EndQuietly();
         break;
     }
-    case kEvtClosed:
-        break;
-    case kEvtSocketCreateFailed:
-    case kEvtConnectFailed:
-    case kEvtReceiveFailed:
-    case kEvtUnknownOutcome:
-    case kEvtNoticeTimeout:
-        EndNoticeProcess();
-    case kEvtNoticeBody:
+    case NoticeStep::Show:
         m_notice = payload.data();
         m_mayShow = 1;
         ShowWindow(SW_SHOW);
         UpdateData(FALSE);
         break;
-    default:
+    case NoticeStep::End:
+        EndQuietly();
+        break;
+    case NoticeStep::CommandError:
         m_msg = StrFormat("OnCopyData() command error. type=%d", type);
         AfxMessageBox(m_msg.c_str());
-        EndNoticeProcess();
+        EndQuietly();
+        break;
     }
     return Default();
 }

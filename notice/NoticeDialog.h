@@ -2,12 +2,12 @@
 // The notice process's one window: hidden until the notice has arrived over
 // HTTP, then shown with a box to skip it for the rest of the day.
 #include "framework/CDialog.h"
+#include "session/CThreadSockTelnet.h"
 #include "widgets/ShadeButton.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
-
-class CThreadSockTelnet;
 
 extern const char kNoticeRegistryPath[];
 extern const char kNoticeRegistryValue[];
@@ -16,6 +16,7 @@ const int kNoticePort = 80;
 class NoticeDialog : public CDialog {
 public:
     explicit NoticeDialog(CWnd* parent = nullptr);
+    ~NoticeDialog() override;
 
     std::string m_command;
     std::string m_host;
@@ -24,7 +25,8 @@ public:
     std::string m_notice;
     int32_t m_chk_day = 0;
     int32_t m_mayShow = 0;
-    CThreadSockTelnet* m_pThread = nullptr;
+    // The fetch; it ends by itself, and is waited for when the dialog goes.
+    std::unique_ptr<CThreadSockTelnet> m_pThread;
     std::string m_msg;
 
 protected:
@@ -36,6 +38,10 @@ protected:
     void OnWindowPosChanging(WINDOWPOS* pos);
 
 private:
+    // Ends the hidden process: the modal loop returns and the process exits
+    // with code 0 once the worker has been waited for.
+    void EndQuietly();
+
     // The user already closed today's notice with the box ticked.
     bool DeclinedToday() const;
 };

@@ -14,6 +14,11 @@ int CBlockingSocket::Create(int type)
         AfxMessageBox("CBlockingSocket::Create() socket() failed");
         return -20;
     }
+    std::lock_guard<std::mutex> hold(m_closeLock);
+    if (m_aborted) {
+        ::closesocket(s);
+        return kSocketAborted;
+    }
     m_hSocket = s;
     return 0;
 }
@@ -41,7 +46,7 @@ int CBlockingSocket::Receive(char* buffer, int size, int seconds, int flags)
     int ready = ::select(static_cast<int>(m_hSocket + 1), &readSet, nullptr, nullptr,
                          seconds == -1 ? nullptr : &timeout);
     if (ready == 0)
-        return -10;
+        return kReceiveTimedOut;
     if (ready == SOCKET_ERROR || !FD_ISSET(m_hSocket, &readSet))
         return -20;
     int n = ::recv(m_hSocket, buffer, size, flags);
@@ -66,10 +71,24 @@ int CBlockingSocket::SendAll(const char* data, int length)
 
 void CBlockingSocket::Cleanup()
 {
-    if (m_hSocket == 0)
+    SOCKET s = 0;
+    bool close = false;
+    {
+        std::lock_guard<std::mutex> hold(m_closeLock);
+        s = m_hSocket;
+        close = s != 0 && !m_aborted;
+        m_hSocket = 0;
+    }
+    if (close && ::closesocket(s) == SOCKET_ERROR)
+        AfxMessageBox(StrFormat("CBlockingSocket::Cleanup() closesocket ERROR. m_hSocket=%d", static_cast<int>(s)).c_str());
+}
+
+void CBlockingSocket::Abort()
+{
+    std::lock_guard<std::mutex> hold(m_closeLock);
+    if (m_aborted)
         return;
-    if (::closesocket(m_hSocket) == SOCKET_ERROR)
-        AfxMessageBox(StrFormat("CBlockingSocket::Cleanup() closesocket ERROR. m_hSocket=%d",
-                                static_cast<int>(m_hSocket)).c_str());
-    m_hSocket = 0;
+    m_aborted = true;
+    if (m_hSocket != 0)
+        ::closesocket(m_hSocket);
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winsock.h>
 
+#include <mutex>
+
 class CBlockingSocket {
 public:
     CBlockingSocket() = default;
@@ -13,18 +15,32 @@ public:
     CBlockingSocket(const CBlockingSocket&) = delete;
     CBlockingSocket& operator=(const CBlockingSocket&) = delete;
 
-    // 0, -10 (a socket already exists) or -20 (the system refused).
+    // 0, -10 (a socket already exists), -20 (the system refused) or
+    // kSocketAborted (Abort came first; no socket is made).
     int Create(int type);
     // 0, -10 (no socket) or -20 (the connect failed).
     int Connect(const sockaddr_in& address);
     // Bytes received (0: the peer closed in order), -5 (no socket),
-    // -10 (nothing within seconds), -20 (not readable), -30 (recv failed).
-    // seconds -1 waits without limit.
+    // kReceiveTimedOut (nothing within seconds), -20 (not readable), -30
+    // (recv failed). seconds -1 waits without limit.
     int Receive(char* buffer, int size, int seconds, int flags);
     // length when all is sent, 0 for a length of 0 or less, else the failing
     // send's own result.
     int SendAll(const char* data, int length);
     void Cleanup();
+    // From another thread: closes the socket so that a connect, select or
+    // recv blocked on it returns at once (Windows interrupts blocking calls
+    // on a closed socket; shutdown alone does not wake a select). The owner's
+    // later calls then fail, and Cleanup has nothing left to close.
+    void Abort();
 
     SOCKET m_hSocket = 0;
+
+private:
+    // Abort and Cleanup run on different threads: one of them closes.
+    std::mutex m_closeLock;
+    bool m_aborted = false;
 };
+
+const int kReceiveTimedOut = -10;
+const int kSocketAborted = -30;

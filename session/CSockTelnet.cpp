@@ -1,14 +1,12 @@
 #include "session/CSockTelnet.h"
 
-#include "app/LumaroApp.h"
-#include "app/LumaroDialog.h"
 #include "framework/Format.h"
 #include "framework/ScopedHandle.h"
 #include "log/LogFile.h"
 #include "session/NoticeResponse.h"
+#include "session/ResultCapture.h"
 #include "session/SessionMessage.h"
 #include "session/SessionState.h"
-#include "session/TelnetFrame.h"
 
 #include <cstring>
 
@@ -17,14 +15,20 @@ CSockTelnet::~CSockTelnet()
     Cleanup();
 }
 
-void CSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode)
+void CSockTelnet::Configure(HWND owner, const std::string& host, int port, int mode, const SessionShared& shared)
 {
-    m_owner = owner ? owner->m_hWnd : nullptr;
+    m_owner = owner;
     m_host = host;
     m_port = static_cast<uint16_t>(port & 0xFFFF);
     m_mode = mode;
-    // The notice process has no main window and so no log.
-    m_pLog = theApp.m_pMainDlg ? &theApp.m_pMainDlg->m_log : nullptr;
+    m_shared = shared;
+    m_pLog = shared.log;
+}
+
+void CSockTelnet::Stop()
+{
+    m_stop.store(true);
+    Abort();
 }
 
 void CSockTelnet::Log(int level, const std::string& text)
@@ -35,10 +39,13 @@ void CSockTelnet::Log(int level, const std::string& text)
 
 void CSockTelnet::SendEvent(int type, const char* data, int length)
 {
-    if (!m_owner)
+    // A stopped conversation reports nothing: its window is ending.
+    if (!m_owner || Stopping())
         return;
     COPYDATASTRUCT record = MakeSessionMessage(type, data, length);
+    m_inFlight.store(&record);
     ::SendMessageA(m_owner, WM_COPYDATA, reinterpret_cast<WPARAM>(m_owner), reinterpret_cast<LPARAM>(&record));
+    m_inFlight.store(nullptr);
 }
 
 bool CSockTelnet::ResolveHost(sockaddr_in& address) const
@@ -61,6 +68,8 @@ void CSockTelnet::RunSession()
     address.sin_port = ::htons(m_port);
     bool resolved = ResolveHost(address);
 
+    if (Stopping())
+        return;
     if (Create(SOCK_STREAM) < 0) {
         SendEvent(kEvtSocketCreateFailed);
         return;
@@ -125,11 +134,10 @@ void CSockTelnet::RunSession()
 
 int CSockTelnet::AnswerCompleteOutcome() const
 {
-    LumaroDialog* main = theApp.m_pMainDlg;
-    if (!main)
+    if (!m_shared.state)
         return 0;
     // A 2-second silence ends an answer only while the window waits for one.
-    int state = main->m_state.load();
+    int state = m_shared.state->load();
     if (state == kStateSummaryArriving)
         return kOutcomeSummaryComplete;
     if (state == kStateAuthArriving)
@@ -139,8 +147,7 @@ int CSockTelnet::AnswerCompleteOutcome() const
 
 int CSockTelnet::Capture(int length)
 {
-    LumaroDialog* main = theApp.m_pMainDlg;
-    std::string path = main ? main->m_resultPath : std::string();
+    const std::string& path = m_shared.resultPath;
     // Opened, appended and closed per frame, so the file is complete on disk
     // whenever the window reads or deletes it between two frames.
     AutoCloseHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -149,10 +156,21 @@ int CSockTelnet::Capture(int length)
         Log(kLogError, StrFormat("file open error, path=[%s]", path.c_str()));
         return kOutcomeCaptureOpenFailed;
     }
+    LARGE_INTEGER size{};
+    ::GetFileSizeEx(file.Get(), &size);
+    uint64_t before = static_cast<uint64_t>(size.QuadPart);
+    uint64_t room = CaptureRoom(before, static_cast<uint64_t>(length > 0 ? length : 0));
+    if (before < kCaptureLimitBytes)
+        m_captureFull = false;  // a new answer: the window emptied the file
+    if (room < static_cast<uint64_t>(length) && !m_captureFull) {
+        m_captureFull = true;
+        Log(kLogError, StrFormat("result file full at %u bytes; the rest of the answer is dropped",
+                                 static_cast<unsigned>(kCaptureLimitBytes)));
+    }
     ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
     DWORD written = 0;
-    if (length > 0)
-        ::WriteFile(file.Get(), m_text.data(), static_cast<DWORD>(length), &written, nullptr);
+    if (room > 0)
+        ::WriteFile(file.Get(), m_text.data(), static_cast<DWORD>(room), &written, nullptr);
     ::FlushFileBuffers(file.Get());
     return kOutcomeCaptured;
 }
@@ -163,8 +181,13 @@ int CSockTelnet::RecvFrame()
         return kOutcomeClosed;
     char buffer[kFrameBufferSize];
     for (;;) {
+        if (Stopping())
+            return kOutcomeClosed;
         int n = Receive(buffer, kFrameBufferSize, kFrameTimeoutSec, 0);
-        if (n == -10) {
+        // A receive cut short by Stop is the end, not a failure.
+        if (Stopping())
+            return kOutcomeClosed;
+        if (n == kReceiveTimedOut) {
             if (int outcome = AnswerCompleteOutcome())
                 return outcome;
             continue;
@@ -193,7 +216,7 @@ int CSockTelnet::RecvFrame()
 
         if (m_pLog)
             m_pLog->DumpTraffic(kDumpReceived, buffer, n);
-        int outcome = ClassifyLoginText(m_text);
+        int outcome = ClassifyLoginFrame(m_carry, m_text, split.optionSeen);
         if (outcome != kLoginTextNoPrompt)
             return outcome;
 
@@ -216,7 +239,9 @@ int CSockTelnet::RecvFrame_notice()
     bool headSeen = false;
     for (;;) {
         int n = Receive(&buffer[0], kNoticeBufferSize, kNoticeTimeoutSec, 0);
-        if (n == -10)
+        if (Stopping())
+            return kOutcomeClosed;
+        if (n == kReceiveTimedOut)
             return kOutcomeNoticeTimeout;
         if (n == 0)
             return kOutcomeClosed;

@@ -1,17 +1,42 @@
 #include "session/CThreadSockTelnet.h"
 
-void CThreadSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode)
+#include "framework/CWnd.h"
+
+CThreadSockTelnet::CThreadSockTelnet()
+{
+    // The owning window frees it, after the thread has ended.
+    m_bAutoDelete = FALSE;
+}
+
+CThreadSockTelnet::~CThreadSockTelnet()
+{
+    if (!m_hThread)
+        return;
+    m_client.Stop();
+    // A worker blocked in delivering an event to this thread's window is
+    // served meanwhile; the window ignores what a stopped worker says.
+    WaitForEnd();
+}
+
+void CThreadSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode,
+                                  const SessionShared& shared)
 {
     m_owner = owner;
     m_host = host;
     m_port = port;
     m_mode = mode;
+    m_shared = shared;
 }
 
 BOOL CThreadSockTelnet::InitInstance()
 {
-    m_client.Configure(m_owner, m_host, m_port, m_mode);
+    HWND owner = m_owner ? m_owner->m_hWnd : nullptr;
+    m_client.Configure(owner, m_host, m_port, m_mode, m_shared);
     m_client.RunSession();
+    m_client.Cleanup();
+    m_finished.store(true);
+    if (owner)
+        ::PostMessageA(owner, WM_SESSION_WORKER_ENDED, 0, 0);
     return FALSE;
 }
 
@@ -20,11 +45,19 @@ int CThreadSockTelnet::Send(const char* data, int length)
     return m_client.SendAll(data, length);
 }
 
-void StartSessionThread(CThreadSockTelnet*& worker, CWnd* owner, const std::string& host, int port, int mode)
+bool CThreadSockTelnet::IsSenderOf(const COPYDATASTRUCT* record) const
 {
-    worker = AfxBeginThread<CThreadSockTelnet>(THREAD_PRIORITY_LOWEST, 0, CREATE_SUSPENDED);
+    return record && record == m_client.RecordInFlight();
+}
+
+std::unique_ptr<CThreadSockTelnet> StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
+                                                      const SessionShared& shared)
+{
+    std::unique_ptr<CThreadSockTelnet> worker(
+        AfxBeginThread<CThreadSockTelnet>(THREAD_PRIORITY_LOWEST, 0, CREATE_SUSPENDED));
     if (!worker)
-        return;
-    worker->Configure(owner, host, port, mode);
+        return nullptr;
+    worker->Configure(owner, host, port, mode, shared);
     worker->ResumeThread();
+    return worker;
 }

@@ -1,30 +1,51 @@
 #pragma once
-// The worker thread of one conversation: created suspended, configured by its
-// window, resumed; it runs the conversation once and deletes itself.
+// The worker thread of one conversation, owned by the window that started
+// it: created suspended, configured, resumed; it runs the conversation once,
+// tells its window that it has ended, and is freed by that window. Freeing a
+// worker that still runs stops it first and waits for it.
 #include "framework/CWinThread.h"
 #include "session/CSockTelnet.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CWnd;
 
+// Posted by a worker to its window once its conversation is over and it
+// touches nothing of the window any more.
+const UINT WM_SESSION_WORKER_ENDED = WM_APP + 1;
+
 class CThreadSockTelnet : public CWinThread {
 public:
-    void Configure(CWnd* owner, const std::string& host, int port, int mode);
+    CThreadSockTelnet();
+    ~CThreadSockTelnet() override;
+
+    void Configure(CWnd* owner, const std::string& host, int port, int mode, const SessionShared& shared);
     BOOL InitInstance() override;
     // Sends on the worker's socket from the owner window's thread, while the
     // worker waits for that window to handle its event.
     int Send(const char* data, int length);
+
+    // True for the record this worker is delivering right now: a window acts
+    // on nothing else, whoever sent it.
+    bool IsSenderOf(const COPYDATASTRUCT* record) const;
+    // Set just before WM_SESSION_WORKER_ENDED is posted.
+    bool Finished() const { return m_finished.load(); }
 
     CSockTelnet m_client;
     CWnd* m_owner = nullptr;
     std::string m_host;
     int32_t m_port = 0;
     int32_t m_mode = kModeSession;
+
+private:
+    SessionShared m_shared;
+    std::atomic<bool> m_finished{false};
 };
 
 // Starts a conversation for `owner`: the thread is created suspended at the
-// lowest priority, stored in `worker`, configured, then resumed. `worker` is
-// null when no thread could be made.
-void StartSessionThread(CThreadSockTelnet*& worker, CWnd* owner, const std::string& host, int port, int mode);
+// lowest priority, configured, then resumed. Null when no thread could be made.
+std::unique_ptr<CThreadSockTelnet> StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
+                                                      const SessionShared& shared);

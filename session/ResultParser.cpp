@@ -8,8 +8,8 @@
 
 namespace {
 
-// The value used to be copied into a 16-byte field; a longer token is read
-// with its first 15 characters only, which no real answer comes near.
+// A value token is read with its first 15 characters only, which no real
+// answer comes near; the number stays within an int.
 constexpr size_t kMaxValueChars = 15;
 
 // strtok's view of a line: runs of delimiters separate, none are tokens.
@@ -25,6 +25,15 @@ std::vector<std::string> Tokenise(const std::string& line, const char* delimiter
         pos = line.find_first_not_of(delimiters, end);
     }
     return tokens;
+}
+
+// What the C conversion would read a number from: blanks, a sign, digits.
+bool StartsWithNumber(const std::string& text)
+{
+    size_t i = text.find_first_not_of(" \t\r\n\v\f");
+    if (i != std::string::npos && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    return i != std::string::npos && i < text.size() && text[i] >= '0' && text[i] <= '9';
 }
 
 // Like atoi, but a number out of range is held at the nearest int instead of
@@ -61,9 +70,10 @@ std::vector<std::string> ReadTextLines(FILE* f)
 
 void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::string& userWithTab)
 {
-    // A line that begins with the name is a header or an echo, not a user's row.
-    size_t at = line.find(userWithTab);
-    if (at == std::string::npos || at == 0)
+    // The name must be a whole field, TABs on both sides: "kim" is not in a
+    // row of "jkim". A line that begins with the name is a header or an echo,
+    // not a user's row.
+    if (line.find('\t' + userWithTab) == std::string::npos)
         return;
     scan.log.push_back({kLogFlow, "summary 해당 user 검색 성공"});
     std::vector<std::string> tokens = Tokenise(line, "\t");
@@ -105,6 +115,12 @@ bool ScanAuthLine(AuthScan& scan, const std::string& line)
         value.pop_back();
     if (value.size() > kMaxValueChars)
         value.resize(kMaxValueChars);
+    // A value without a number is no session time, not a time of 0.
+    if (!StartsWithNumber(value)) {
+        scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
+        scan.valueMissing = true;
+        return false;
+    }
     scan.rTime = ToInt(value);
     scan.log.push_back({kLogFlow, StrFormat("rTime[%d]", scan.rTime)});
     return true;

@@ -35,7 +35,7 @@ void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::stri
 struct AuthScan {
     int rTime;          // rTimeBefore unless a "Session-Timeout" line gave a value
     std::vector<ParseLogLine> log;
-    bool valueMissing;  // a "Session-Timeout" line without a value ended the scan
+    bool valueMissing;  // a "Session-Timeout" line without a number ended the scan
 };
 
 AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore);

@@ -1,127 +1,255 @@
-// The main window's side of the conversation with the administration server:
-// each event of the worker answered with the next command.
-#include "app/LumaroApp.h"
-#include "app/LumaroDialog.h"
+#include "session/SessionStateMachine.h"
+
 #include "framework/Format.h"
-#include "framework/MessageBox.h"
-#include "session/CThreadSockTelnet.h"
-#include "session/SessionMessage.h"
-#include "session/SessionState.h"
+#include "log/LogLevel.h"
+#include "session/SessionEvents.h"
 
 namespace {
-const int kMaxRetries = 3;
-const DWORD kRetryPauseMs = 1000;
-}
 
-void LumaroDialog::StartWorker()
+SessionAction Log(int level, std::string text)
 {
-    StartSessionThread(m_pThread, this, m_ip, theApp.m_nPort, kModeSession);
+    return {SessionActionKind::Log, level, 0, std::move(text)};
 }
 
-void LumaroDialog::RetryStep()
+SessionAction Send(std::string text)
+{
+    return {SessionActionKind::Send, 0, 0, std::move(text)};
+}
+
+SessionAction Do(SessionActionKind kind, int number = 0, int period = 0)
+{
+    return {kind, number, period, std::string()};
+}
+
+SessionAction SetState(int state)
+{
+    return Do(SessionActionKind::SetState, state);
+}
+
+void AppendLog(SessionActions& actions, std::vector<ParseLogLine>& lines)
+{
+    for (ParseLogLine& line : lines)
+        actions.push_back(Log(line.level, std::move(line.text)));
+    lines.clear();
+}
+
+}  // namespace
+
+SessionActions SessionStateMachine::Await(Step step, SessionActions actions)
+{
+    m_step = step;
+    return actions;
+}
+
+SessionActions SessionStateMachine::Failed(int level, const std::string& text)
+{
+    m_step = Step::Idle;
+    return {Log(level, text)};
+}
+
+// Events 12 and 23: the conversation is over; at most three more attempts in
+// the monitor's whole life.
+SessionActions SessionStateMachine::ConnectionLost(const std::string& logText)
 {
     int previous = m_retryCount;
     m_retryCount = previous + 1;
-    if (previous < kMaxRetries) {
-        // The old worker waits through this pause too; it ends by itself once
-        // this handler returns, its conversation being over.
-        ::Sleep(kRetryPauseMs);
-        StartWorker();
+    m_state = kStateReconnecting;
+    SessionActions actions = {SetState(kStateReconnecting), Log(kLogError, logText)};
+    if (previous < kMaxRetries)
+        actions.push_back(Do(SessionActionKind::Retry));
+    return actions;
+}
+
+SessionActions SessionStateMachine::OnEvent(int type)
+{
+    m_step = Step::Idle;
+    switch (type) {
+    case kEvtConnected:
+        return {Log(kLogFlow, "connect succ")};
+    case kEvtSocketCreateFailed:
+        return {Log(kLogError, "socket create failed)")};
+    case kEvtConnectFailed:
+        return ConnectionLost(StrFormat("connect failed. retry_count=%d", m_retryCount));
+    case kEvtUsernamePrompt:
+        // Sent every time the prompt comes: a server that asks again gets it again.
+        return Await(Step::SendId, {Send(m_settings.adminId + "\n")});
+    case kEvtPasswordPrompt:
+        return Await(Step::SendPw, {Send(m_settings.adminPw + "\n")});
+    case kEvtLoginAccepted:
+        m_state = kStateLoggedIn;
+        // The summary parse must see only the answer to this command.
+        return Await(Step::DeleteBeforeSummary, {Log(kLogFlow, "Login OK !!!"), SetState(kStateLoggedIn),
+                                                 Do(SessionActionKind::DeleteCapture)});
+    case kEvtAnswerCaptured:
+        if (m_state == kStateSummaryRequested) {
+            m_state = kStateSummaryArriving;
+            return {Log(kLogFlow, "summary정보 수신 중 ..."), SetState(kStateSummaryArriving)};
+        }
+        if (m_state == kStateAuthRequested) {
+            m_state = kStateAuthArriving;
+            return {Log(kLogFlow, "auth정보 수신 중 ..."), SetState(kStateAuthArriving)};
+        }
+        return {};
+    case kEvtSummaryComplete:
+        m_summary = SummaryScan();
+        return Await(Step::ScanSummary, {Do(SessionActionKind::ReadCapture)});
+    case kEvtAuthComplete:
+        m_auth = AuthScan{m_rTime, {}, false};
+        return Await(Step::ScanAuth, {Do(SessionActionKind::ReadCapture)});
+    case kEvtClosed:
+        return {Log(kLogFlow, "close event")};
+    case kEvtReceiveFailed:
+        return {Log(kLogFlow, "recv error")};
+    case kEvtUnknownOutcome:
+        return {{SessionActionKind::ShowBox, 0, 0, "OnCopyData:recy_type error"}};
+    case kEvtCaptureOpenFailed:
+        return ConnectionLost(StrFormat("OnCopyData:file open failed. retry=%d", m_retryCount));
+    case kEvtNoticeTimeout:
+        return {Log(kLogFlow, "recv Time-out")};
+    default:
+        return {{SessionActionKind::ShowBox, 0, 0, StrFormat("OnCopyData() command error. type=%d", type)}};
     }
 }
 
-BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
+SessionActions SessionStateMachine::OnSent(int result)
 {
-    if (!record)
-        return Default();
-    int type = static_cast<int>(record->dwData);
-    if (!AcceptSessionMessage(*record, m_msg))
-        return Default();
-
-    switch (type) {
-    case kEvtConnected:
-        m_log.Write(kLogFlow, "connect succ");
-        break;
-    case kEvtSocketCreateFailed:
-        m_log.Write(kLogError, "socket create failed)");
-        break;
-    case kEvtConnectFailed:
-        m_state = kStateReconnecting;
-        m_log.Write(kLogError, StrFormat("connect failed. retry_count=%d", m_retryCount).c_str());
-        RetryStep();
-        break;
-    case kEvtUsernamePrompt:
-    case kEvtPasswordPrompt: {
-        bool id = type == kEvtUsernamePrompt;
-        if (!m_pThread) {
-            m_log.Write(kLogError, "통신 쓰레드 NULL");
-            break;
-        }
-        std::string line = (id ? theApp.m_adminId : theApp.m_adminPw) + "\n";
-        int ret = m_pThread->Send(line.data(), static_cast<int>(line.size()));
-        if (ret > 0)
-            m_log.Write(kLogFlow, id ? "ID send succ" : "PW send succ");
-        else
-            m_log.Write(kLogError, StrFormat(id ? "ID send failed, ret=%d" : "PW send failed, ret=%d", ret).c_str());
-        break;
+    bool sent = result > 0;
+    Step step = m_step;
+    m_step = Step::Idle;
+    switch (step) {
+    case Step::SendId:
+        return {sent ? Log(kLogFlow, "ID send succ") : Log(kLogError, StrFormat("ID send failed, ret=%d", result))};
+    case Step::SendPw:
+        return {sent ? Log(kLogFlow, "PW send succ") : Log(kLogError, StrFormat("PW send failed, ret=%d", result))};
+    case Step::SendSummary:
+        if (!sent)
+            return Failed(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", result));
+        m_state = kStateSummaryRequested;
+        return {Log(kLogFlow, "cmd[show summary] send succ"), SetState(kStateSummaryRequested)};
+    case Step::SendLink:
+        if (!sent)
+            return Failed(kLogError, StrFormat("send[link] failed, ret=%d", result));
+        // Sent straight after the link command: its answer lands in front of
+        // the auth answer, and the auth parse skips it.
+        return Await(Step::SendShowAuth, {Log(kLogFlow, StrFormat("Link [%s] succ", m_summary.link.c_str())),
+                                          Send("show auth\n")});
+    case Step::SendShowAuth:
+        if (!sent)
+            return Failed(kLogError, StrFormat("send[show auth] failed, ret=%d", result));
+        m_state = kStateAuthRequested;
+        return {Log(kLogFlow, "cmd[show auth] send succ"), SetState(kStateAuthRequested)};
+    case Step::SendExit: {
+        // Nothing depends on the farewell arriving.
+        SessionActions actions;
+        StartWatchOnce(actions);
+        return actions;
     }
-    case kEvtLoginAccepted: {
-        m_log.Write(kLogFlow, "Login OK !!!");
-        m_state = kStateLoggedIn;
-        if (!DeleteResultFile())
-            break;
-        if (!m_pThread) {
-            m_log.Write(kLogError, "통신 쓰레드 NULL");
-            break;
-        }
-        static const char kShowSummary[] = "show summary\n";
-        int ret = m_pThread->Send(kShowSummary, sizeof kShowSummary - 1);
-        if (ret > 0) {
-            m_log.Write(kLogFlow, "cmd[show summary] send succ");
-            m_state = kStateSummaryRequested;
-        } else {
-            m_log.Write(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", ret).c_str());
-        }
-        break;
-    }
-    case kEvtAnswerCaptured:
-        if (m_state == kStateSummaryRequested) {
-            m_log.Write(kLogFlow, "summary정보 수신 중 ...");
-            m_state = kStateSummaryArriving;
-        }
-        if (m_state == kStateAuthRequested) {
-            m_log.Write(kLogFlow, "auth정보 수신 중 ...");
-            m_state = kStateAuthArriving;
-        }
-        break;
-    case kEvtSummaryComplete:
-        ParseSummary();
-        break;
-    case kEvtAuthComplete:
-        ParseAuth();
-        SetTimer(kTimerAdapterWatch, kAdapterWatchPeriodMs);
-        break;
-    case kEvtClosed:
-        m_log.Write(kLogFlow, "close event");
-        break;
-    case kEvtReceiveFailed:
-        m_log.Write(kLogFlow, "recv error");
-        break;
-    case kEvtUnknownOutcome:
-        AfxMessageBox("OnCopyData:recy_type error");
-        break;
-    case kEvtCaptureOpenFailed:
-        m_state = kStateReconnecting;
-        m_log.Write(kLogError, StrFormat("OnCopyData:file open failed. retry=%d", m_retryCount).c_str());
-        RetryStep();
-        break;
-    case kEvtNoticeTimeout:
-        m_log.Write(kLogFlow, "recv Time-out");
-        break;
     default:
-        m_msg = StrFormat("OnCopyData() command error. type=%d", type);
-        AfxMessageBox(m_msg.c_str());
-        break;
+        return {};
     }
-    return Default();
+}
+
+SessionActions SessionStateMachine::OnCaptureDeleted(bool deleted)
+{
+    Step step = m_step;
+    m_step = Step::Idle;
+    // A file that cannot be deleted has been reported to the user; the
+    // handling of this answer ends there.
+    if (!deleted)
+        return {};
+    if (step == Step::DeleteBeforeSummary)
+        return Await(Step::SendSummary, {Send("show summary\n")});
+    if (step == Step::DeleteBeforeLink)
+        return Await(Step::SendLink, {Send("link " + m_summary.link + "\n")});
+    return {};
+}
+
+SessionActions SessionStateMachine::OnCaptureLine(const std::string& line)
+{
+    SessionActions actions;
+    if (m_step == Step::ScanSummary) {
+        ScanSummaryLine(m_summary, line, m_settings.user);
+        AppendLog(actions, m_summary.log);
+    } else if (m_step == Step::ScanAuth && !m_auth.valueMissing) {
+        // Every matching line sets the time again; the last one decides.
+        ScanAuthLine(m_auth, line);
+        AppendLog(actions, m_auth.log);
+        if (m_auth.rTime != m_rTime) {
+            m_rTime = m_auth.rTime;
+            actions.push_back(Do(SessionActionKind::SetSessionTime, m_rTime));
+        }
+    }
+    return actions;
+}
+
+SessionActions SessionStateMachine::OnCaptureEnd(bool opened)
+{
+    if (m_step == Step::ScanSummary)
+        return SummaryRead(opened);
+    if (m_step == Step::ScanAuth)
+        return AuthRead(opened);
+    return {};
+}
+
+SessionActions SessionStateMachine::SummaryRead(bool opened)
+{
+    if (!opened)
+        return Failed(kLogError, StrFormat("file[#show summary result] open failed, path[%s]",
+                                           m_settings.resultPath.c_str()));
+    if (m_summary.link.empty())
+        return Failed(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
+    // The capture is to hold only the next answer.
+    return Await(Step::DeleteBeforeLink, {Do(SessionActionKind::DeleteCapture)});
+}
+
+SessionActions SessionStateMachine::AuthRead(bool opened)
+{
+    m_step = Step::Idle;
+    SessionActions actions;
+    if (!opened) {
+        actions.push_back(
+            Log(kLogError, StrFormat("file[#show auth result] open failed, path[%s]", m_settings.resultPath.c_str())));
+    } else if (m_auth.valueMissing) {
+        // Its line has been logged; the next silence parses the answer again.
+    } else if (m_rTime == -1) {
+        // The test is on the session time itself, so a value from an earlier
+        // answer of this run counts.
+        actions.push_back(Log(kLogError, "잔여시간 파싱2 실패"));
+    } else {
+        m_state = kStateTimeKnown;
+        actions.push_back(SetState(kStateTimeKnown));
+        actions.push_back(Send("exit\n"));
+        return Await(Step::SendExit, actions);
+    }
+    StartWatchOnce(actions);
+    return actions;
+}
+
+void SessionStateMachine::StartWatchOnce(SessionActions& actions)
+{
+    if (m_watchStarted)
+        return;
+    m_watchStarted = true;
+    actions.push_back(Do(SessionActionKind::StartTimer, kTimerAdapterWatch, kAdapterWatchPeriodMs));
+}
+
+SessionActions SessionStateMachine::OnTimer(int id, int elapsed)
+{
+    if (m_rTime <= 0)
+        return {};
+    if (id == kTimerReminder)
+        return {Do(SessionActionKind::StopTimer, kTimerReminder), Do(SessionActionKind::ShowReminder, m_rTime)};
+    if (id == kTimerWarning && elapsed > 0 && m_rTime - elapsed < kWarningThresholdSec) {
+        // A time already run out is shown as none left, never as minus minutes.
+        int left = m_rTime - elapsed;
+        return {Do(SessionActionKind::ShowWarning, left > 0 ? left : 0), Do(SessionActionKind::StopTimer, kTimerWarning)};
+    }
+    return {};
+}
+
+SessionActions SessionStateMachine::OnAdapterWatch(bool adapterPresent)
+{
+    if (adapterPresent)
+        return {};
+    return {Do(SessionActionKind::Close)};
 }

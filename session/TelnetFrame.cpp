@@ -1,8 +1,36 @@
 #include "session/TelnetFrame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
+
+const char kUsernamePrompt[] = "Username:";
+const char kPasswordPrompt[] = "Password:";
+const char kWelcome[] = "Welcome!";
+
+bool StartsWith(const std::string& text, const char* prefix)
+{
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+bool IsProperPrefixOf(const std::string& text, const char* prompt)
+{
+    return text.size() < std::strlen(prompt) && std::strncmp(text.c_str(), prompt, text.size()) == 0;
+}
+
+// The longest end of `text` that a later frame could complete into a prompt
+// found anywhere in a text.
+std::string OpenPromptTail(const std::string& text)
+{
+    size_t longest = std::strlen(kPasswordPrompt) - 1;
+    for (size_t n = std::min(longest, text.size()); n > 0; --n) {
+        std::string tail = text.substr(text.size() - n);
+        if (IsProperPrefixOf(tail, kPasswordPrompt) || IsProperPrefixOf(tail, kWelcome))
+            return tail;
+    }
+    return std::string();
+}
 
 bool IsOptionVerb(unsigned char b)
 {
@@ -102,6 +130,7 @@ TelnetSplit SplitTelnetCommands(const std::string& raw)
             unsigned char option = static_cast<unsigned char>(raw[i + 2]);
             AppendCommand(out.reply, AnswerVerb(verb, option), option);
             out.text.clear();
+            out.optionSeen = true;
             i += 3;
         } else if (verb == kTelnetIAC) {
             out.text += raw[i];
@@ -137,14 +166,33 @@ int TextLength(const std::string& text)
 
 int ClassifyLoginText(const std::string& text)
 {
-    const char* t = text.c_str();
-    if (*t == '\0')
+    PromptCarry none;
+    return ClassifyLoginFrame(none, text, false);
+}
+
+int ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionSeen)
+{
+    if (optionSeen)
+        carry = PromptCarry();
+    const std::string own(text.c_str());  // nothing after a NUL counts
+    if (own.empty())
         return kOutcomeEmptyText;
-    if (std::strncmp(t, "Username:", 9) == 0)
-        return kOutcomeUsernamePrompt;
-    if (std::strstr(t, "Password:"))
-        return kOutcomePasswordPrompt;
-    if (std::strstr(t, "Welcome!"))
-        return kOutcomeWelcome;
-    return kLoginTextNoPrompt;
+
+    const std::string joined = carry.tail + own;
+    const bool joinedAtStart = carry.tail.empty() || carry.textStart;
+    int outcome = kLoginTextNoPrompt;
+    if (StartsWith(joinedAtStart ? joined : own, kUsernamePrompt))
+        outcome = kOutcomeUsernamePrompt;
+    else if (joined.find(kPasswordPrompt) != std::string::npos)
+        outcome = kOutcomePasswordPrompt;
+    else if (joined.find(kWelcome) != std::string::npos)
+        outcome = kOutcomeWelcome;
+
+    if (outcome != kLoginTextNoPrompt)
+        carry = PromptCarry();
+    else if (joinedAtStart && IsProperPrefixOf(joined, kUsernamePrompt))
+        carry = PromptCarry{joined, true};
+    else
+        carry = PromptCarry{OpenPromptTail(joined), false};
+    return outcome;
 }

@@ -21,8 +21,9 @@ constexpr unsigned char kTelnetOptSuppressGoAhead = 3;
 std::string NormaliseLineEnds(const char* data, int n);
 
 struct TelnetSplit {
-    std::string text;   // the frame's data once the commands are out
-    std::string reply;  // the answers, to be sent in one piece (empty: send nothing)
+    std::string text;         // the frame's data once the commands are out
+    std::string reply;        // the answers, to be sent in one piece (empty: send nothing)
+    bool optionSeen = false;  // a WILL/WONT/DO/DONT dropped the data before it
 };
 
 // Splits one normalised frame. The text is what follows the frame's last
@@ -37,3 +38,17 @@ int TextLength(const std::string& text);
 // (only at the very start), kOutcomePasswordPrompt, kOutcomeWelcome, in that
 // order of precedence, or kLoginTextNoPrompt.
 int ClassifyLoginText(const std::string& text);
+
+// The end of a login frame's text that may be the beginning of a prompt the
+// network cut in two: TCP keeps no message boundaries, so "Pass" and "word:"
+// can arrive in two receives.
+struct PromptCarry {
+    std::string tail;
+    bool textStart = false;  // the tail began a frame's text, as "Username:" must
+};
+
+// ClassifyLoginText over the carried tail and this frame's text. A prompt
+// empties the carry; a frame without one leaves in it what may begin a
+// prompt. An option command drops the carry with the rest of the data before
+// it; an empty text keeps it.
+int ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionSeen);

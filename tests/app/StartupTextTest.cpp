@@ -11,16 +11,17 @@
 #include <string>
 #include <vector>
 
-TEST(CommandLine, ClassifiesByPrefixInOrder)
+TEST(CommandLine, ClassifiesByTheWholeFirstWord)
 {
     struct Case {
         const char* line;
         CommandKind kind;
     } cases[] = {
-        {"", kCmdEmpty},          {nullptr, kCmdEmpty},        {" ", kCmdMonitor},
-        {"kill", kCmdKill},       {"killer x", kCmdKill},      {"Kill", kCmdMonitor},
-        {"notice", kCmdNotice},   {"notice 10.0.0.1", kCmdNotice}, {"noticeboard", kCmdNotice},
-        {"user01 VPN", kCmdMonitor}, {"kil", kCmdMonitor},
+        {"", kCmdEmpty},          {nullptr, kCmdEmpty},        {"   ", kCmdEmpty},
+        {"kill", kCmdKill},       {"kill  ", kCmdKill},        {" kill x", kCmdKill},
+        {"killer x", kCmdMonitor}, {"Kill", kCmdMonitor},      {"kil", kCmdMonitor},
+        {"notice", kCmdNotice},   {"notice 10.0.0.1", kCmdNotice}, {"noticeboard", kCmdMonitor},
+        {"user01 VPN", kCmdMonitor},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ClassifyCommandLine(c.line), c.kind) << "command line [" << (c.line ? c.line : "(null)") << "]";

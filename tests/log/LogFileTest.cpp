@@ -221,6 +221,31 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
     EXPECT_FALSE(Exists(missingFolder));
 }
 
+TEST_F(LogFileTest, CopyTo_AFailedReadOrWriteIsReportedNotSuccess)
+{
+    // A full disk: Wine writes Z:\dev\full through to the device, which
+    // refuses every byte, as a full volume does.
+    {
+        LogFile log;
+        log.Open(PathOf("admin.log").c_str(), FALSE, 1);
+        log.Write(kLogFlow, "a line that does not fit");
+        EXPECT_EQ(log.CopyTo("Z:\\dev\\full"), kCopyWriteFailed);
+        log.Write(kLogFlow, "the log goes on");
+    }
+    EXPECT_NE(ReadAll(PathOf("admin.log")).find("the log goes on"), std::string::npos);
+
+    // A source that cannot be read: opened for writing only.
+    const std::string source = PathOf("source.bin");
+    WriteAll(source, "bytes");
+    HANDLE in = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE out = CreateFileA(PathOf("copy.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(in, INVALID_HANDLE_VALUE);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CopyFileContents(in, out), kCopyReadFailed);
+    CloseHandle(in);
+    CloseHandle(out);
+}
+
 TEST_F(LogFileTest, CopyTo_DestinationBecomesExactlyTheLogAndLaterLinesFollowIt)
 {
     struct Case {

@@ -2,9 +2,12 @@
 #include "log/LogFile.h"
 #include "netinfo/PppChoice.h"
 
+#include <iphlpapi.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -78,7 +81,7 @@ TEST_F(PppChoiceTest, FirstPppAdapterWinsWithItsFirstDnsServer)
         Adapter("ppp-b", 23, {"10.9.0.7"}, {"10.9.0.1"}),
     };
     std::string ip = "unchanged";
-    EXPECT_EQ(ChoosePppDns(list.data(), 3, *m_log, ip), kPppDnsOk);
+    EXPECT_EQ(ChoosePppDns(list, *m_log, ip), kPppDnsOk);
     EXPECT_EQ(ip, "10.0.0.1");
     std::string text = LoggedText();
     EXPECT_NE(text.find(" [idx=0]\n Name=eth\n Description=eth adapter\n Type=6, Ethernet\n IP=192.168.1.5\n DNS=192.168.1.1\n"),
@@ -92,7 +95,7 @@ TEST_F(PppChoiceTest, NoPppAdapterLeavesTheAddressAndSaysSo)
 {
     std::vector<AdapterInfo> list = {Adapter("lo", 24, {"127.0.0.1"}, {}), Adapter("odd", 71, {}, {})};
     std::string ip = "10.1.1.1";
-    EXPECT_EQ(ChoosePppDns(list.data(), 2, *m_log, ip), kPppDnsNotFound);
+    EXPECT_EQ(ChoosePppDns(list, *m_log, ip), kPppDnsNotFound);
     EXPECT_EQ(ip, "10.1.1.1");
     std::string text = LoggedText();
     EXPECT_NE(text.find(" Type=71, Invalid Adapter Type\n IP=\n DNS=\n"), std::string::npos) << text;
@@ -103,20 +106,70 @@ TEST_F(PppChoiceTest, PppAdapterWithoutDnsGivesAnEmptyAddress)
 {
     std::vector<AdapterInfo> list = {Adapter("ppp", 23, {"10.0.0.7"}, {})};
     std::string ip = "old";
-    EXPECT_EQ(ChoosePppDns(list.data(), 1, *m_log, ip), kPppDnsOk);
+    EXPECT_EQ(ChoosePppDns(list, *m_log, ip), kPppDnsOk);
     EXPECT_EQ(ip, "");
 }
 
-TEST(QueryAdapters, ProbeWithNoRoomReportsTheCountWithoutWriting)
+namespace {
+// A scripted adapter table: `count` adapters, of which the last is PPP; each
+// fill that finds `growBeforeFill` above zero first adds an adapter, as one
+// coming up between the sizing and the fill would.
+struct ScriptedTable {
+    int count = 0;
+    int growBeforeFill = 0;
+    int calls = 0;
+} g_table;
+
+ULONG WINAPI ScriptedGetAdaptersInfo(IP_ADAPTER_INFO* out, PULONG size)
 {
-    int needed = -1;
-    int rc = QueryAdapters(nullptr, 0, &needed);
-    if (needed == 0)
-        EXPECT_EQ(rc, 0) << "no adapters at all is not a short buffer";
-    else
-        EXPECT_EQ(rc, ERROR_INSUFFICIENT_BUFFER);
-    std::vector<AdapterInfo> list(static_cast<size_t>(needed));
-    int again = 0;
-    EXPECT_EQ(QueryAdapters(list.data(), needed, &again), 0);
-    EXPECT_EQ(again, needed);
+    ++g_table.calls;
+    if (out && g_table.growBeforeFill > 0) {
+        --g_table.growBeforeFill;
+        ++g_table.count;
+    }
+    ULONG needed = static_cast<ULONG>(g_table.count * sizeof(IP_ADAPTER_INFO));
+    if (g_table.count == 0)
+        return ERROR_NO_DATA;
+    if (!out || *size < needed) {
+        *size = needed;
+        return ERROR_BUFFER_OVERFLOW;
+    }
+    std::memset(out, 0, needed);
+    for (int i = 0; i < g_table.count; ++i) {
+        std::snprintf(out[i].AdapterName, sizeof out[i].AdapterName, "a%d", i);
+        out[i].Type = i == g_table.count - 1 ? kAdapterTypePpp : 6;
+        out[i].Next = i + 1 < g_table.count ? &out[i + 1] : nullptr;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI NoPerAdapterInfo(ULONG, IP_PER_ADAPTER_INFO*, PULONG)
+{
+    return ERROR_NO_DATA;
+}
+}  // namespace
+
+TEST(QueryAdapters, ProbesAgainWhileTheListGrowsBetweenSizingAndFill)
+{
+    const IpHelperApi api = {ScriptedGetAdaptersInfo, NoPerAdapterInfo};
+    struct Case {
+        const char* name;
+        int count, grow, expected, lastType;
+    } cases[] = {
+        {"steady list", 2, 0, 2, kAdapterTypePpp},
+        {"one adapter comes up mid-query: the second probe sees it", 1, 1, 2, kAdapterTypePpp},
+        {"up twice, still inside the attempts", 1, kAdapterQueryAttempts - 1, kAdapterQueryAttempts, kAdapterTypePpp},
+        {"a list that never settles gives up, claiming nothing", 1, kAdapterQueryAttempts, 0, 0},
+        {"no adapters at all", 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        g_table = ScriptedTable{c.count, c.grow, 0};
+        std::vector<AdapterInfo> adapters = {AdapterInfo()};
+        EXPECT_EQ(QueryAdapters(adapters, api), c.expected) << c.name;
+        ASSERT_EQ(static_cast<int>(adapters.size()), c.expected) << c.name;
+        if (c.expected > 0) {
+            EXPECT_EQ(adapters.back().GetType(), static_cast<UINT>(c.lastType)) << c.name;
+        }
+        EXPECT_LE(g_table.calls, 2 * kAdapterQueryAttempts) << c.name;
+    }
 }

@@ -103,7 +103,9 @@ TEST(ScanSummary, FindsTheLinkOfTheUsersLine)
         {"line beginning with the name is not taken", {"user01\t10.0.0.5\t7\tup\n"}, "user01\t", "", {}},
         {"name not followed by a TAB is not taken", {"  1\tuser01 10.0.0.5\t7\tup\n", "  2\tuser011\t1\t2\t3\n"},
          "user01\t", "", {}},
-        {"name matched as a substring", {"  1\tuser01\t10.0.0.5\t7\tup\n"}, "ser01\t", "7", {kFound, "Link[7]"}},
+        {"the end of a longer name is another user", {"  1\tuser01\t10.0.0.5\t7\tup\n"}, "ser01\t", "", {}},
+        {"a longer name listed after the user's own row does not take over",
+         {"  1\tkim\t10.0.0.5\t7\tup\n", "  2\tjkim\t10.0.0.6\t9\tup\n"}, "kim\t", "7", {kFound, "Link[7]"}},
         {"three tokens empty an earlier link", {"  1\tuser01\t10.0.0.5\t7\tup\n", "  9\tuser01\t\n"}, "user01\t", "",
          {kFound, "Link[7]", kFound}},
         {"two tokens leave the link", {"  1\tuser01\t10.0.0.5\t7\tup\n", "  9\tuser01\t\t"}, "user01\t", "7",
@@ -138,11 +140,9 @@ TEST(ScanAuth, TakesTheValueOfTheSessionTimeoutLine)
         {"last line without line end", {"  Idle-Timeout : 600\n", "  Session-Timeout : 86400"}, -1, 86400},
         {"CR LF line end", {"  Session-Timeout : 86400\r\n"}, -1, 86400},
         {"unit after the value", {"  Session-Timeout : 3600 sec\n"}, -1, 3600},
-        {"word before the name takes the name as value", {"Reply Session-Timeout = 3600\n"}, -1, 0},
         {"colons as separators", {"::Session-Timeout::7200\n"}, -1, 7200},
         {"TAB before the value", {"  Session-Timeout :\t1800\n"}, -1, 1800},
         {"negative value", {"  Session-Timeout : -5\n"}, -1, -5},
-        {"value without digits", {"  Session-Timeout : none\n"}, -1, 0},
         {"last matching line decides", {"  Session-Timeout : 100\n", "x\n", "  Session-Timeout : 200\n"}, -1, 200},
         {"line beginning with the name is not taken", {"Session-Timeout : 3600\n"}, -1, -1},
         {"no line keeps the value", {"  Idle-Timeout : 600\n"}, -1, -1},
@@ -165,7 +165,7 @@ TEST(ScanAuth, LogsEachMatchAndItsValue)
     EXPECT_EQ(Dump(scan.log), Dump(expected));
 }
 
-TEST(ScanAuth, LineWithoutValueStopsTheScan)
+TEST(ScanAuth, LineWithoutANumberStopsTheScan)
 {
     struct Case {
         const char* name;
@@ -174,6 +174,8 @@ TEST(ScanAuth, LineWithoutValueStopsTheScan)
     } cases[] = {
         {"name and line end only", {"  Session-Timeout\n", "  Session-Timeout : 300\n"}, -1},
         {"name and colon at the end of the file", {"  Session-Timeout : 100\n", "  Session-Timeout :"}, 100},
+        {"a value without digits is no time of 0", {"  Session-Timeout : none\n"}, -1},
+        {"a word before the name makes the name the value", {"Reply Session-Timeout = 3600\n"}, -1},
     };
     for (const Case& c : cases) {
         AuthScan scan = ScanAuth(c.lines, -1);

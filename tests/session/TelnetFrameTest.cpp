@@ -1,10 +1,13 @@
 #include "session/TelnetFrame.h"
 
+#include "session/ResultCapture.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -226,6 +229,35 @@ TEST(ClassifyLoginText, RecognisesPromptsInOrderOfPrecedence)
         EXPECT_EQ(ClassifyLoginText(c.text), c.outcome) << "text [" << Hex(c.text) << "]";
 }
 
+TEST(ClassifyLoginFrame, FindsPromptsThatTheNetworkCutAcrossReceives)
+{
+    const std::string doEcho("\xff\xfd\x01", 3);
+    struct Case {
+        const char* name;
+        std::vector<std::string> frames;  // raw received bytes, one receive each
+        std::vector<int> outcomes;
+    } cases[] = {
+        {"user name one byte at a time", {"U", "s", "e", "r", "n", "a", "m", "e", ":"},
+         {0, 0, 0, 0, 0, 0, 0, 0, kOutcomeUsernamePrompt}},
+        {"password cut in two", {"\r\nPass", "word: "}, {0, kOutcomePasswordPrompt}},
+        {"welcome cut after the prompt's text", {"Login ok\r\nWelc", "ome!\r\n"}, {0, kOutcomeWelcome}},
+        {"an empty frame between keeps the start", {"Pass", "\n", "word:"}, {0, kOutcomeEmptyText, kOutcomePasswordPrompt}},
+        {"an option command drops what came before it", {"Pass", doEcho + "word:"}, {0, 0}},
+        {"a user name cut late in a text is not the user name prompt", {"x User", "name:"}, {0, 0}},
+        {"a prompt empties the carry", {"Password:", "word:"}, {kOutcomePasswordPrompt, 0}},
+        {"the user name prompt still begins its own frame", {"Pass", "Username:"}, {0, kOutcomeUsernamePrompt}},
+    };
+    for (const Case& c : cases) {
+        PromptCarry carry;
+        std::vector<int> outcomes;
+        for (const std::string& frame : c.frames) {
+            TelnetSplit split = SplitTelnetCommands(NormaliseLineEnds(frame.data(), static_cast<int>(frame.size())));
+            outcomes.push_back(ClassifyLoginFrame(carry, split.text, split.optionSeen));
+        }
+        EXPECT_EQ(outcomes, c.outcomes) << c.name;
+    }
+}
+
 TEST(SplitTelnetCommands, NothingAfterANulIsAnsweredOrSearched)
 {
     const std::string iacDo24("\xff\xfd\x18", 3);
@@ -237,4 +269,20 @@ TEST(SplitTelnetCommands, NothingAfterANulIsAnsweredOrSearched)
     r = HandleLoginFrame(iacDo24 + std::string("x\0", 2) + iacDo24);
     EXPECT_EQ(Hex(r.reply), "ff fc 18 ") << "only the command before the NUL is answered";
     EXPECT_EQ(TextLength(r.text), 1);
+}
+
+TEST(CaptureRoom, AFrameFillsTheCaptureUpToItsLimitAndNoFurther)
+{
+    struct Case {
+        uint64_t size, incoming, room;
+    } cases[] = {
+        {0, 1024, 1024},
+        {kCaptureLimitBytes - 1024, 1024, 1024},
+        {kCaptureLimitBytes - 100, 1024, 100},
+        {kCaptureLimitBytes, 1024, 0},
+        {kCaptureLimitBytes + 5, 1024, 0},
+        {0, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CaptureRoom(c.size, c.incoming), c.room) << "file of " << c.size << ", frame of " << c.incoming;
 }
