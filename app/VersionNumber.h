@@ -1,6 +1,7 @@
 #pragma once
 // The product version of the program file, as a number and as the text the
-// window shows. Components above 99 spill into the next one, as they always have.
+// window shows. Components above 99 spill into the next one: the text is
+// taken back out of the number.
 #include <string>
 
 // "a, b, c, d" -> a*1000000 + b*10000 + c*100 + d; missing pieces count as 0.

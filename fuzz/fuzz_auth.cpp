@@ -21,6 +21,17 @@ bool Candidate(const std::string& line)
     return at != std::string::npos && at > 0;
 }
 
+// What strtol reads a number from: blanks, a sign, then a digit.
+bool NumberAhead(const std::string& s)
+{
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
+        ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    return i < s.size() && s[i] >= '0' && s[i] <= '9';
+}
+
 bool AllDigits(const std::string& s)
 {
     if (s.empty())
@@ -39,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const AuthScan scan = ScanAuth(lines, -1);
 
     // Walk the lines the way the scan should: stop at the first candidate
-    // without a value, otherwise the last candidate's value counts.
+    // without a number (its first 15 characters), otherwise the last
+    // candidate's value counts.
     size_t candidates = 0;
     bool missing = false;
     std::string lastValue;
@@ -48,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         ++candidates;
         std::vector<std::string> tokens = StrtokTokens(line, " :");
-        if (tokens.size() < 2) {
+        if (tokens.size() < 2 || !NumberAhead(tokens[1].substr(0, 15))) {
             missing = true;
             break;
         }
@@ -64,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (missing) {
         FUZZ_CHECK(!scan.log.empty() && scan.log.back().level == kLogError &&
                        scan.log.back().text == "잔여시간 파싱 실패",
-                   "a line without a value did not end in the parse error");
+                   "a line without a number did not end in the parse error");
         return 0;
     }
     FUZZ_CHECK(scan.log.size() == 2 * candidates, "%zu log lines for %zu candidates", scan.log.size(), candidates);

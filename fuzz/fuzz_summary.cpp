@@ -15,15 +15,23 @@ namespace {
 
 const std::string kUser = "user01\t";
 
-// The link by the old rule: of each line holding the user after its start,
-// the fourth strtok token; a line of exactly three tokens empties it.
+// The user is a whole TAB-separated field that is not the line's first.
+bool HoldsUser(const std::string& line)
+{
+    for (size_t at = line.find(kUser); at != std::string::npos; at = line.find(kUser, at + 1))
+        if (at > 0 && line[at - 1] == '\t')
+            return true;
+    return false;
+}
+
+// The link by strtok: of each line holding the user, the fourth token; a
+// line of exactly three tokens empties it.
 std::string LinkByStrtok(const std::vector<std::string>& lines, size_t& matches)
 {
     std::string link;
     matches = 0;
     for (const std::string& line : lines) {
-        size_t at = line.find(kUser);
-        if (at == std::string::npos || at == 0)
+        if (!HoldsUser(line))
             continue;
         ++matches;
         std::vector<std::string> tokens = StrtokTokens(line, "\t");

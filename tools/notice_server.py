@@ -3,11 +3,12 @@
 
 Answers any request (Lumaro sends "GET /notice HTTP/1.1") and writes every
 byte it receives to --record, so a test can check the request byte for byte.
-Lumaro takes the first block it receives as the response head and the second
-as the notice, so how the answer is cut into sends matters:
+Lumaro takes the body bytes that follow the head's empty line in the first
+block it receives as the notice, or the second block when the first holds the
+head alone, so how the answer is cut into sends matters:
 
   --mode two-sends   head, a pause (--pause, 0.3 s), then the body (the normal case)
-  --mode one-send    head and body in one send: the body is taken for the head
+  --mode one-send    head and body in one send, as most servers answer a small notice
   --mode silent      read the request, never answer
   --mode close       close each connection as soon as it is accepted
 

@@ -48,7 +48,7 @@ TEST(NoticeResponse, BodyInTheFirstBlockStartsAfterTheEmptyLine)
     } cases[] = {
         {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 38},
         {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", -1},  // head alone: the next block is the notice
-        {"HTTP/1.1 200 OK\r\nContent-Le", -1},                 // head cut: as before, the next block
+        {"HTTP/1.1 200 OK\r\nContent-Le", -1},                 // head cut: the next block
         {"", -1},
         {"\r\n\r\nx", 4},
     };
