@@ -277,6 +277,9 @@ def summary_rows(args):
     ]
     if not args.missing_user:
         rows.insert(1, ("2", args.user, "10.0.0.5", str(args.link), "up"))
+    for other in args.other_user:
+        name, _, link = other.partition(":")
+        rows.insert(2, ("3", name, "10.0.0.8", link or "9", "up"))
     rows.append(("4", "user03", "10.0.0.12", "11", "up"))
     # Renumber so the index column stays tidy whatever was inserted.
     return [(str(i + 1),) + row[1:] for i, row in enumerate(rows)]
@@ -358,6 +361,9 @@ def command_loop(conn):
         log(conn.id, "command %r" % line)
         if line == b"exit":
             conn.send(b"\r\nBye.\r\n")
+            if conn.args.hold_after_exit:
+                log(conn.id, "exit: holding the connection open, silent")
+                serve_silent(conn)
             log(conn.id, "exit: closing")
             return
         if line == b"show summary":
@@ -409,11 +415,15 @@ def parse_args(argv):
     p.add_argument("--user", default="user01", help="user name of the summary line (default user01)")
     p.add_argument("--link", type=int, default=7, metavar="N", help="link number of the user's line (default 7)")
     p.add_argument("--missing-user", action="store_true", help="leave the user's line out of the summary")
+    p.add_argument("--other-user", action="append", default=[], metavar="NAME:LINK",
+                   help="another user's row, listed right after the user's own (repeatable)")
+    p.add_argument("--hold-after-exit", action="store_true",
+                   help="answer \"exit\" and keep the connection open without sending anything more")
     p.add_argument("--refuse-login", action="store_true", help="refuse every login (3 attempts, then close)")
     p.add_argument("--no-value", action="store_true", help="a Session-Timeout line without a value")
     p.add_argument("--chunked", nargs="?", const="answers", choices=("answers", "all"),
                    help="one byte per send: for the answers after the login (default), or 'all' output "
-                        "(the prompts then arrive split and the client cannot recognise them)")
+                        "(the prompts then arrive cut into one-byte receives)")
     p.add_argument("--prompt-pause", type=float, default=PROMPT_PAUSE, metavar="SECONDS",
                    help="pause before each prompt (default %s; 0 for a server without delays)" % PROMPT_PAUSE)
     p.add_argument("--chunk-delay", type=float, default=0.005, metavar="SECONDS",

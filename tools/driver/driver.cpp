@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +35,8 @@ const char kUsage[] =
     "  close TITLE                   post WM_CLOSE\n"
     "  post TITLE MSG WPARAM LPARAM  post any message\n"
     "  tray-event TITLE ICONID EVENT post WM_USER+1 (ICONID, EVENT)\n"
+    "  copydata TITLE TYPE [TEXT] [--length N]   send a WM_COPYDATA record from this process:\n"
+    "                                TEXT and a NUL, length field N (default: TEXT's bytes + 1)\n"
     "  check TITLE ID [0|1]          read a check box, or click it into the given state\n"
     "  key TITLE VK [VK...]          post key presses to the window's focused control\n"
     "  input-keys TITLE VK [VK...]   bring the window to the front and type the keys (SendInput)\n"
@@ -344,6 +347,36 @@ int CmdTrayEvent(const Args& a)
         return -1;
     HWND hwnd = RequireTarget(a[0]);
     return hwnd ? PostTo(hwnd, WM_USER + 1, id, event) : 1;
+}
+
+// A record shaped like the session worker's, from a process that is not it.
+int CmdCopyData(const Args& a)
+{
+    unsigned long type = 0, length = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], type))
+        return -1;
+    std::string text;
+    bool lengthGiven = false;
+    for (size_t i = 2; i < a.size(); ++i) {
+        if (a[i] == L"--length" && i + 1 < a.size() && ParseNumber(a[i + 1], length))
+            lengthGiven = true, ++i;
+        else
+            text = WideTo(949, a[i]);
+    }
+    HWND hwnd = RequireTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    std::vector<char> payload(text.begin(), text.end());
+    payload.resize(std::max<size_t>(payload.size() + 1, lengthGiven ? length : 0), '\0');
+    COPYDATASTRUCT record{type, lengthGiven ? static_cast<DWORD>(length) : static_cast<DWORD>(text.size() + 1),
+                          payload.data()};
+    DWORD_PTR result = 0;
+    if (!SendTimeout(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), result)) {
+        Print("no answer");
+        return 1;
+    }
+    Print(Fmt("%lu", static_cast<unsigned long>(result)));
+    return 0;
 }
 
 int CmdCheck(const Args& a)
@@ -668,7 +701,8 @@ const Command kCommands[] = {
     {L"find", CmdFind},           {L"visible", CmdVisible},       {L"wait", CmdWait},
     {L"text", CmdText},           {L"edit-text", CmdEditText},    {L"settext", CmdSetText},
     {L"command", CmdCommand},     {L"close", CmdClose},           {L"post", CmdPost},
-    {L"tray-event", CmdTrayEvent}, {L"check", CmdCheck},          {L"key", CmdKey},
+    {L"tray-event", CmdTrayEvent}, {L"copydata", CmdCopyData},    {L"check", CmdCheck},
+    {L"key", CmdKey},
     {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
     {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
