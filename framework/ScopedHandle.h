@@ -1,7 +1,9 @@
 #pragma once
 // One small owner per kind of handle, so that every GDI object, DC and kernel
-// handle is released by the object that made it, on every path.
+// handle is released by the object that made it, on every path. A member
+// that is a plain handle is borrowed: its owner is elsewhere.
 #include <windows.h>
+#include <commctrl.h>
 
 class AutoCloseHandle {
 public:
@@ -128,3 +130,85 @@ public:
 private:
     HDC m_dc;
 };
+
+// A memory DC kept by an object together with the bitmap it draws on. The
+// bitmap stays selected for the DC's whole life and is deselected before
+// either goes, since GDI does not delete a bitmap that a DC still holds.
+class ScopedBitmapDC {
+public:
+    ScopedBitmapDC() = default;
+    ~ScopedBitmapDC() { Reset(); }
+    ScopedBitmapDC(const ScopedBitmapDC&) = delete;
+    ScopedBitmapDC& operator=(const ScopedBitmapDC&) = delete;
+    // Takes `bitmap` in every case; false, and empty, when the bitmap or the DC is missing.
+    bool Reset(HDC compatible, HBITMAP bitmap)
+    {
+        Reset();
+        m_bitmap.Reset(bitmap);
+        m_dc = bitmap ? ::CreateCompatibleDC(compatible) : nullptr;
+        if (!m_dc) {
+            m_bitmap.Reset();
+            return false;
+        }
+        m_previous = ::SelectObject(m_dc, bitmap);
+        return true;
+    }
+    void Reset()
+    {
+        if (m_dc) {
+            ::SelectObject(m_dc, m_previous);
+            ::DeleteDC(m_dc);
+            m_dc = nullptr;
+        }
+        m_bitmap.Reset();
+    }
+    HDC Get() const { return m_dc; }
+    operator HDC() const { return m_dc; }
+private:
+    ScopedGdiObj<HBITMAP> m_bitmap;
+    HDC m_dc = nullptr;
+    HGDIOBJ m_previous = nullptr;
+};
+
+// The owners of the USER and common-control handles an object keeps: one
+// handle each, released when the object goes or is handed another.
+template <class T, class Free>
+class ScopedOwner {
+public:
+    explicit ScopedOwner(T handle = nullptr) : m_handle(handle) {}
+    ~ScopedOwner() { Reset(); }
+    ScopedOwner(const ScopedOwner&) = delete;
+    ScopedOwner& operator=(const ScopedOwner&) = delete;
+    void Reset(T handle = nullptr)
+    {
+        if (m_handle && m_handle != handle)
+            Free()(m_handle);
+        m_handle = handle;
+    }
+    T Get() const { return m_handle; }
+    operator T() const { return m_handle; }
+private:
+    T m_handle;
+};
+
+struct DestroyCursorFn {
+    void operator()(HCURSOR cursor) const { ::DestroyCursor(cursor); }
+};
+struct DestroyImageListFn {
+    void operator()(HIMAGELIST list) const { ::ImageList_Destroy(list); }
+};
+// A window is also destroyed with the window that owns it, which may go first.
+struct DestroyWindowFn {
+    void operator()(HWND window) const
+    {
+        if (::IsWindow(window))
+            ::DestroyWindow(window);
+    }
+};
+
+// A cursor made for this object alone (LoadImage without LR_SHARED,
+// CreateCursor, CopyCursor); shared system cursors are never put in one.
+using ScopedCursor = ScopedOwner<HCURSOR, DestroyCursorFn>;
+using ScopedImageList = ScopedOwner<HIMAGELIST, DestroyImageListFn>;
+// A window this object made and must not outlive, such as a tooltip.
+using ScopedWindow = ScopedOwner<HWND, DestroyWindowFn>;

@@ -26,14 +26,7 @@ Dib::~Dib()
 
 void Dib::release()
 {
-    if (m_memoryDc) {
-        ::DeleteDC(m_memoryDc);
-        m_memoryDc = nullptr;
-    }
-    if (m_section) {
-        ::DeleteObject(m_section);
-        m_section = nullptr;
-    }
+    m_sectionDc.Reset();
     m_sectionBits = nullptr;
     std::free(m_block);
     m_block = nullptr;
@@ -148,27 +141,20 @@ void Dib::draw(HDC hdc, int x, int y)
 {
     if (!m_block)
         return;
-    if (!m_section) {
-        m_section = ::CreateDIBSection(hdc, reinterpret_cast<BITMAPINFO*>(m_block), DIB_RGB_COLORS,
-                                       &m_sectionBits, nullptr, 0);
-        if (m_section && !m_sectionBits) {
-            ::DeleteObject(m_section);
-            m_section = nullptr;
-        }
-        if (!m_section)
+    if (!m_sectionDc) {
+        HBITMAP section = ::CreateDIBSection(hdc, reinterpret_cast<BITMAPINFO*>(m_block), DIB_RGB_COLORS,
+                                             &m_sectionBits, nullptr, 0);
+        if (!m_sectionDc.Reset(hdc, section) || !m_sectionBits) {
+            m_sectionDc.Reset();
+            m_sectionBits = nullptr;
             return;
+        }
     }
     // GDI may still be working on the section from an earlier batch.
     ::GdiFlush();
     std::memcpy(m_sectionBits, bits(), m_header.biSizeImage);
-    if (!m_memoryDc)
-        m_memoryDc = ::CreateCompatibleDC(hdc);
-    if (!m_memoryDc)
-        return;
-    HGDIOBJ previous = ::SelectObject(m_memoryDc, m_section);
     // The palette may have been blended since the section was made.
     if (m_paletteSize)
-        ::SetDIBColorTable(m_memoryDc, 0, m_paletteSize, palette());
-    ::BitBlt(hdc, x, y, m_header.biWidth, m_header.biHeight, m_memoryDc, 0, 0, SRCCOPY);
-    ::SelectObject(m_memoryDc, previous);
+        ::SetDIBColorTable(m_sectionDc, 0, m_paletteSize, palette());
+    ::BitBlt(hdc, x, y, m_header.biWidth, m_header.biHeight, m_sectionDc, 0, 0, SRCCOPY);
 }

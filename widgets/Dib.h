@@ -2,6 +2,8 @@
 // A device-independent bitmap whose header, palette and pixel rows live in
 // one heap block, so a texture can be computed byte by byte and then blitted
 // through a DIB section that is made once and reused for every paint.
+#include "framework/ScopedHandle.h"
+
 #include <windows.h>
 
 class Dib {
@@ -40,7 +42,6 @@ private:
     BITMAPINFOHEADER m_header{};
     int m_rowBytes = 0;
     int m_paletteSize = 0;
-    HBITMAP m_section = nullptr;
-    HDC m_memoryDc = nullptr;
+    ScopedBitmapDC m_sectionDc;  // the DIB section, selected into a memory DC
     void* m_sectionBits = nullptr;
 };

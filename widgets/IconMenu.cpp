@@ -15,8 +15,9 @@ const LPCSTR kRtToolbar = MAKEINTRESOURCEA(241);
 // iPaddedBorderWidth; every version accepts that size.
 const UINT kNonClientMetricsSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
 
-// The process-wide tables live until the process ends and are never freed:
-// a menu held by a static object may be destroyed after any of them.
+// These two tables live until the process ends and are never freed: a menu
+// held by a static object may be destroyed after either, and its destructor
+// updates both.
 
 // Popup handles appended to any IconMenu.
 std::vector<HMENU>& Registry()
@@ -31,15 +32,17 @@ std::vector<IconMenu*>& LiveMenus()
     return *menus;
 }
 
+// The toolbar images of every IconMenu, made on first use. No destructor
+// looks at this list, so it may go at exit before a static menu does.
 struct SharedImages {
-    HIMAGELIST list = nullptr;
+    ScopedImageList list;
     std::vector<UINT_PTR> ids;  // one per image
 };
 
 SharedImages& Shared()
 {
-    static auto* shared = new SharedImages;
-    return *shared;
+    static SharedImages shared;
+    return shared;
 }
 
 void Unregister(HMENU menu)
@@ -375,9 +378,7 @@ BOOL IconMenu::destroyMenu()
         sub->Detach();
     m_ownedSubMenus.clear();
     m_items.clear();
-    if (m_checkImages && !m_checkImagesShared)
-        ImageList_Destroy(m_checkImages);
-    m_checkImages = nullptr;
+    m_checkImages.Reset();
     m_loadedFromResource = false;
     return CMenu::DestroyMenu();
 }
@@ -553,8 +554,7 @@ BOOL IconMenu::loadMenu(const char* resourceName)
             auto sub = std::make_unique<IconMenu>();
             sub->m_checkedImage = m_checkedImage;
             sub->m_uncheckedImage = m_uncheckedImage;
-            sub->m_checkImages = m_checkImages;
-            sub->m_checkImagesShared = true;
+            sub->m_checkImagesOwner = m_checkImagesOwner;
             sub->CreatePopupMenu();
             IconMenu* level = sub.get();
             current->m_ownedSubMenus.push_back(std::move(sub));
@@ -613,29 +613,27 @@ BOOL IconMenu::addToolbarImage(int resourceId, UINT_PTR commandId)
     if (!bitmap.Get())
         return FALSE;
 
-    HIMAGELIST strip = ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1);
+    ScopedImageList strip(ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
     if (!strip)
         return FALSE;
     ImageList_AddMasked(strip, bitmap, m_useMaskColour ? m_maskColour : ::GetSysColor(COLOR_BTNFACE));
-    HICON icon = ImageList_GetIcon(strip, imageIndex, ILD_NORMAL);
-    ImageList_Destroy(strip);
-    if (!icon)
+    ScopedIcon icon(ImageList_GetIcon(strip, imageIndex, ILD_NORMAL));
+    if (!icon.Get())
         return FALSE;
 
     SharedImages& shared = Shared();
     if (!shared.list)
-        shared.list = ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1);
+        shared.list.Reset(ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
     int index = sharedIndexOf(commandId);
     if (index >= 0) {
-        ImageList_ReplaceIcon(shared.list, index, icon);
+        ImageList_ReplaceIcon(shared.list, index, icon.Get());
     } else {
-        index = ImageList_AddIcon(shared.list, icon);
+        index = ImageList_AddIcon(shared.list, icon.Get());
         if (index >= 0)
             shared.ids.push_back(commandId);
     }
     if (index >= 0 && look().threeImageMode && flatLook())
-        addDerivedImages(icon, commandId, index);
-    ::DestroyIcon(icon);
+        addDerivedImages(icon.Get(), commandId, index);
     return index >= 0;
 }
 
@@ -662,20 +660,18 @@ void IconMenu::addDerivedImages(HICON icon, UINT_PTR commandId, int sharedIndex)
                         ::SetPixelV(dc, x, y, copy == 1 ? lighten(pixel, 0.3) : shadow);
                 }
         }
-        HIMAGELIST single = ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1);
+        ScopedImageList single(ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
         if (!single)
             return;
         ImageList_AddMasked(single, bitmap, background);
-        HICON derived = ImageList_GetIcon(single, 0, ILD_NORMAL);
-        ImageList_Destroy(single);
-        if (!derived)
+        ScopedIcon derived(ImageList_GetIcon(single, 0, ILD_NORMAL));
+        if (!derived.Get())
             return;
         int slot = sharedIndex + copy;
         if (slot < static_cast<int>(shared.ids.size()) && shared.ids[slot] == commandId)
-            ImageList_ReplaceIcon(shared.list, slot, derived);
-        else if (ImageList_AddIcon(shared.list, derived) >= 0)
+            ImageList_ReplaceIcon(shared.list, slot, derived.Get());
+        else if (ImageList_AddIcon(shared.list, derived.Get()) >= 0)
             shared.ids.push_back(commandId);
-        ::DestroyIcon(derived);
     }
 }
 
@@ -721,9 +717,10 @@ IconMenu::ItemImage IconMenu::imageOf(const IconMenuItem& item, bool checked, bo
         image.list = sharedImageList();
         image.index = item.m_sharedIndex;
         image.threeImages = std::count(ids.begin(), ids.end(), item.m_commandId) == 3;
-    } else if (checked && m_checkImages && ((selected && m_checkedImage > 0) || m_uncheckedImage > 0)) {
+    } else if (checked && m_checkImagesOwner->m_checkImages &&
+               ((selected && m_checkedImage > 0) || m_uncheckedImage > 0)) {
         image.mode = kCheckImage;
-        image.list = m_checkImages;
+        image.list = m_checkImagesOwner->m_checkImages;
         image.index = selected ? 1 : 0;
     }
     return image;

@@ -5,6 +5,7 @@
 // Images come from a toolbar resource into one image list shared by every
 // IconMenu of the process.
 #include "framework/CMenu.h"
+#include "framework/ScopedHandle.h"
 #include "widgets/IconMenuItem.h"
 
 #include <commctrl.h>
@@ -114,15 +115,17 @@ protected:
     void synchronise();
 
     std::vector<std::unique_ptr<IconMenuItem>> m_items;  // in menu order
-    std::vector<HMENU> m_subMenus;
+    std::vector<HMENU> m_subMenus;  // appended popups, destroyed with our menu handle
     int m_iconWidth = 16;
     int m_iconHeight = 15;
     COLORREF m_maskColour = RGB(192, 192, 192);
     bool m_useMaskColour = false;
     int m_checkedImage = -1;
     int m_uncheckedImage = -1;
-    HIMAGELIST m_checkImages = nullptr;
-    bool m_checkImagesShared = false;
+    ScopedImageList m_checkImages;
+    // The menu whose check images this one shows: itself, or the top menu
+    // whose loadMenu made it and which outlives it.
+    const IconMenu* m_checkImagesOwner = this;
     bool m_loadedFromResource = false;
     // The submenu objects loadMenu made; deleted by destroyMenu.
     std::vector<std::unique_ptr<IconMenu>> m_ownedSubMenus;

@@ -1,6 +1,8 @@
 #pragma once
 // One owner-drawn item of an IconMenu. Its address is the Win32 item data,
 // so WM_MEASUREITEM and WM_DRAWITEM hand the record back to the menu.
+#include "framework/ScopedHandle.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,7 +11,6 @@
 class IconMenuItem {
 public:
     explicit IconMenuItem(const wchar_t* text) : m_text(text ? text : L"") {}
-    ~IconMenuItem();
     IconMenuItem(const IconMenuItem&) = delete;
     IconMenuItem& operator=(const IconMenuItem&) = delete;
 
@@ -22,5 +23,6 @@ public:
     int m_hasImage = -1;  // zero or more: m_imageList / m_imageIndex hold the image
     UINT m_menuFlags = 0;
     UINT_PTR m_commandId = 0;  // for a popup, its submenu handle
-    HIMAGELIST m_imageList = nullptr;  // owned, unless it is the shared list
+    // The item's own images; one from the shared list is found through m_sharedIndex.
+    ScopedImageList m_imageList;
 };

@@ -66,18 +66,6 @@ ImageButton::ImageButton()
     setUrl(nullptr);
 }
 
-ImageButton::~ImageButton()
-{
-    freeBackground();
-    freeImages();
-    if (m_cursor)
-        ::DestroyCursor(m_cursor);
-    // The tooltip is owned by our dialog and may have gone with it already.
-    if (m_toolTip && ::IsWindow(m_toolTip))
-        ::DestroyWindow(m_toolTip);
-    m_menu.destroyMenu();
-}
-
 // ---------------------------------------------------------------------------
 // Setters
 
@@ -91,28 +79,23 @@ int ImageButton::setIcon(int inResource, int outResource)
 int ImageButton::setIcon(HICON in, HICON out)
 {
     freeImages();
-    const bool ownOut = out && out != grayOutIcon() && out != in;
+    // The gray-out value is a request, not a handle: it is never kept, so
+    // it is never destroyed. The in icon given twice is kept once.
+    if (out == grayOutIcon())
+        out = createGrayscaleIcon(in);
+    else if (out == in)
+        out = nullptr;
+    m_icons[0].icon.Reset(in == grayOutIcon() ? nullptr : in);
+    m_icons[1].icon.Reset(out);
     if (!in) {
-        if (ownOut)
-            ::DestroyIcon(out);
+        freeImages();
         repaint(TRUE);
         return kOk;
     }
-    m_icons[0].icon = in;
-    if (!ReadIconSize(in, &m_icons[0].width, &m_icons[0].height)) {
-        if (ownOut)
-            ::DestroyIcon(out);
+    if (!ReadIconSize(in, &m_icons[0].width, &m_icons[0].height) ||
+        (out && !ReadIconSize(out, &m_icons[1].width, &m_icons[1].height))) {
         freeImages();
         return kInvalidIcon;
-    }
-    if (out == grayOutIcon())
-        out = createGrayscaleIcon(in);
-    if (out) {
-        m_icons[1].icon = out;
-        if (!ReadIconSize(out, &m_icons[1].width, &m_icons[1].height)) {
-            freeImages();
-            return kInvalidIcon;
-        }
     }
     repaint(TRUE);
     return kOk;
@@ -174,33 +157,15 @@ void ImageButton::repaint(BOOL repaintNow)
 
 void ImageButton::freeImages()
 {
-    for (int i = 0; i < 2; ++i) {
-        // The same handle may serve as in and out image.
-        if (m_icons[i].icon && (i == 0 || m_icons[1].icon != m_icons[0].icon))
-            ::DestroyIcon(m_icons[i].icon);
-        if (m_bitmaps[i].bitmap && (i == 0 || m_bitmaps[1].bitmap != m_bitmaps[0].bitmap))
-            ::DeleteObject(m_bitmaps[i].bitmap);
-        if (m_bitmaps[i].mask && (i == 0 || m_bitmaps[1].mask != m_bitmaps[0].mask))
-            ::DeleteObject(m_bitmaps[i].mask);
+    for (IconImage& image : m_icons) {
+        image.icon.Reset();
+        image.width = image.height = 0;
     }
-    for (int i = 0; i < 2; ++i) {
-        m_icons[i] = IconImage{};
-        m_bitmaps[i] = BitmapImage{};
+    for (BitmapImage& image : m_bitmaps) {
+        image.bitmap.Reset();
+        image.mask.Reset();
+        image.width = image.height = 0;
     }
-}
-
-void ImageButton::freeBackground()
-{
-    if (m_backgroundDc) {
-        if (m_previousBitmap)
-            ::SelectObject(m_backgroundDc, m_previousBitmap);
-        ::DeleteDC(m_backgroundDc);
-    }
-    if (m_backgroundBitmap)
-        ::DeleteObject(m_backgroundBitmap);
-    m_backgroundDc = nullptr;
-    m_backgroundBitmap = nullptr;
-    m_previousBitmap = nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -326,8 +291,9 @@ void ImageButton::initToolTip()
         return;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
-    m_toolTip = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, AfxGetInstanceHandle(), nullptr);
+    m_toolTip.Reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, AfxGetInstanceHandle(),
+                                      nullptr));
     if (!m_toolTip)
         return;
     ::SendMessageA(m_toolTip, TTM_ACTIVATE, FALSE, 0);
@@ -418,7 +384,7 @@ LRESULT ImageButton::OnGetDlgCode()
 void ImageButton::OnSysColorChange()
 {
     Default();
-    freeBackground();
+    m_background.Reset();
     setDefaultColours(TRUE);
 }
 
@@ -607,7 +573,7 @@ void ImageButton::DrawItem(const DRAWITEMSTRUCT* dis)
     std::string caption = GetWindowText();
     const bool hasCaption = !caption.empty();
     RECT captionRect = item;
-    if (m_icons[0].icon) {
+    if (m_icons[0].icon.Get()) {
         drawIcon(dc, hasCaption, &item, &captionRect, m_pressed, m_disabled);
     }
     if (m_bitmaps[0].bitmap) {
@@ -629,22 +595,17 @@ void ImageButton::paintSavedBackground(HDC dc)
     RECT window;
     GetWindowRect(&window);
     const int width = window.right - window.left, height = window.bottom - window.top;
-    if (!m_backgroundDc) {
+    if (!m_background) {
         HWND parent = ::GetParent(m_hWnd);
         if (!parent)
             return;
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&window), 2);
         ScopedGetDC parentDc(parent);
-        m_backgroundDc = ::CreateCompatibleDC(parentDc);
-        m_backgroundBitmap = ::CreateCompatibleBitmap(parentDc, width, height);
-        if (!m_backgroundDc || !m_backgroundBitmap) {
-            freeBackground();
+        if (!m_background.Reset(parentDc, ::CreateCompatibleBitmap(parentDc, width, height)))
             return;
-        }
-        m_previousBitmap = ::SelectObject(m_backgroundDc, m_backgroundBitmap);
-        ::BitBlt(m_backgroundDc, 0, 0, width, height, parentDc, window.left, window.top, SRCCOPY);
+        ::BitBlt(m_background, 0, 0, width, height, parentDc, window.left, window.top, SRCCOPY);
     }
-    ::BitBlt(dc, 0, 0, width, height, m_backgroundDc, 0, 0, SRCCOPY);
+    ::BitBlt(dc, 0, 0, width, height, m_background, 0, 0, SRCCOPY);
 }
 
 void ImageButton::drawBackground(HDC dc, const RECT* rect)
@@ -670,12 +631,12 @@ void ImageButton::drawBorder(HDC dc, const RECT* rect)
 void ImageButton::drawIcon(HDC dc, bool hasCaption, const RECT* itemRect, RECT* captionRect, bool pressed,
                            bool disabled)
 {
-    const bool out = m_icons[1].icon && showsOutImage(m_isCheckBox, pressed, m_mouseOver);
+    const bool out = m_icons[1].icon.Get() && showsOutImage(m_isCheckBox, pressed, m_mouseOver);
     const IconImage& icon = m_icons[out ? 1 : 0];
     Placement place = placeImage(m_alignment, hasCaption, pressed && !m_isCheckBox, m_imageOrigin, m_pressedOffset,
                                  *itemRect, *captionRect, SIZE{icon.width, icon.height});
     *captionRect = place.caption;
-    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon), 0, place.image.left, place.image.top,
+    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon.Get()), 0, place.image.left, place.image.top,
                  icon.width, icon.height, DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
 }
 

@@ -5,6 +5,7 @@
 // IconMenu. Attached to a dialog's BUTTON by subclassing; its parent
 // reflects WM_DRAWITEM, WM_CTLCOLOR* and BN_CLICKED back to it.
 #include "framework/CControls.h"
+#include "framework/ScopedHandle.h"
 #include "widgets/IconMenu.h"
 
 #include <string>
@@ -28,11 +29,11 @@ public:
     enum Result { kOk = 0, kInvalidIcon = 1, kInvalidPressedStyle = 6 };
 
     ImageButton();
-    ~ImageButton() override;
 
     // Icon resources of this module; out 0 means none, kGrayOutIcon a gray copy.
     int setIcon(int inResource, int outResource);
-    // Takes ownership of both icons; out may be grayOutIcon().
+    // Takes ownership of both icons, which must not be shared ones (LoadIcon,
+    // LR_SHARED); out may be grayOutIcon(), or `in` again to show it always.
     int setIcon(HICON in, HICON out);
     // 0: image and caption move (1,1) while pressed; 1: they move (0,2).
     int setPressedStyle(int style, BOOL repaint = TRUE);
@@ -57,16 +58,17 @@ public:
     static HICON createGrayscaleIcon(HICON icon);
 
 protected:
+    // Each image owns its handles; an empty out image shows the in image.
     struct IconImage {
-        HICON icon = nullptr;
+        ScopedIcon icon;
         int width = 0;
         int height = 0;
     };
     struct BitmapImage {
-        HBITMAP bitmap = nullptr;
+        ScopedGdiObj<HBITMAP> bitmap;
         int width = 0;
         int height = 0;
-        HBITMAP mask = nullptr;
+        ScopedGdiObj<HBITMAP> mask;
     };
     struct MenuNotify {
         HWND window = nullptr;
@@ -111,7 +113,6 @@ protected:
 
     void initToolTip();
     void freeImages();
-    void freeBackground();
     void paintSavedBackground(HDC dc);
     void playSound(int which);
     void repaint(BOOL repaint);
@@ -134,11 +135,9 @@ protected:
     HWND m_menuOwner = nullptr;
     BOOL m_menuShowing = FALSE;
     IconMenu m_menu;
-    HCURSOR m_cursor = nullptr;
-    HWND m_toolTip = nullptr;
-    HDC m_backgroundDc = nullptr;
-    HBITMAP m_backgroundBitmap = nullptr;
-    HGDIOBJ m_previousBitmap = nullptr;
+    ScopedCursor m_cursor;
+    ScopedWindow m_toolTip;
+    ScopedBitmapDC m_background;  // what the parent shows behind us, for m_drawTransparent
     BOOL m_alwaysTrack = TRUE;
     int m_checked = 0;
     char m_url[MAX_PATH] = "";

@@ -9,15 +9,7 @@ Label::Label()
       m_logFont()
 {
     ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof m_logFont, &m_logFont);
-    m_font = ::CreateFontIndirectA(&m_logFont);
-}
-
-Label::~Label()
-{
-    if (m_font)
-        ::DeleteObject(m_font);
-    ::DeleteObject(m_backgroundBrush);
-    ::DeleteObject(m_blinkBrush);
+    m_font.Reset(::CreateFontIndirectA(&m_logFont));
 }
 
 void Label::Repaint()
@@ -28,12 +20,9 @@ void Label::Repaint()
 
 void Label::ReconstructFont()
 {
-    HFONT font = ::CreateFontIndirectA(&m_logFont);
-    if (!font)
-        return;
-    if (m_font)
-        ::DeleteObject(m_font);
-    m_font = font;
+    // Without a new font the label keeps the one it has.
+    if (HFONT font = ::CreateFontIndirectA(&m_logFont))
+        m_font.Reset(font);
 }
 
 Label& Label::setText(const char* text)
@@ -76,7 +65,7 @@ BOOL Label::OnChildNotify(UINT msg, WPARAM wParam, LPARAM, LRESULT* result)
         ::SetTextColor(dc, m_textColour);
         ::SetBkMode(dc, TRANSPARENT);
     }
-    HBRUSH brush = (m_blinkKind == 2 && m_blinkPhase == 0) ? m_blinkBrush : m_backgroundBrush;
+    HBRUSH brush = (m_blinkKind == 2 && m_blinkPhase == 0) ? m_blinkBrush.Get() : m_backgroundBrush.Get();
     *result = reinterpret_cast<LRESULT>(brush);
     return TRUE;
 }

@@ -2,13 +2,13 @@
 // A static text that draws itself with its own font and colour on the button
 // face, through the WM_CTLCOLOR its parent reflects back to it.
 #include "framework/CControls.h"
+#include "framework/ScopedHandle.h"
 
 #include <string>
 
 class Label : public CStatic {
 public:
     Label();
-    ~Label() override;
 
     Label& setText(const char* text);
     Label& setTextColour(COLORREF colour);
@@ -31,12 +31,12 @@ private:
     void Repaint();
 
     COLORREF m_textColour;
-    HBRUSH m_backgroundBrush;
-    HBRUSH m_blinkBrush;  // shown in the dark phase of a background blink
+    ScopedGdiObj<HBRUSH> m_backgroundBrush;
+    ScopedGdiObj<HBRUSH> m_blinkBrush;  // shown in the dark phase of a background blink
     LOGFONTA m_logFont;
-    HFONT m_font = nullptr;
+    ScopedGdiObj<HFONT> m_font;
     std::string m_blinkText;
     int m_blinkPhase = 0;
     int m_blinkKind = 0;  // 0 none, 1 text blink, 2 background blink
-    HCURSOR m_cursor = nullptr;
+    ScopedCursor m_cursor;
 };

@@ -183,11 +183,11 @@ TEST(ImageButton, SetIconWithGrayOutMakesTwoIconsOfTheHotSpotSize)
 {
     ProbeButton button;
     EXPECT_EQ(button.setIcon(MakeIcon(kRed), ImageButton::grayOutIcon()), 0);
-    ASSERT_NE(button.m_icons[0].icon, nullptr);
-    ASSERT_NE(button.m_icons[1].icon, nullptr) << "the -2 out icon must be a gray copy";
+    ASSERT_NE(button.m_icons[0].icon.Get(), nullptr);
+    ASSERT_NE(button.m_icons[1].icon.Get(), nullptr) << "the -2 out icon must be a gray copy";
     EXPECT_EQ(button.m_icons[0].width, 16);
     EXPECT_EQ(button.m_icons[1].height, 16);
-    EXPECT_EQ(IconPixel(button.m_icons[1].icon, 5, 5), kGrayOfRed);
+    EXPECT_EQ(IconPixel(button.m_icons[1].icon.Get(), 5, 5), kGrayOfRed);
 }
 
 TEST(ImageButton, SetIconWithAnInvalidIconClearsEverythingAndReturnsOne)
@@ -196,8 +196,8 @@ TEST(ImageButton, SetIconWithAnInvalidIconClearsEverythingAndReturnsOne)
     ASSERT_EQ(button.setIcon(MakeIcon(kRed), ImageButton::grayOutIcon()), 0);
     HICON bogus = reinterpret_cast<HICON>(static_cast<INT_PTR>(0x1234));
     EXPECT_EQ(button.setIcon(bogus, nullptr), 1);
-    EXPECT_EQ(button.m_icons[0].icon, nullptr);
-    EXPECT_EQ(button.m_icons[1].icon, nullptr);
+    EXPECT_EQ(button.m_icons[0].icon.Get(), nullptr);
+    EXPECT_EQ(button.m_icons[1].icon.Get(), nullptr);
     EXPECT_EQ(button.setIcon(nullptr, nullptr), 0) << "a null icon only clears";
 }
 
@@ -205,13 +205,13 @@ TEST(ImageButton, SetIconLoadsResourceIconsAndTheGrayCopy)
 {
     ProbeButton button;
     EXPECT_EQ(button.setIcon(IDI_OK, ImageButton::kGrayOutIcon), 0);
-    ASSERT_NE(button.m_icons[0].icon, nullptr) << "icon " << IDI_OK << " did not load";
-    ASSERT_NE(button.m_icons[1].icon, nullptr);
+    ASSERT_NE(button.m_icons[0].icon.Get(), nullptr) << "icon " << IDI_OK << " did not load";
+    ASSERT_NE(button.m_icons[1].icon.Get(), nullptr);
     EXPECT_GT(button.m_icons[0].width, 0);
     EXPECT_EQ(button.m_icons[1].width, button.m_icons[0].width);
     EXPECT_EQ(button.setIcon(IDI_CLOSE, 0), 0);
-    EXPECT_NE(button.m_icons[0].icon, nullptr);
-    EXPECT_EQ(button.m_icons[1].icon, nullptr) << "out resource 0 means no out icon";
+    EXPECT_NE(button.m_icons[0].icon.Get(), nullptr);
+    EXPECT_EQ(button.m_icons[1].icon.Get(), nullptr) << "out resource 0 means no out icon";
 }
 
 TEST(ImageButton, DoubleClickIsTreatedAsASecondClick)
