@@ -80,15 +80,12 @@ SESSION = None
 
 def setUpModule():
     global DISPLAY, SESSION
-    reason = harness.can_run() or ('' if os.path.exists(harness.LUMARO_EXE) else 'not built: ' + harness.LUMARO_EXE)
-    if reason:
-        raise unittest.SkipTest(reason)
-    DISPLAY = harness.Display().start()
+    DISPLAY = harness.setup_module(harness.LUMARO_EXE)
     try:
         # with a PPP adapter, so that a monitor can run beside the notice
         SESSION = harness.Session(DISPLAY, ppp=True).__enter__()
     except Exception:
-        DISPLAY.stop()
+        harness.teardown_module(DISPLAY)
         raise
 
 
@@ -97,8 +94,7 @@ def tearDownModule():
         # a date of today left behind would silence the notice for every later run in this prefix
         SESSION.wine.run(['reg', 'delete', REG_KEY, '/v', REG_VALUE, '/f'])
         SESSION.close()
-    if DISPLAY:
-        DISPLAY.stop()
+    harness.teardown_module(DISPLAY)
 
 
 def today_texts():
@@ -477,4 +473,4 @@ class NoticeBesideMonitorTest(NoticeTestCase):
 
 
 if __name__ == '__main__':
-    unittest.main(verbosity=2)
+    harness.main()

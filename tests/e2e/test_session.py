@@ -153,4 +153,4 @@ class AdminSessionTest(harness.MonitorCase):
 
 
 if __name__ == '__main__':
-    unittest.main(verbosity=2)
+    harness.main()

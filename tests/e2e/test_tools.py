@@ -15,15 +15,11 @@ DISPLAY = None
 
 def setUpModule():
     global DISPLAY
-    reason = harness.can_run() or ('' if os.path.exists(harness.PROBE_EXE) else 'not built: ' + harness.PROBE_EXE)
-    if reason:
-        raise unittest.SkipTest(reason)
-    DISPLAY = harness.Display().start()
+    DISPLAY = harness.setup_module(harness.PROBE_EXE)
 
 
 def tearDownModule():
-    if DISPLAY:
-        DISPLAY.stop()
+    harness.teardown_module(DISPLAY)
 
 
 class PppNamespaceTest(unittest.TestCase):
@@ -259,4 +255,4 @@ sys.stdout.write(repr(blocks))
 
 
 if __name__ == '__main__':
-    unittest.main(verbosity=2)
+    harness.main()

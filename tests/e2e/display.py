@@ -1,0 +1,61 @@
+"""The virtual X display (Xvfb) on which the Wine windows live."""
+import os
+import subprocess
+
+import runs
+from basics import dies_with_harness, end_process, pid_alive, run_quiet
+from observe import wait_for
+
+
+class Display:
+    """A virtual X display (Xvfb) for the Wine windows. Reached from inside the
+    network namespaces through its socket file in /tmp/.X11-unix. The first
+    free number from `first` on is taken; runs side by side get a display
+    each, and the display dies with the harness's process."""
+
+    def __init__(self, size='1024x768x24', first=91):
+        self.size = size
+        self.first = first
+        self.number = None
+        self.proc = None
+
+    @property
+    def name(self):
+        return ':%d' % self.number
+
+    def start(self, timeout=10):
+        runs.begin()
+        for n in range(self.first, self.first + 100):
+            holder = runs.x_lock_pid(n)
+            if holder is not None and pid_alive(holder):
+                continue
+            if holder is None and os.path.exists('/tmp/.X11-unix/X%d' % n):
+                continue
+            proc = subprocess.Popen(['Xvfb', ':%d' % n, '-screen', '0', self.size, '-nolisten', 'tcp', '-ac'],
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                    preexec_fn=dies_with_harness())
+            # Another run may have started a server on the same number a moment
+            # earlier: the number is ours once the lock file names our server.
+            if wait_for(lambda: (runs.x_lock_pid(n) == proc.pid and os.path.exists('/tmp/.X11-unix/X%d' % n))
+                        or proc.poll() is not None, timeout, 0.05) and proc.poll() is None:
+                self.number, self.proc = n, proc
+                runs.on_exit(self.stop)
+                return self
+            end_process(proc, 2)
+        raise RuntimeError('no free X display found for Xvfb')
+
+    def screenshot(self, path):
+        """Saves the whole screen as an image (format from the file name)."""
+        return run_quiet(['import', '-window', 'root', path], env=dict(os.environ, DISPLAY=self.name)) == 0
+
+    def stop(self):
+        runs.forget(self.stop)
+        if self.proc:
+            end_process(self.proc)
+            self.proc = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()

@@ -1,0 +1,220 @@
+"""Waiting and reading what the programs leave: wait_for, the monitor's
+admin.log, trayhost's log of the tray calls, and Monitor, a running lumaro.exe
+with its window and log."""
+import datetime
+import os
+import re
+import subprocess
+import sys
+import time
+from collections import namedtuple
+
+from basics import IDCANCEL, LUMARO_TITLE, VK_ESCAPE, WM_CLOSE, WM_COMMAND, read_log, unescape
+
+
+def wait_for(predicate, timeout=10.0, interval=0.2):
+    """Calls predicate until it returns something truthy and returns that;
+    at the timeout returns the last (falsy) value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def measure(text):
+    """A measurement for the test log."""
+    sys.stderr.write('\nMEASURE %s\n' % text)
+    sys.stderr.flush()
+
+
+def seconds(duration):
+    """Seconds of a "%02d일 %02d:%02d:%02d" text, or None."""
+    m = re.match(r'^(\d+)일 (\d\d):(\d\d):(\d\d)$', duration or '')
+    if not m:
+        return None
+    d, h, mi, s = (int(v) for v in m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
+
+
+# ---- the notification-area log ----
+
+TrayRecord = namedtuple('TrayRecord', 't_ms cmd owner id flags callback icon ok tip')
+
+NIF_MESSAGE, NIF_ICON, NIF_TIP = 1, 2, 4
+
+
+class TrayLog:
+    """Reads trayhost's log: one TrayRecord per Shell_NotifyIcon call."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def _lines(self):
+        try:
+            with open(self.path, 'rb') as f:
+                data = f.read().decode('utf-8', errors='replace')
+        except FileNotFoundError:
+            return []
+        return [line for line in data.split('\n') if line]
+
+    def ready(self):
+        return any(line.split('\t')[1:2] == ['ready'] for line in self._lines())
+
+    def records(self):
+        out = []
+        for line in self._lines():
+            f = line.split('\t', 8)
+            if len(f) < 9:
+                continue
+            out.append(TrayRecord(int(f[0]), f[1], int(f[2], 16), int(f[3]), int(f[4], 16), int(f[5], 16), f[6],
+                                  f[7] == '1', unescape(f[8])))
+        return out
+
+    def _mine(self, icon_id=None, owner=None):
+        return [r for r in self.records()
+                if (icon_id is None or r.id == icon_id) and (owner is None or r.owner == owner)]
+
+    def tips(self, icon_id=None, owner=None):
+        """Tooltips in the order they were set (calls with NIF_TIP), of one
+        icon id and owner window when given."""
+        return [r.tip for r in self._mine(icon_id, owner) if r.flags & NIF_TIP]
+
+    def last_tip(self, icon_id=None, owner=None):
+        tips = self.tips(icon_id, owner)
+        return tips[-1] if tips else None
+
+    def commands(self, icon_id=None, owner=None):
+        return [r.cmd for r in self._mine(icon_id, owner)]
+
+    def icons(self):
+        """The icons shown now, as the shell would hold them: {(owner, id): TrayRecord
+        with the latest tip and icon}."""
+        shown = {}
+        for r in self.records():
+            if not r.ok:
+                continue
+            key = (r.owner, r.id)
+            if r.cmd == 'delete':
+                shown.pop(key, None)
+            elif r.cmd in ('add', 'modify'):
+                old = shown.get(key)
+                tip = r.tip if r.flags & NIF_TIP else (old.tip if old else '')
+                icon = r.icon if r.flags & NIF_ICON else (old.icon if old else '-')
+                shown[key] = r._replace(tip=tip, icon=icon)
+        return shown
+
+    def wait_for_tip(self, expected, timeout=10, icon_id=None, owner=None):
+        """Waits until a tooltip equal to expected (a text) or accepted by it (a
+        function) has been set; returns that tooltip or None."""
+        match = expected if callable(expected) else (lambda tip: tip == expected)
+        return wait_for(lambda: next((t for t in self.tips(icon_id, owner) if match(t)), None), timeout) or None
+
+    def wait_for_command(self, cmd, timeout=10, icon_id=None, owner=None):
+        """Waits for a call (add, modify, delete); returns its TrayRecord or None."""
+        return wait_for(lambda: next((r for r in self._mine(icon_id, owner) if r.cmd == cmd), None), timeout) or None
+
+
+
+# ---- the monitor's log ----
+
+LogEntry = namedtuple('LogEntry', 'time level text')
+
+# A text line of admin.log; the adapter block spans several lines ending in LF
+# alone, so an entry runs to the CR LF. Dump blocks carry no level tag.
+_LOG_LINE = re.compile(r'^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})   '
+                       r'(\[MOST\] |\[FLOW\] |\[WARN\] |\[ERROR\]|\[XXX\]  ) ([^\r]*)\r\n', re.M)
+
+
+def parse_log(text):
+    """The text lines of admin.log as LogEntry(time as datetime, level tag
+    without brackets, text), in file order; traffic dumps are left out."""
+    entries = []
+    for m in _LOG_LINE.finditer(text):
+        stamp = datetime.datetime.strptime(m.group(1), '%Y-%m-%d %H:%M:%S.%f')
+        entries.append(LogEntry(stamp, m.group(2).strip(' []'), m.group(3)))
+    return entries
+
+
+class Monitor:
+    """A lumaro.exe session monitor started by start(): its Popen, its main
+    window (hwnd, Wine pid) and its home folder with admin.log."""
+
+    def __init__(self, wine, home, proc, window):
+        self.wine = wine
+        self.home = home
+        self.proc = proc
+        self.hwnd = window.hwnd
+        self.pid = window.pid
+        self.log_path = os.path.join(home, 'admin.log')
+
+    @property
+    def target(self):
+        """The driver's name for the main window, exact even while another
+        window carries the same caption."""
+        return 'hwnd=0x%x' % self.hwnd
+
+    @classmethod
+    def start(cls, wine, home, *args, timeout=30, exe=None, env=None, dll_overrides=None, other_than=()):
+        """Starts a monitor (default command line user01 VPN) and waits for
+        its main window; other_than: Wine pids of older monitors to ignore."""
+        proc = wine.start_lumaro(*(args or ('user01', 'VPN')), cwd=home, exe=exe, env=env,
+                                 dll_overrides=dll_overrides)
+
+        def window():
+            found = wine.find(LUMARO_TITLE)
+            return found if found and found.pid not in other_than else None
+        found = wait_for(lambda: window() or proc.poll() is not None, timeout)
+        if not found or proc.poll() is not None:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            raise RuntimeError('monitor window did not appear (exit %s)' % proc.poll())
+        return cls(wine, home, proc, found)
+
+    def log(self):
+        return read_log(self.log_path)
+
+    def entries(self, text=None, level=None):
+        """Log entries whose text equals `text` (or all), of one level if given."""
+        return [e for e in parse_log(self.log())
+                if (text is None or e.text == text) and (level is None or e.level == level)]
+
+    def wait_log(self, text, timeout=20, count=1, level=None):
+        """Waits until the log holds `count` entries with exactly this text;
+        returns them (fewer at the timeout)."""
+        def enough():
+            found = self.entries(text, level)
+            return found if len(found) >= count else None
+        return wait_for(enough, timeout) or self.entries(text, level)
+
+    def windows(self):
+        """Every visible top-level window of the monitor but its main window."""
+        return [w for w in self.wine.dialogs() if w.pid == self.pid and w.hwnd != self.hwnd]
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def stop(self, timeout=40):
+        """Ends the monitor for a test's clean-up: WM_CLOSE to its main
+        window, Cancel to every dialog it shows (closing summary, message
+        box, file dialog); kills it when it does not end. Returns the exit code."""
+        deadline = time.monotonic() + timeout
+        closed_at = None
+        while self.proc.poll() is None and time.monotonic() < deadline:
+            if closed_at is None or time.monotonic() - closed_at > 5:
+                self.wine.post(self.target, WM_CLOSE)
+                closed_at = time.monotonic()
+            if self.wine.driver('menu')[0] == 0:
+                self.wine.driver('key', self.target, hex(VK_ESCAPE))
+            for w in self.windows():
+                self.wine.post('hwnd=0x%x' % w.hwnd, WM_COMMAND, IDCANCEL)
+            try:
+                self.proc.wait(0.5)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        return self.proc.returncode

@@ -1,0 +1,265 @@
+"""Wine: the prefix the tests use, its environment, and Wine, which runs
+Windows programs of that prefix inside a namespace on a display and reads
+and pokes their windows through tools/driver."""
+import os
+import subprocess
+from collections import namedtuple
+
+import runs
+from basics import (ADAPTERS_EXE, DRIVER_EXE, LUMARO_EXE, PREFIX, SOURCE, TRAYHOST_EXE, WINE, WINESERVER,
+                    dies_with_harness, run_quiet, unescape, winpath)
+from network import parse_adapters
+from observe import TrayLog, wait_for
+
+
+_wine_env_cache = {}
+
+
+def wine_environment(prefix):
+    """The environment of scripts/wine-env (Korean locale for code page 949,
+    WINEDEBUG=-all, ...) for the given prefix."""
+    if prefix not in _wine_env_cache:
+        env = dict(os.environ, WINEPREFIX=prefix)
+        env.pop('WINEDLLOVERRIDES', None)
+        script = os.path.join(SOURCE, 'scripts', 'wine-env')
+        out = subprocess.run(['bash', '-c', 'source "$0" && env -0', script], env=env, stdout=subprocess.PIPE,
+                             check=True, timeout=30).stdout
+        sourced = dict(item.split('=', 1) for item in out.decode().split('\0') if '=' in item)
+        sourced['WINEPREFIX'] = prefix
+        _wine_env_cache[prefix] = sourced
+    return dict(_wine_env_cache[prefix])
+
+
+def ensure_prefix(prefix=PREFIX):
+    """Makes the prefix ready (scripts/wine-prefix): created once, outside any
+    namespace (about 10 s), with unmanaged windows. Holds the prefix meanwhile."""
+    runs.hold_prefix(prefix)
+    try:
+        env = dict(wine_environment(prefix), LUMARO_PREFIX_LOCKED=prefix)
+        rc = subprocess.run([os.path.join(SOURCE, 'scripts', 'wine-prefix'), prefix], env=env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=600)
+        if rc.returncode != 0:
+            raise RuntimeError('Wine prefix %s not ready: %s' % (prefix, rc.stderr.decode(errors='replace').strip()))
+    finally:
+        runs.release_prefix(prefix)
+
+
+Found = namedtuple('Found', 'hwnd visible cls pid')
+Window = namedtuple('Window', 'hwnd visible pid cls title rect children')
+Control = namedtuple('Control', 'id visible cls text')
+
+
+class Wine:
+    """Runs Windows programs of one prefix inside a network namespace, on a
+    display. start_server() must come first: it takes the prefix (waiting
+    while another run has it) and starts the prefix's wineserver inside the
+    namespace, so Wine sees that namespace's adapters. close() gives it up."""
+
+    def __init__(self, netns=None, prefix=PREFIX, display=None):
+        self.netns = netns
+        self.prefix = prefix
+        self.display = display
+        self.procs = []
+        self.server_started = False
+
+    # environment and command lines
+
+    def env(self, extra=None, dll_overrides=None):
+        env = wine_environment(self.prefix)
+        if self.display is not None:
+            env['DISPLAY'] = getattr(self.display, 'name', self.display)
+        if dll_overrides:
+            base = env.get('WINEDLLOVERRIDES', '')
+            env['WINEDLLOVERRIDES'] = ';'.join(x for x in (base, dll_overrides) if x)
+        if extra:
+            env.update(extra)
+        return env
+
+    def command_line(self, args):
+        cmd = [WINE] + [str(a) for a in args]
+        return self.netns.exec_args(cmd) if self.netns else cmd
+
+    # the wineserver
+
+    def start_server(self):
+        runs.hold_prefix(self.prefix)
+        self.server_started = True
+        try:
+            env = self.env()
+            # a server of this prefix left in another namespace would answer instead
+            self._kill_server(env)
+            ensure_prefix(self.prefix)
+            server = [WINESERVER, '-p']
+            run_quiet(self.netns.exec_args(server) if self.netns else server, env=env)
+            # the first program of a session starts Wine's services and desktop (seconds)
+            self.run([DRIVER_EXE, 'find', '__warm_up__'], timeout=120)
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    @staticmethod
+    def _kill_server(env):
+        # Only the holder of the prefix may end its server: it is the holder's.
+        run_quiet([WINESERVER, '-k'], env=env)
+        run_quiet([WINESERVER, '-w'], env=env, timeout=60)
+
+    def stop_server(self):
+        if not self.server_started:
+            return
+        self._kill_server(self.env())
+        self.server_started = False
+        for proc in self.procs:
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+        self.procs = []
+        runs.release_prefix(self.prefix)
+
+    # programs
+
+    def start(self, args, cwd=None, env=None, dll_overrides=None, stdout=subprocess.DEVNULL,
+              stderr=subprocess.DEVNULL):
+        """Starts a Windows program (args[0] is its Unix path); returns its Popen.
+        The exit code of the Popen is the program's exit code."""
+        proc = subprocess.Popen(self.command_line(args), cwd=cwd or None, env=self.env(env, dll_overrides),
+                                stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
+                                preexec_fn=dies_with_harness())
+        self.procs.append(runs.track(proc))
+        return proc
+
+    def run(self, args, timeout=60, cwd=None, env=None, dll_overrides=None):
+        """Runs a Windows program to its end: (exit code, stdout as UTF-8 text)."""
+        proc = subprocess.run(self.command_line(args), cwd=cwd or None, env=self.env(env, dll_overrides),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              timeout=timeout)
+        return proc.returncode, proc.stdout.decode('utf-8', errors='replace')
+
+    def start_lumaro(self, *args, cwd=None, exe=None, env=None, dll_overrides=None):
+        """Starts lumaro.exe (or a staged copy, see stage_program) with the
+        given command-line words, in the home folder cwd."""
+        return self.start([exe or LUMARO_EXE] + list(args), cwd=cwd, env=env, dll_overrides=dll_overrides)
+
+    def run_lumaro(self, *args, cwd=None, exe=None, timeout=60, env=None, dll_overrides=None):
+        return self.run([exe or LUMARO_EXE] + list(args), timeout=timeout, cwd=cwd, env=env,
+                        dll_overrides=dll_overrides)
+
+    def start_trayhost(self, logpath, *options):
+        """Starts the notification-area stand-in writing to logpath; returns
+        (Popen, TrayLog) once its window exists. Start it before the program
+        under test: Shell_NotifyIcon fails while there is no tray window."""
+        log = TrayLog(logpath)
+        proc = self.start([TRAYHOST_EXE, winpath(logpath)] + list(options), cwd=os.path.dirname(logpath))
+        if not wait_for(lambda: log.ready() or proc.poll() is not None, 30) or proc.poll() is not None:
+            raise RuntimeError('trayhost did not start (exit %s)' % proc.poll())
+        return proc, log
+
+    # the driver
+
+    def driver(self, *args, timeout=30):
+        """(exit code, stdout) of one driver.exe command."""
+        return self.run([DRIVER_EXE] + [str(a) for a in args], timeout=timeout)
+
+    def find(self, title):
+        """Found(hwnd, visible, cls, pid) of the window with that title, or None."""
+        rc, out = self.driver('find', title)
+        if rc != 0 or not out.strip():
+            return None
+        hwnd, visible, cls, pid = out.rstrip('\n').split('\t')
+        return Found(int(hwnd, 16), visible == '1', cls, int(pid))
+
+    def visible(self, title):
+        """True or False, or None when there is no such window."""
+        rc, _ = self.driver('visible', title)
+        return {0: True, 2: False}.get(rc)
+
+    def text(self, title, *ids):
+        """{id: text} of the window's dialog items (labels, buttons, edits)."""
+        rc, out = self.driver('text', title, *ids)
+        texts = {}
+        for line in out.splitlines():
+            if '\t' in line:
+                key, value = line.split('\t', 1)
+                texts[int(key)] = unescape(value)
+        return texts
+
+    def edit_text(self, title, item, raw=False):
+        """The whole text of an edit control; raw=True gives the CP949 bytes."""
+        rc, out = self.driver('edit-text', title, item, *(['--raw'] if raw else []))
+        if rc != 0:
+            return None
+        line = out.rstrip('\n')
+        return bytes.fromhex(line) if raw else unescape(line)
+
+    def set_text(self, title, item, text):
+        return self.driver('settext', title, item, text)[0] == 0
+
+    def command(self, title, command_id):
+        return self.driver('command', title, command_id)[0] == 0
+
+    def close_window(self, title):
+        return self.driver('close', title)[0] == 0
+
+    def post(self, title, msg, wparam=0, lparam=0):
+        return self.driver('post', title, hex(msg), hex(wparam), hex(lparam))[0] == 0
+
+    def tray_event(self, title, icon_id, event):
+        return self.driver('tray-event', title, icon_id, hex(event))[0] == 0
+
+    def check(self, title, item, value=None):
+        """The state of a check box; with a value, clicks it into that state first."""
+        rc, out = self.driver('check', title, item, *([] if value is None else [int(value)]))
+        return int(out.strip()) if out.strip().isdigit() else None
+
+    def key(self, title, *vks):
+        return self.driver('key', title, *[hex(vk) for vk in vks])[0] == 0
+
+    def msgbox(self, title=None, wait=0, press=True, button=None):
+        """(caption, text) of a visible message box, pressing OK (or `button`)
+        unless press is False; None when none appears within `wait` seconds."""
+        args = ['msgbox-wait', int(wait)] if wait else ['msgbox']
+        if title is not None:
+            args.append(title)
+        if button is not None:
+            args += ['--button', button]
+        if not press:
+            args.append('--no-press')
+        rc, out = self.driver(*args, timeout=wait + 30)
+        if rc != 0 or '\t' not in out:
+            return None
+        caption, text = out.rstrip('\n').split('\t', 1)
+        return caption, unescape(text)
+
+    def dialogs(self, all_windows=False):
+        """Every (visible) top-level window with its controls."""
+        rc, out = self.driver('dialogs', *(['--all'] if all_windows else []))
+        windows = []
+        for line in out.splitlines():
+            if line.startswith('  '):
+                cid, vis, cls, text = (line[2:].split('\t', 3) + [''])[:4]
+                windows[-1].children.append(Control(int(cid), vis == '1', cls, unescape(text)))
+            elif line:
+                hwnd, vis, pid, cls, title, rect = (line.split('\t') + [''] * 6)[:6]
+                windows.append(Window(int(hwnd, 16), vis == '1', int(pid), cls, unescape(title),
+                                      tuple(int(v) for v in rect.split(',')) if rect else None, []))
+        return windows
+
+    def menu_pick(self, index):
+        """Chooses item `index` (separators not counted) of the open popup menu."""
+        return self.driver('menu-pick', index)[0] == 0
+
+    def adapters(self, exe=None, dll_overrides=None, env=None):
+        """What GetAdaptersInfo reports: (rc, [Adapter...])."""
+        rc, out = self.run([exe or ADAPTERS_EXE], env=env, dll_overrides=dll_overrides)
+        return parse_adapters(out)
+
+    def close(self):
+        if self.server_started:
+            self.stop_server()
+        for proc in self.procs:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.procs = []
