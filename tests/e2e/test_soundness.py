@@ -1,0 +1,195 @@
+"""The monitor stays sound when it is ended at an awkward moment, when another
+process sends it records, and when the server's answers are cut, endless or
+name another user: it ends with exit code 0 at once, acts on nothing foreign,
+and never stalls."""
+import os
+import re
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import wait_for  # noqa: E402
+
+FULL_CONVERSATION = b'admin\nqalvexor\nshow summary\nlink 7\nshow auth\nexit\n'
+RECORD_TYPES = (10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 99, 100)
+# Ending at once: the worker is stopped, not waited out (its receive waits
+# 2 s); the bound leaves room for a busy machine.
+PROMPT_END = 2.5
+
+setUpModule = harness.setup_monitor_module
+tearDownModule = harness.teardown_monitor_module
+
+
+class Case(harness.MonitorCase):
+
+    def kill(self):
+        rc, _ = self.wine.run_lumaro('kill', cwd=self.session.home(), timeout=30)
+        self.assertEqual(rc, 1, '"kill" itself ends with exit code 1')
+        return time.monotonic()
+
+    def dismiss_reminder(self):
+        reminder = wait_for(lambda: self.wine.find(harness.USAGE_TITLE), 15)
+        self.assertTrue(reminder, 'the reminder did not appear')
+        self.wine.command('hwnd=0x%x' % reminder.hwnd, harness.IDOK)
+        self.assertTrue(wait_for(lambda: not self.wine.find(harness.USAGE_TITLE), 10), 'the reminder stayed')
+
+    def ended_within(self, monitor, started, limit, what):
+        self.assertTrue(wait_for(lambda: monitor.proc.poll() is not None, 30, 0.05), '%s: the monitor did not end' % what)
+        took = time.monotonic() - started
+        self.assertEqual(monitor.proc.returncode, 0, '%s: exit code' % what)
+        self.assertLess(took, limit, '%s: took %.2f s to end' % (what, took))
+        harness.measure('%s -> process ended: %.2f s' % (what, took))
+        return took
+
+
+class EndingTest(Case):
+
+    def test_KillWhileTheWorkerWaitsOnTheServer_EndsAtOnceWithExitZero(self):
+        for name, args, reached in (('silent server', ('--silent',), 'connect succ'),
+                                    ('summary held back', ('--slow', '600'), 'summary정보 수신 중 ...')):
+            with self.subTest(server=name):
+                server = self.admin_server(*args)
+                m = self.start_monitor()
+                self.assertTrue(m.wait_log(reached, 30), '%s: not reached:\n%s' % (reached, m.log()[-1500:]))
+                self.ended_within(m, self.kill(), PROMPT_END, 'kill, %s' % name)
+                self.assertEqual(m.entries(level='ERROR'), [], 'a stopped worker reports no failure')
+                server.stop()
+
+    def test_KillOnAConnectionHeldOpenAfterExit_SummaryThenPromptEnd(self):
+        self.admin_server('--hold-after-exit')
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('rTime[3600]', 30), 'session did not complete:\n%s' % m.log()[-1500:])
+        self.dismiss_reminder()
+        self.kill()
+        summary = wait_for(lambda: self.wine.find(harness.USAGE_TITLE), 10, 0.05)
+        self.assertTrue(summary, 'no closing summary')
+        self.assertTrue(wait_for(lambda: not self.wine.find('hwnd=0x%x' % summary.hwnd), 20, 0.05),
+                        'the summary did not close by itself')
+        self.ended_within(m, time.monotonic(), PROMPT_END, 'closing summary gone')
+        self.assertFalse(m.entries('close event'), 'the server never closed: the worker was stopped')
+
+    def test_KillWhileTheLogExportBoxIsOpen_EndsTheMonitor(self):
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('connect failed. retry_count=3', 30), 'retries not over')
+        self.assertTrue(self.wine.command(m.target, harness.ID_SAVE_LOG))
+
+        def file_dialog():
+            return next((w for w in m.windows() if any(c.id == 0x47C for c in w.children)), None)
+        dialog = wait_for(file_dialog, 20)
+        self.assertTrue(dialog, 'the file dialog did not appear')
+        target = 'hwnd=0x%x' % dialog.hwnd
+        self.wine.set_text(target, 0x47C, harness.winpath(os.path.join(m.home, 'copy.log')))
+        self.wine.command(target, harness.IDOK)
+        box = self.wine.msgbox(wait=20, press=False)
+        self.assertIsNotNone(box, 'no box after the export')
+        self.assertEqual(box[0], 'lumaro', 'the box is captioned like the program file, in lower case')
+        self.ended_within(m, self.kill(), PROMPT_END, 'kill with the export box open')
+
+    def test_AdapterGoneWhileTheAuthAnswerKeepsFailing_NoticedWithinTheWatchPeriod(self):
+        staging = self.session.home()
+        exe = harness.stage_program(harness.LUMARO_EXE, os.path.join(staging, 'bin'))
+        table = os.path.join(staging, 'adapters.txt')
+        harness.write_adapters(table, [harness.adapter_line(dns=('127.0.0.1',))])
+        self.admin_server('--no-value')
+        m = self.start_monitor(exe=exe, env=harness.fake_adapter_env(table),
+                               dll_overrides=harness.FAKE_IPHLPAPI_OVERRIDE)
+        failures = m.wait_log('잔여시간 파싱 실패', 30, count=3, level='ERROR')
+        self.assertEqual(len(failures), 3, 'the auth parse should keep failing:\n%s' % m.log()[-1500:])
+        harness.write_adapters(table, [])
+        emptied = time.monotonic()
+        # 3 s watch period plus a margin for a busy machine.
+        self.ended_within(m, emptied, 3.0 + 2.5, 'adapter gone during auth parse failures')
+        gone = m.entries('No Network Adapters Found on System-2.', level='ERROR')
+        self.assertEqual(len(gone), 1, 'the watch noticed the loss once and ended the monitor')
+        last_check = max(e.time for e in m.entries('m_nCount=1'))
+        self.assertLessEqual((gone[0].time - last_check).total_seconds(), 3.5,
+                             'watch runs keep their 3 s period (log time stamps)')
+
+
+class ForeignRecordTest(Case):
+
+    def test_RecordsFromAnotherProcess_ChangeNothing_ThenKillStillEnds(self):
+        server = self.admin_server()
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('close event', 30), 'session did not complete:\n%s' % m.log()[-1500:])
+        self.dismiss_reminder()
+        granted = self.wine.text(m.target, 1005)
+        log_before = m.entries()
+
+        for record_type in RECORD_TYPES:
+            rc, out = self.wine.driver('copydata', m.target, record_type, 'Username: forged')
+            self.assertEqual(rc, 0, 'type %d: the window did not answer: %s' % (record_type, out))
+        rc, _ = self.wine.driver('copydata', m.target, 100, 'x', '--length', 5000)
+        self.assertEqual(rc, 0, 'an over-long record went unanswered')
+
+        self.assertIsNone(self.wine.msgbox(wait=2, press=False), 'a foreign record raised a message box')
+        self.assertEqual(server.received()[-len(FULL_CONVERSATION):], FULL_CONVERSATION,
+                         'nothing more reached the server')
+        self.assertEqual(server.log().count('connection from'), 1, 'no second worker connected')
+        new = [e for e in m.entries() if e not in log_before and not e.text.startswith(('m_nCount', ' [idx', 'ppp DNS'))]
+        self.assertEqual([(e.level, e.text) for e in new],
+                         [('WARN', 'OnCopyData() record from another sender ignored. type=10')],
+                         'one log line for the foreign records, nothing else')
+        self.assertEqual(self.wine.text(m.target, 1005), granted, 'the time granted is untouched')
+
+        self.kill()
+        summaries = self.wait_ended(m)
+        self.assertTrue(summaries, 'kill should still end the monitor with its closing summary')
+        self.assertEqual(m.proc.returncode, 0)
+
+
+class AnswerTest(Case):
+
+    def test_ShorterNameListedBeforeALongerOne_TakesItsOwnLink(self):
+        server = self.admin_server('--user', 'kim', '--other-user', 'jkim:9')
+        m = self.start_monitor('kim', 'VPN')
+        self.assertTrue(m.wait_log('close event', 30), 'session did not complete:\n%s' % m.log()[-1500:])
+        self.assertEqual([e.text for e in m.entries() if e.text.startswith('Link[')], ['Link[7]'],
+                         'only the row of kim counts')
+        self.assertIn(b'link 7\n', server.received())
+        self.assertNotIn(b'link 9\n', server.received())
+
+    def test_GreetingOneByteAtATime_CompletesTheLogin(self):
+        server = self.admin_server('--chunked', 'all', '--chunk-delay', '0.002')
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('close event', 90), 'session did not complete:\n%s' % m.log()[-1500:])
+        self.assertTrue(m.entries('rTime[3600]'))
+        self.assertTrue(server.received().endswith(FULL_CONVERSATION), 'commands on the wire: %r' % server.received())
+
+    def test_EndlessAnswer_CaptureStopsAt1MiBAndTheWindowKeepsAnswering(self):
+        self.admin_server('--huge-line', 'summary', '--huge-mb', '20')
+        m = self.start_monitor()
+        result = os.path.join(m.home, 'result')
+        reads = []
+
+        def streamed():
+            started = time.monotonic()
+            self.wine.text(m.target, 1005)
+            reads.append(time.monotonic() - started)
+            return m.entries(level='ERROR')
+        self.assertTrue(wait_for(streamed, 120, 0.5), 'no ERROR line for the capture limit:\n%s' % m.log()[-1500:])
+        full = [e.text for e in m.entries(level='ERROR') if e.text.startswith('result file full')]
+        self.assertEqual(full, ['result file full at 1048576 bytes; the rest of the answer is dropped'])
+        wait_for(lambda: m.entries('해당 user[user01\t]의 Link 정보를 찾을 수 없음'), 60)
+        self.assertEqual(os.path.getsize(result), 1048576, 'the capture stops at 1 MiB')
+        self.assertEqual(len(full), 1, 'one line says so')
+        # Each read starts a Wine process: seconds on a busy machine, never
+        # the minutes a window stuck behind the stream would take.
+        self.assertLess(max(reads), 10.0, 'the window answered slowly while the answer streamed: %r' % reads)
+        self.ended_within(m, self.kill(), PROMPT_END, 'kill after an endless answer')
+
+
+class NoticeEndTest(harness.MonitorCase):
+
+    def test_ServerClosingBeforeTheNotice_EndsTheHiddenProcess(self):
+        self.session.notice_server('--mode', 'close')
+        proc = self.wine.start_lumaro('notice', '127.0.0.1', cwd=self.session.home())
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        self.assertTrue(wait_for(lambda: proc.poll() is not None, 20), 'the notice process lingers')
+        self.assertEqual(proc.returncode, 0)
+        self.assertIsNone(self.wine.find('공지사항'), 'nothing was shown')
+
+
+if __name__ == '__main__':
+    harness.main()
