@@ -28,6 +28,10 @@ def show_clock(wine):
 
 
 def main():
+    # The prefix first: a run beside this one (tests, bench, another demo)
+    # waits until this one is done, and so does this one for it.
+    harness.runs.require(harness.LUMARO_EXE)
+    harness.runs.hold_prefix(harness.PREFIX)
     out = os.path.abspath(os.environ.get('LUMARO_DEMO_OUT', os.path.join(HERE, '..', 'out', 'demo')))
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
