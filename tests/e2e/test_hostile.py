@@ -345,7 +345,8 @@ class TelnetAbuseTest(HostileCase):
 
 class BulkTest(HostileCase):
     """Much more output than a console ever gives: a megabyte without a line
-    end, a summary of ten thousand rows, a notice of ten megabytes."""
+    end, a summary of ten thousand rows, an answer that does not end, a
+    notice of ten megabytes."""
 
     def test_MegabyteLineBeforeLogin_EmptiesTheLogOnceAndTheSessionCompletes(self):
         server, m, watch = self.start_watched('--huge-line', 'login', '--huge-mb', '1')
@@ -359,8 +360,9 @@ class BulkTest(HostileCase):
         self.assertStatusStays(m, watch, TIME_LEFT.match, 'huge line before the login')
         self.assertSurvived(m, watch, 'huge line before the login')
 
-    def test_MegabyteLineInSummary_IsCapturedAndTheUsersRowStillFound(self):
-        server, m, watch = self.start_watched('--huge-line', 'summary', '--huge-mb', '1')
+    def test_LongLineInSummary_IsCapturedAndTheUsersRowStillFound(self):
+        # 0.9 MB: the line and the rows after it stay inside the capture's 1 MiB.
+        server, m, watch = self.start_watched('--huge-line', 'summary', '--huge-mb', '0.9')
         self.wait_session_done(m, watch, 'huge line in the summary', 90)
         self.assertCommands(server, FULL_CONVERSATION, 'huge line in the summary')
         self.assertEqual(self.flow(m).count('summary 해당 user 검색 성공'), 1, 'the user row, once')
@@ -379,17 +381,23 @@ class BulkTest(HostileCase):
         self.assertStatusStays(m, watch, TIME_LEFT.match, '10,000-row summary')
         self.assertSurvived(m, watch, '10,000-row summary')
 
-    def test_LongSummary_IsParsedWithoutHoldingItInMemory(self):
-        # The parse reads the capture a line at a time through one buffer, so
-        # its memory must not grow with the size of the answer.
-        server, m, watch = self.start_watched('--huge-line', 'summary', '--huge-mb', '4')
+    def test_EndlessAnswer_StopsTheCaptureAt1MiBWhileTheMonitorAnswersAndStaysSmall(self):
+        # 20 MB without a pause: the capture keeps its first 1 MiB, says so
+        # once, and the parse of that 1 MiB holds one line at a time.
+        server, m, watch = self.start_watched('--huge-line', 'summary', '--huge-mb', '20')
         self.assertTrue(watch.until(lambda: m.entries('cmd[show summary] send succ'), 20), 'no login:\n%s' % m.log())
         before = memory_kb(watch.pid, 'VmHWM')
-        self.assertTrue(watch.until(lambda: m.entries('Link [7] succ'), 90), 'no link:\n%s' % m.log()[-2000:])
+        missing = '해당 user[user01\t]의 Link 정보를 찾을 수 없음'
+        self.assertTrue(watch.until(lambda: m.entries(missing), 120), 'the capped answer was not parsed:\n%s'
+                        % m.log()[-2000:])
         grown = memory_kb(watch.pid, 'VmHWM') - before
-        harness.measure('4 MB summary: peak VmRSS grew by %d kB over the parse' % grown)
-        self.assertSurvived(m, watch, '4 MB summary')
-        self.assertLess(grown, 2048, 'parsing a 4 MB summary raised the peak VmRSS by %d kB' % grown)
+        harness.measure('20 MB answer: peak VmRSS grew by %d kB over the stream and the parse' % grown)
+        full = [e.text for e in m.entries(level='ERROR') if e.text.startswith('result file full')]
+        self.assertEqual(full, ['result file full at 1048576 bytes; the rest of the answer is dropped'],
+                         'one line says the capture is full')
+        self.assertEqual(os.path.getsize(os.path.join(m.home, 'result')), 1048576, 'the capture stops at 1 MiB')
+        self.assertSurvived(m, watch, '20 MB answer')
+        self.assertLess(grown, 2048, 'a 20 MB answer raised the peak VmRSS by %d kB' % grown)
 
     def test_TenMegabyteNotice_IsRefusedAsTooLongAndTheProcessStaysBounded(self):
         # a date of today in the registry would end the process before it fetches

@@ -42,8 +42,8 @@ class CommandLineTest(harness.MonitorCase):
 
     def test_Kill_WithoutMonitor_ExitsOneAndDoesNothingElse(self):
         self.assertIsNone(self.wine.find(harness.LUMARO_TITLE), 'precondition: no monitor runs')
-        # only the first four characters count
-        for args in (['kill'], ['killjoy', 'VPN']):
+        # "kill" alone, as a whole word; "killjoy VPN" would be a monitor for killjoy
+        for args in (['kill'], ['kill', 'now']):
             with self.subTest(args=args):
                 home = self.session.home()
                 tray_before = self.tray.records()
@@ -258,8 +258,7 @@ class RunningMonitorTest(harness.MonitorCase):
         self.assertTrue(wine.command(target, harness.IDOK), 'file dialog not confirmed')
         box = wine.msgbox(wait=20)
         self.assertIsNotNone(box, 'no message box after the export; windows: %r' % m.windows())
-        # the monitor hides and destroys the box at leisure; a "kill" meanwhile
-        # would find the box, whose caption differs from "Lumaro" only in case
+        # the next export of this shared monitor starts with neither left open
         self.assertTrue(wait_for(lambda: not [w for w in wine.dialogs(all_windows=True)
                                               if w.pid == m.pid and w.cls == '#32770' and w.hwnd != m.hwnd], 20),
                         'file dialog or message box left behind')
