@@ -78,7 +78,10 @@ class CommandLineTest(harness.MonitorCase):
         self.assertTrue(wait_for(lambda: first.proc.poll() is not None, 10, 0.05), 'first monitor was not retired')
         retired_after = time.monotonic() - started
         self.assertEqual(first.proc.returncode, 0, 'exit code of the retired monitor')
-        self.assertLess(retired_after, 3.0, 'the first monitor should end within about 2 s of the second start')
+        # One post and a second's wait retire it; a monitor that did not listen
+        # would hold the new one for ten such attempts. The margin covers the
+        # new process's start on a busy machine.
+        self.assertLess(retired_after, 8.0, 'the first monitor should end within about 2 s of the second start')
 
         def second_window():
             found = self.wine.find(harness.LUMARO_TITLE)
@@ -145,8 +148,10 @@ class RunningMonitorTest(harness.MonitorCase):
         m = self.monitor
         failures = m.wait_log('connect failed. retry_count=3', 20)
         self.assertTrue(failures, 'fourth connect failure not logged: %s' % m.log()[-800:])
-        # only four attempts in a monitor's life: nothing more after a quiet while
-        wait_for(lambda: datetime.datetime.now() - failures[0].time > datetime.timedelta(seconds=2.5), 5)
+        # only four attempts in a monitor's life: a fifth would follow the
+        # fourth within its 1 s pause, so nothing more 2.5 s after it settles it
+        quiet = 2.5 - (datetime.datetime.now() - failures[0].time).total_seconds()
+        time.sleep(max(0.0, quiet))
         entries = m.entries()
         texts = [e.text for e in entries]
         self.assertEqual(texts[:3], ['Log START .........', 'home_path=[%s]' % harness.winpath(m.home),
@@ -163,7 +168,8 @@ class RunningMonitorTest(harness.MonitorCase):
                          'after the adapter only the four connect failures')
         gaps = [(b.time - a.time).total_seconds() for a, b in zip(tail, tail[1:])]
         for gap in gaps:
-            self.assertTrue(0.9 <= gap <= 2.0, 'retries should be about a second apart: %r' % gaps)
+            # the 1 s pause, then a new worker's connect; the log's own clock
+            self.assertTrue(0.9 <= gap <= 2.5, 'retries should be about a second apart: %r' % gaps)
 
     def test_Tray_IconAddedWithCallbackThenTooltipOfGivenUpRetries(self):
         m = self.monitor
