@@ -43,9 +43,9 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
-// One parent window for all tests: destroying a visible top-level window
-// costs Wine two seconds without a window manager. Null when no window can
-// be created (no display).
+// One parent window for all tests, made once: the tests need a real window
+// to draw on, not a new one each. Null when no window can be created (no
+// display).
 TestParentWindow* SharedTestParent();
 
 // "r,g,b" for failure messages.
