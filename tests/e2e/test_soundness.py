@@ -18,6 +18,7 @@ RECORD_TYPES = (10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 
 # Ending at once: the worker is stopped, not waited out (its receive waits
 # 2 s); the bound leaves room for a busy machine.
 PROMPT_END = 2.5
+FILE_NAME_ID = 0x47C  # the file dialog's file name box
 
 setUpModule = harness.setup_monitor_module
 tearDownModule = harness.teardown_monitor_module
@@ -71,22 +72,37 @@ class EndingTest(Case):
         self.ended_within(m, time.monotonic(), PROMPT_END, 'closing summary gone')
         self.assertFalse(m.entries('close event'), 'the server never closed: the worker was stopped')
 
-    def test_KillWhileTheLogExportBoxIsOpen_EndsTheMonitor(self):
-        m = self.start_monitor()
-        self.assertTrue(m.wait_log('connect failed. retry_count=3', 30), 'retries not over')
+    def open_export_box(self, m):
+        """The log export up to its closing message box, left open."""
         self.assertTrue(self.wine.command(m.target, harness.ID_SAVE_LOG))
 
         def file_dialog():
-            return next((w for w in m.windows() if any(c.id == 0x47C for c in w.children)), None)
+            return next((w for w in m.windows() if any(c.id == FILE_NAME_ID for c in w.children)), None)
         dialog = wait_for(file_dialog, 20)
         self.assertTrue(dialog, 'the file dialog did not appear')
         target = 'hwnd=0x%x' % dialog.hwnd
-        self.wine.set_text(target, 0x47C, harness.winpath(os.path.join(m.home, 'copy.log')))
+        self.wine.set_text(target, FILE_NAME_ID, harness.winpath(os.path.join(m.home, 'copy.log')))
         self.wine.command(target, harness.IDOK)
         box = self.wine.msgbox(wait=20, press=False)
         self.assertIsNotNone(box, 'no box after the export')
         self.assertEqual(box[0], 'lumaro', 'the box is captioned like the program file, in lower case')
+
+    def test_WhileTheExportBoxIsOpen_KillAndHandOverFindTheMonitorItself(self):
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('connect failed. retry_count=3', 30), 'retries not over')
+        self.open_export_box(m)
         self.ended_within(m, self.kill(), PROMPT_END, 'kill with the export box open')
+
+        m = self.start_monitor()
+        self.open_export_box(m)
+        started = time.monotonic()
+        newer = self.wine.start_lumaro('user01', 'VPN', cwd=self.session.home())
+        self.addCleanup(lambda: newer.poll() is None and (newer.kill(), newer.wait()))
+        # One post and a second's wait; ten would mean the box was found instead.
+        self.ended_within(m, started, 8.0, 'a newer monitor started with the export box open')
+        found = wait_for(lambda: self.wine.find(harness.LUMARO_TITLE), 20)
+        self.assertTrue(found and found.pid != m.pid, 'the newer monitor runs')
+        harness.Monitor(self.wine, m.home, newer, found).stop()
 
     def test_AdapterGoneWhileTheAuthAnswerKeepsFailing_NoticedWithinTheWatchPeriod(self):
         staging = self.session.home()
