@@ -3,10 +3,11 @@
 
 A network namespace gets a PPP adapter whose DNS server is 127.0.0.1; the
 stand-in administration server listens there on port 5005; `lumaro.exe user01
-VPN` runs on a virtual display beside a test tray. The script prints the
-conversation from admin.log, the clock read from the main window and the tray
-tooltip, saves screenshots, then ends the monitor with "kill" and shows its
-closing summary.
+VPN` runs on Wine's own desktop (window frames, a taskbar and its
+notification area) on a virtual display. The script prints the conversation
+from admin.log, the clock read from the main window and the tooltip of the
+tray icon under the mouse, saves screenshots, then ends the monitor with
+"kill" and shows its closing summary.
 """
 import os
 import shutil
@@ -27,6 +28,44 @@ def show_clock(wine):
     print('    ' + texts.get(1010, ''))
 
 
+def window(wine, title):
+    """The visible top-level window with this caption (a harness Window), or None."""
+    return next((w for w in wine.dialogs() if w.title == title), None)
+
+
+def shoot(display, path, rect=None):
+    if display.screenshot(path, rect):
+        print('   screenshot %s' % path)
+    else:
+        print('!! screenshot %s failed' % path)
+
+
+def hover_tray_icon(s):
+    """Puts the mouse on the tray icon until its tooltip is up; returns the
+    tooltip's text and the rectangle around the tooltip and the icon."""
+    tray = next((w for w in s.wine.dialogs() if w.cls == 'Shell_TrayWnd'), None)
+    if not tray:
+        return None, None
+    _, top, right, bottom = tray.rect
+    # the first icon sits at the right end of the taskbar, 20 pixels wide
+    s.display.move_pointer(right - 100, top - 100)
+    time.sleep(0.2)
+    s.display.move_pointer(right - 10, (top + bottom) // 2)
+
+    def tip():
+        rc, out = s.wine.driver('tips')
+        if rc != 0:
+            return None
+        hwnd, text = out.splitlines()[0].split('\t', 1)
+        shown = next((w for w in s.wine.dialogs() if w.hwnd == int(hwnd, 16)), None)
+        return (shown.rect, harness.unescape(text)) if shown else None
+    shown = harness.wait_for(tip, 5, 0.1)
+    if not shown:
+        return None, None
+    rect, text = shown
+    return text, (min(rect[0] - 8, right - 420), rect[1] - 40, right, bottom)
+
+
 def main():
     # The prefix first: a run beside this one (tests, bench, another demo)
     # waits until this one is done, and so does this one for it.
@@ -37,11 +76,10 @@ def main():
     os.makedirs(out)
     session_time = os.environ.get('LUMARO_DEMO_SESSION_TIME', '7200')
 
-    display = harness.Display()
+    display = harness.Display(desktop=True)
     display.start()
     try:
         with harness.Session(display, ppp=True, dns='127.0.0.1') as s:
-            tray = s.start_trayhost()
             home = s.home()
             server = s.netns.popen(['python3', os.path.join(HERE, 'admin_server.py'), '--session-time', session_time,
                                     '--user', 'user01', '--link', '7', '--record', os.path.join(out, 'server-received.bin'),
@@ -53,12 +91,20 @@ def main():
             if not harness.wait_for(lambda: 'rTime[' in harness.read_log(log_path), 40):
                 print('!! the session time did not arrive; admin.log follows')
             # The reminder of the time granted closes itself after 9 seconds.
-            harness.wait_for(lambda: s.wine.find('사용시간 및 잔여시간을 확인 바랍니다'), 5)
-            s.screenshot(os.path.join(out, 'reminder.png'))
-            harness.wait_for(lambda: not s.wine.find('사용시간 및 잔여시간을 확인 바랍니다'), 15)
+            reminder = harness.wait_for(lambda: window(s.wine, harness.USAGE_TITLE), 5, 0.1)
+            if reminder:
+                shoot(display, os.path.join(out, 'reminder.png'), reminder.rect)
+            tip, around = hover_tray_icon(s)
+            if around:
+                shoot(display, os.path.join(out, 'tray-tooltip.png'), around)
+                shoot(display, os.path.join(out, 'desktop.png'))
+            display.move_pointer(10, 10)
+            harness.wait_for(lambda: not s.wine.find(harness.USAGE_TITLE), 15)
 
             print('== admin.log')
             print(harness.read_log(log_path))
+            print('== tray tooltip under the mouse: %s' % tip)
+
             s.wine.command('Lumaro', harness.ID_SHOW_CLOCK)
             harness.wait_for(lambda: s.wine.visible('Lumaro'), 5)
             print('== clock window')
@@ -66,16 +112,18 @@ def main():
             time.sleep(3)
             print('== clock window, 3 s later')
             show_clock(s.wine)
-            print('== tray tooltip: %s' % tray.last_tip())
-            s.screenshot(os.path.join(out, 'clock.png'))
+            main_window = window(s.wine, 'Lumaro')
+            if main_window:
+                shoot(display, os.path.join(out, 'main-window.png'), main_window.rect)
 
             print('== lumaro.exe kill')
             rc, _ = s.wine.run_lumaro('kill', cwd=home)
             print('   kill exit code %d' % rc)
-            if harness.wait_for(lambda: s.wine.find('사용시간 및 잔여시간을 확인 바랍니다'), 10):
+            summary = harness.wait_for(lambda: window(s.wine, harness.USAGE_TITLE), 10, 0.1)
+            if summary:
                 print('   closing summary: %s' % ' / '.join(
-                    t for t in s.wine.text('사용시간 및 잔여시간을 확인 바랍니다', 1000, 1001).values()))
-                s.screenshot(os.path.join(out, 'summary.png'))
+                    t for t in s.wine.text('hwnd=0x%x' % summary.hwnd, 1000, 1001).values()))
+                shoot(display, os.path.join(out, 'summary.png'), summary.rect)
             rc = monitor.wait(30)
             print('   monitor exit code %d' % rc)
             shutil.copy(log_path, os.path.join(out, 'admin.log'))

@@ -1,4 +1,5 @@
-"""The virtual X display (Xvfb) on which the Wine windows live."""
+"""The virtual X display (Xvfb) on which the Wine windows live, bare or
+covered by Wine's own desktop."""
 import os
 import subprocess
 
@@ -11,11 +12,18 @@ class Display:
     """A virtual X display (Xvfb) for the Wine windows. Reached from inside the
     network namespaces through its socket file in /tmp/.X11-unix. The first
     free number from `first` on is taken; runs side by side get a display
-    each, and the display dies with the harness's process."""
+    each, and the display dies with the harness's process.
 
-    def __init__(self, size='1024x768x24', first=91):
+    With desktop=True (settable until a Session starts on the display) the
+    Wine of a Session runs every program on Wine's virtual desktop, which
+    fills the screen and draws window frames and a taskbar with the
+    notification area, as Windows would. Without it the screen is bare: no
+    window manager, so windows have no frames drawn by one."""
+
+    def __init__(self, size='1024x768x24', first=91, desktop=False):
         self.size = size
         self.first = first
+        self.desktop = desktop
         self.number = None
         self.proc = None
 
@@ -44,9 +52,24 @@ class Display:
             end_process(proc, 2)
         raise RuntimeError('no free X display found for Xvfb')
 
-    def screenshot(self, path):
-        """Saves the whole screen as an image (format from the file name)."""
-        return run_quiet(['import', '-window', 'root', path], env=dict(os.environ, DISPLAY=self.name)) == 0
+    @property
+    def resolution(self):
+        """'WIDTHxHEIGHT' of the screen."""
+        return 'x'.join(self.size.split('x')[:2])
+
+    def screenshot(self, path, rect=None):
+        """Saves the whole screen, or the part rect = (left, top, right,
+        bottom), as an image (format from the file name)."""
+        crop = []
+        if rect:
+            left, top, right, bottom = (max(v, 0) for v in rect)
+            crop = ['-crop', '%dx%d+%d+%d' % (right - left, bottom - top, left, top), '+repage']
+        return run_quiet(['import', '-window', 'root'] + crop + [path], env=dict(os.environ, DISPLAY=self.name)) == 0
+
+    def move_pointer(self, x, y):
+        """Moves the mouse pointer as the user would: the program sees it
+        enter and leave its windows and tooltips come up."""
+        return run_quiet(['xdotool', 'mousemove', str(x), str(y)], env=dict(os.environ, DISPLAY=self.name)) == 0
 
     def stop(self):
         runs.forget(self.stop)

@@ -3,8 +3,10 @@ the server has granted it, the warning below ten minutes left, and the
 closing summary at the end. The stand-in admin server grants 650 s, so the
 warning comes about 50 s after the start.
 
-With LUMARO_SHOTS=1 the tests also save screenshots of the dialogs and the
-main window into docs/ (the documentation's pictures)."""
+With LUMARO_SHOTS=1 the tests run on Wine's own desktop, which frames the
+windows as Windows does, and save pictures of the dialogs and the main window
+into docs/ (the documentation's pictures; the tray's comes from the demo,
+since here trayhost takes the notification area's place)."""
 import datetime
 import os
 import re
@@ -23,16 +25,24 @@ SESSION_TIME = ('--session-time', '650')
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
 
 
-setUpModule = harness.setup_monitor_module
+def setUpModule():
+    display = harness.setup_monitor_module()
+    display.desktop = SHOTS
+
+
 tearDownModule = harness.teardown_monitor_module
 
 
 class SessionDialogsTest(harness.MonitorCase):
 
-    def shot(self, name):
+    def shot(self, name, hwnd):
+        """A picture of one window, frame and caption included."""
         if SHOTS:
             os.makedirs(DOCS, exist_ok=True)
-            self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, name)), 'screenshot %s failed' % name)
+            rect = next((w.rect for w in self.wine.dialogs() if w.hwnd == hwnd), None)
+            self.assertTrue(rect, 'no window to take %s of' % name)
+            self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, name), rect),
+                            'screenshot %s failed' % name)
 
     def park_mouse(self):
         self.wine.driver('cursor', 1010, 10)
@@ -71,7 +81,7 @@ class SessionDialogsTest(harness.MonitorCase):
         target = 'hwnd=0x%x' % reminder.hwnd
         texts = self.wine.text(target, 1000, 1001, 1002)
         self.assertEqual((texts.get(1000), texts.get(1001)), ('', '잔여시간: 00일 00:10:50'), 'reminder lines')
-        self.shot('reminder.png')
+        self.shot('reminder.png', reminder.hwnd)
 
         countdown = [texts.get(1002)]
         changes = [round(time.monotonic() - appeared, 2)]
@@ -98,11 +108,10 @@ class SessionDialogsTest(harness.MonitorCase):
         # after the reminder: the tooltip counts down, the clock shows the time granted
         self.assertTrue(self.tray.wait_for_tip(lambda t: t.startswith('[남은시간] 00일 00:10:'), 10, owner=m.hwnd),
                         'tooltip: %r' % self.tray.tips(owner=m.hwnd))
-        self.shot('tray-tooltip.png')
         self.assertTrue(self.wine.command(m.target, harness.ID_SHOW_CLOCK))
         self.assertTrue(wait_for(lambda: self.wine.visible(m.target), 10), 'main window not shown')
         self.assertEqual(self.wine.text(m.target, 1005)[1005], '00일 00:10:50', 'time granted')
-        self.shot('main-window.png')
+        self.shot('main-window.png', m.hwnd)
 
     def test_Kill_WithSessionTime_ShowsClosingSummaryThenEnds(self):
         self.admin_server(*SESSION_TIME)
@@ -125,7 +134,7 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(abs(harness.seconds(used.group(1)) - elapsed_now) <= 3,
                         'time used %s should be the time since the start (%.1f s)' % (used.group(1), elapsed_now))
         self.assertRegex(texts.get(1002, ''), COUNTDOWN, 'countdown line')
-        self.shot('summary.png')
+        self.shot('summary.png', summary.hwnd)
 
         target = 'hwnd=0x%x' % summary.hwnd
         self.assertTrue(wait_for(lambda: not self.wine.visible(target), 15, 0.1), 'the summary did not close')
@@ -152,11 +161,11 @@ class SessionDialogsTest(harness.MonitorCase):
                         % after)
         target = 'hwnd=0x%x' % warning.hwnd
         self.assertEqual(self.wine.text(target, 1001)[1001], '9분 후에 VPN연결이 끊어집니다 ', 'warning text')
-        self.shot('warning.png')
+        self.shot('warning.png', warning.hwnd)
         if SHOTS:
             self.assertEqual(self.wine.driver('hover', target, harness.IDOK)[0], 0, 'could not move the mouse over OK')
             time.sleep(0.5)  # nothing tells when the button has repainted in its hot look
-            self.shot('warning-hover.png')
+            self.shot('warning-hover.png', warning.hwnd)
             self.park_mouse()
 
         # not modal: the main window opens and its clock runs on while the warning stays

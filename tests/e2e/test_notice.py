@@ -5,7 +5,8 @@ the quiet ends of a failed fetch, and a notice process beside a monitor.
 
 One display and one namespace with its wineserver serve every test; each test
 starts its own notice server on 127.0.0.1:80 and its own lumaro.exe, and ends
-what it started. LUMARO_SHOTS=1 also saves docs/notice.png.
+what it started. LUMARO_SHOTS=1 runs them on Wine's own desktop, which frames
+the windows as Windows does, and saves docs/notice.png.
 """
 import contextlib
 import datetime
@@ -72,6 +73,7 @@ print(repr(pieces), flush=True)
 time.sleep(2)
 '''
 
+SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
 SHOT_PATH = os.path.join(harness.SOURCE, 'docs', 'notice.png')
 
 DISPLAY = None
@@ -81,6 +83,7 @@ SESSION = None
 def setUpModule():
     global DISPLAY, SESSION
     DISPLAY = harness.setup_module(harness.LUMARO_EXE)
+    DISPLAY.desktop = SHOTS
     try:
         # with a PPP adapter, so that a monitor can run beside the notice
         SESSION = harness.Session(DISPLAY, ppp=True).__enter__()
@@ -269,12 +272,6 @@ class NoticeFetchTest(NoticeTestCase):
                 self.assertEqual(shown, expected, 'edit 1013 should hold the body as sent, up to a NUL')
 
     def test_KoreanNotice_IsReadableInTheDialog(self):
-        shots = os.environ.get('LUMARO_SHOTS') == '1'
-        if shots:
-            # let Wine draw the caption itself: Xvfb has no window manager to do it
-            decoration = r'HKCU\Software\Wine\AppDefaults\lumaro.exe'
-            self.wine.run(['reg', 'add', decoration + r'\X11 Driver', '/v', 'Decorated', '/d', 'N', '/f'])
-            self.addCleanup(self.wine.run, ['reg', 'delete', decoration, '/f'])
         self.serve('--mode', 'two-sends')
         self.start_notice()
         self.wait_shown()
@@ -285,14 +282,10 @@ class NoticeFetchTest(NoticeTestCase):
         self.assertEqual(controls[CHECK_DAY].text, '오늘 이 창을 다시 열지 않음', 'check box text')
         self.assertEqual(controls[CLOSE_BUTTON].text, 'close', 'close button text')
         self.assertEqual(self.wine.check(TITLE, CHECK_DAY), 0, 'the box starts clear')
-        if shots:
+        if SHOTS:
             time.sleep(1)
-            left, top, right, bottom = windows[0].rect
-            crop = '%dx%d+%d+%d' % (right - left, bottom - top, max(left, 0), max(top, 0))
             os.makedirs(os.path.dirname(SHOT_PATH), exist_ok=True)
-            rc = subprocess.run(['import', '-window', 'root', '-crop', crop, '+repage', SHOT_PATH],
-                                env=dict(os.environ, DISPLAY=DISPLAY.name), timeout=60).returncode
-            self.assertEqual(rc, 0, 'screenshot of the notice dialog failed')
+            self.assertTrue(DISPLAY.screenshot(SHOT_PATH, windows[0].rect), 'screenshot of the notice dialog failed')
 
     def test_NoticeOver4096Bytes_IsRefusedWithMessageBoxThenTheProcessEnds(self):
         for mode in ('two-sends', 'one-send'):

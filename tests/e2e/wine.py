@@ -1,7 +1,9 @@
 """Wine: the prefix the tests use, its environment, and Wine, which runs
-Windows programs of that prefix inside a namespace on a display and reads
-and pokes their windows through tools/driver."""
+Windows programs of that prefix inside a namespace on a display (on Wine's
+own desktop when the display asks for it) and reads and pokes their windows
+through tools/driver."""
 import os
+import shutil
 import subprocess
 from collections import namedtuple
 
@@ -13,6 +15,18 @@ from observe import TrayLog, wait_for
 
 
 _wine_env_cache = {}
+
+# The virtual desktop of a display with desktop=True. Wine's explorer gives a
+# virtual desktop its taskbar and notification area when the registry asks
+# for them (HKCU\Software\Wine\Explorer\Desktops\NAME, EnableShell) or the
+# desktop is named "shell": the name leaves the shared prefix as it is.
+DESKTOP = 'shell'
+
+# Wine draws the buttons of the captions it frames with Marlett glyphs
+# (fonts-wine). Debian's Wine never looks in that package's folder, and the
+# package's other fonts would replace the Korean font of windows that keep
+# the system font: Marlett alone goes into the prefix's Fonts folder.
+MARLETT = '/usr/share/wine/fonts/marlett.ttf'
 
 
 def wine_environment(prefix):
@@ -53,7 +67,13 @@ class Wine:
     """Runs Windows programs of one prefix inside a network namespace, on a
     display. start_server() must come first: it takes the prefix (waiting
     while another run has it) and starts the prefix's wineserver inside the
-    namespace, so Wine sees that namespace's adapters. close() gives it up."""
+    namespace, so Wine sees that namespace's adapters. close() gives it up.
+
+    On a display with desktop=True, start_server() also starts Wine's virtual
+    desktop, and every program and driver command runs on it: `desktop` names
+    it once it is up. A trayhost started there takes the notification area's
+    place for the programs' tray icons (Shell_NotifyIcon finds the newest
+    Shell_TrayWnd first), so tests read the same tray records as elsewhere."""
 
     def __init__(self, netns=None, prefix=PREFIX, display=None):
         self.netns = netns
@@ -61,6 +81,7 @@ class Wine:
         self.display = display
         self.procs = []
         self.server_started = False
+        self.desktop = None
 
     # environment and command lines
 
@@ -76,8 +97,20 @@ class Wine:
         return env
 
     def command_line(self, args):
-        cmd = [WINE] + [str(a) for a in args]
+        args = [str(a) for a in args]
+        return self._in_netns([WINE] + (self._on_desktop(args) if self.desktop else args))
+
+    def _in_netns(self, cmd):
         return self.netns.exec_args(cmd) if self.netns else cmd
+
+    def _on_desktop(self, args):
+        # A driver command switches its own thread to the desktop; any other
+        # program is started there by the driver, which waits for it, passes
+        # its exit code on and takes it along when it is ended.
+        if args[0] == DRIVER_EXE:
+            return [DRIVER_EXE, 'desktop', self.desktop] + args[1:]
+        program = winpath(args[0]) if os.path.isabs(args[0]) else args[0]
+        return [DRIVER_EXE, 'run-on', self.desktop, program] + args[1:]
 
     # the wineserver
 
@@ -93,10 +126,37 @@ class Wine:
             run_quiet(self.netns.exec_args(server) if self.netns else server, env=env)
             # the first program of a session starts Wine's services and desktop (seconds)
             self.run([DRIVER_EXE, 'find', '__warm_up__'], timeout=120)
+            if getattr(self.display, 'desktop', False):
+                self._start_desktop()
         except BaseException:
             self.close()
             raise
         return self
+
+    def _start_desktop(self, timeout=60):
+        """Wine's virtual desktop over the whole display; returns once its
+        notification area is there, ready for the programs' tray icons."""
+        fonts = os.path.join(self.prefix, 'drive_c', 'windows', 'Fonts')
+        if os.path.exists(MARLETT) and not os.path.exists(os.path.join(fonts, 'marlett.ttf')):
+            os.makedirs(fonts, exist_ok=True)
+            shutil.copy(MARLETT, fonts)
+        self._spawn(self._in_netns([WINE, 'explorer', '/desktop=%s,%s' % (DESKTOP, self.display.resolution)]))
+
+        # Wine closes a desktop once no thread but its window's is left on
+        # it: a driver stays there until the server ends.
+        def hold():
+            proc = self._spawn(self._in_netns([WINE, DRIVER_EXE, 'desktop', DESKTOP]), stdout=subprocess.PIPE)
+            said = proc.stdout.readline()
+            proc.stdout.close()
+            if said.startswith(b'on desktop'):
+                return proc
+            proc.wait()
+            return None
+        if not wait_for(hold, timeout, 0.2):
+            raise RuntimeError('Wine desktop %s did not start' % DESKTOP)
+        self.desktop = DESKTOP
+        if not wait_for(lambda: any(w.cls == 'Shell_TrayWnd' for w in self.dialogs()), timeout):
+            raise RuntimeError('Wine desktop %s shows no notification area' % DESKTOP)
 
     @staticmethod
     def _kill_server(env):
@@ -109,6 +169,7 @@ class Wine:
             return
         self._kill_server(self.env())
         self.server_started = False
+        self.desktop = None
         for proc in self.procs:
             try:
                 proc.wait(10)
@@ -124,9 +185,11 @@ class Wine:
               stderr=subprocess.DEVNULL):
         """Starts a Windows program (args[0] is its Unix path); returns its Popen.
         The exit code of the Popen is the program's exit code."""
-        proc = subprocess.Popen(self.command_line(args), cwd=cwd or None, env=self.env(env, dll_overrides),
-                                stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
-                                preexec_fn=dies_with_harness())
+        return self._spawn(self.command_line(args), cwd, self.env(env, dll_overrides), stdout, stderr)
+
+    def _spawn(self, cmd, cwd=None, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+        proc = subprocess.Popen(cmd, cwd=cwd or None, env=env or self.env(), stdin=subprocess.DEVNULL,
+                                stdout=stdout, stderr=stderr, preexec_fn=dies_with_harness())
         self.procs.append(runs.track(proc))
         return proc
 

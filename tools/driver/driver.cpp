@@ -7,10 +7,12 @@
 // CP949 texts converted to UTF-8; line breaks and TABs in them are printed
 // as \r, \n and \t so that every result stays on one line.
 #include "tools/common/EscapeLine.h"
+#include "framework/ScopedHandle.h"
 #include <windows.h>
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -46,7 +48,14 @@ const char kUsage[] =
     "  menu                          visible popup menus\n"
     "  menu-pick N                   choose item N (0-based, separators skipped) of the open popup menu\n"
     "  cursor X Y | click X Y [left|right|double] | hover TITLE ID\n"
-    "  pixel X Y                     screen colour as RRGGBB\n";
+    "  pixel X Y                     screen colour as RRGGBB\n"
+    "  tips                          hwnd<TAB>text of every visible tooltip\n"
+    "  ping TITLE SECONDS [PERIOD_MS]  WM_NULL round trips every PERIOD_MS (default 50): count,\n"
+    "                                median, 99th percentile and worst in ms, when the worst came\n"
+    "  desktop NAME [COMMAND ...]    another command, run on the desktop NAME (Wine's virtual desktop);\n"
+    "                                without one, hold that desktop open until ended\n"
+    "  run-on NAME PROGRAM [ARGS...] run PROGRAM on the desktop NAME; exits with its exit code,\n"
+    "                                and the program ends with this process\n";
 
 // ---- text conversion and output ----
 
@@ -689,6 +698,173 @@ int CmdPixel(const Args& a)
     return 0;
 }
 
+// ---- responsiveness ----
+
+// Long enough that a stall shows as its own length rather than as a time-out.
+constexpr UINT kPingTimeoutMs = 10000;
+
+class Stopwatch {
+public:
+    Stopwatch()
+    {
+        QueryPerformanceFrequency(&m_frequency);
+        QueryPerformanceCounter(&m_start);
+    }
+    double Ms() const
+    {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) / static_cast<double>(m_frequency.QuadPart);
+    }
+private:
+    LARGE_INTEGER m_frequency, m_start;
+};
+
+// A round trip is what a user's click waits for: the time the window's
+// thread takes to get to its queue, whatever it is doing meanwhile.
+int CmdPing(const Args& a)
+{
+    unsigned long seconds = 0, period = 50;
+    if (a.size() < 2 || !ParseNumber(a[1], seconds) || (a.size() > 2 && (!ParseNumber(a[2], period) || !period)))
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    Stopwatch clock;
+    const double end = seconds * 1000.0;
+    std::vector<double> trips;
+    double worst = 0, worstAt = 0;
+    unsigned timeouts = 0;
+    for (double due = 0; due < end;) {
+        for (double now = clock.Ms(); now < due; now = clock.Ms())
+            Sleep(static_cast<DWORD>(std::ceil(due - now)));
+        double sent = clock.Ms();
+        DWORD_PTR ignored = 0;
+        bool answered = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kPingTimeoutMs, &ignored) != 0;
+        double trip = clock.Ms() - sent;
+        if (!answered && !IsWindow(hwnd))
+            break;
+        timeouts += answered ? 0 : 1;
+        trips.push_back(trip);
+        if (trip > worst)
+            worst = trip, worstAt = sent / 1000.0;
+        // keep to the grid: a late answer costs the samples it overran, not a burst of them
+        due = std::max(due + period, period * std::ceil((sent + trip) / period));
+    }
+    if (trips.empty())
+        return 1;
+    std::vector<double> sorted = trips;
+    std::sort(sorted.begin(), sorted.end());
+    size_t n = sorted.size();
+    double median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    double p99 = sorted[static_cast<size_t>(std::ceil(0.99 * n)) - 1];
+    Print(Fmt("count %u\nmedian_ms %.2f\np99_ms %.2f\nworst_ms %.2f\nworst_at_s %.2f\ntimeouts %u",
+              static_cast<unsigned>(n), median, p99, worst, worstAt, timeouts));
+    return 0;
+}
+
+// ---- desktops ----
+
+int Dispatch(const std::wstring& name, const Args& args);
+
+// Wine's virtual desktop is a desktop of its own: windows on it are found
+// only from a thread on it. Wine closes a desktop a second after the last
+// thread on it other than the desktop window's has gone, so without a
+// command this thread stays on it, holding it open until it is ended.
+int CmdDesktop(const Args& a)
+{
+    if (a.empty())
+        return -1;
+    HDESK desktop = OpenDesktopW(a[0].c_str(), 0, FALSE, GENERIC_ALL);
+    if (!desktop || !SetThreadDesktop(desktop)) {
+        fprintf(stderr, "cannot use desktop \"%s\": %lu\n", Utf8(a[0]).c_str(), GetLastError());
+        return 1;
+    }
+    if (a.size() == 1) {
+        Print("on desktop");
+        Sleep(INFINITE);
+    }
+    return Dispatch(a[1], Args(a.begin() + 2, a.end()));
+}
+
+// Quoted so that the program's CommandLineToArgvW gives back the same words.
+std::wstring QuoteArg(const std::wstring& arg)
+{
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
+        return arg;
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+// `wine explorer /desktop=NAME program` returns at once: the caller needs the
+// program's exit code and a process whose end ends the program.
+int CmdRunOn(const Args& a)
+{
+    if (a.size() < 2)
+        return -1;
+    std::wstring desktop = a[0], commandLine;
+    for (size_t i = 1; i < a.size(); ++i)
+        commandLine += (i > 1 ? L" " : L"") + QuoteArg(a[i]);
+    AutoCloseHandle job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job.Valid() || !SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        return 1;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = &desktop[0];
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &started)) {
+        fprintf(stderr, "cannot start %s: %lu\n", Utf8(commandLine).c_str(), GetLastError());
+        return 1;
+    }
+    AutoCloseHandle process(started.hProcess), thread(started.hThread);
+    if (!AssignProcessToJobObject(job.Get(), process.Get())) {
+        TerminateProcess(process.Get(), 1);
+        return 1;
+    }
+    ResumeThread(thread.Get());
+    WaitForSingleObject(process.Get(), INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.Get(), &code);
+    return static_cast<int>(code);
+}
+
+// A tooltip keeps its text to itself: GetWindowText of another process's
+// window reads the caption, which a tooltip does not have.
+BOOL CALLBACK PrintTooltip(HWND hwnd, LPARAM count)
+{
+    std::string text;
+    if (IsWindowVisible(hwnd) && ClassOf(hwnd) == TOOLTIPS_CLASSW && ReadText(hwnd, text)) {
+        Print(HwndText(hwnd) + "\t" + EscapeLine(Cp949ToUtf8(text)));
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
+int CmdTips(const Args&)
+{
+    int count = 0;
+    EnumWindows(PrintTooltip, reinterpret_cast<LPARAM>(&count));
+    return count ? 0 : 1;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(const Args&);
@@ -706,20 +882,12 @@ const Command kCommands[] = {
     {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
     {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
-    {L"pixel", CmdPixel},
+    {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
+    {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
 };
 
-}  // namespace
-
-int main()
+int Dispatch(const std::wstring& name, const Args& args)
 {
-    // \n stays \n: the tests compare the output byte for byte
-    _setmode(_fileno(stdout), _O_BINARY);
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    Args args(argv + (argc > 2 ? 2 : argc), argv + argc);
-    std::wstring name = argc > 1 ? argv[1] : L"";
-    LocalFree(argv);
     for (const Command& command : kCommands) {
         if (name != command.name)
             continue;
@@ -732,4 +900,18 @@ int main()
     }
     fputs(kUsage, stderr);
     return 3;
+}
+
+}  // namespace
+
+int main()
+{
+    // \n stays \n: the tests compare the output byte for byte
+    _setmode(_fileno(stdout), _O_BINARY);
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    Args args(argv + (argc > 2 ? 2 : argc), argv + argc);
+    std::wstring name = argc > 1 ? argv[1] : L"";
+    LocalFree(argv);
+    return Dispatch(name, args);
 }
