@@ -48,7 +48,8 @@ from network import (  # noqa: F401
     Adapter, NetNs, adapter_line, cleanup_stale_namespaces, fake_adapter_env, parse_adapters, stage_program,
     write_adapters)
 from observe import (  # noqa: F401
-    NIF_ICON, NIF_MESSAGE, NIF_TIP, LogEntry, Monitor, TrayLog, TrayRecord, measure, parse_log, seconds, wait_for)
+    NIF_ICON, NIF_MESSAGE, NIF_TIP, LogEntry, Monitor, TrayLog, TrayRecord, WatchEvent, WindowWatch, measure, parse_log,
+    seconds, wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
 from wine import Control, Found, Window, Wine, ensure_prefix, wine_environment  # noqa: F401

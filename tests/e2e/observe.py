@@ -4,6 +4,7 @@ with its window and log."""
 import datetime
 import os
 import re
+import select
 import subprocess
 import sys
 import time
@@ -21,6 +22,67 @@ def wait_for(predicate, timeout=10.0, interval=0.2):
         if value or time.monotonic() >= deadline:
             return value
         time.sleep(interval)
+
+
+WatchEvent = namedtuple('WatchEvent', 'kind time value')
+
+
+class WindowWatch:
+    """driver's `watch` of one window, started before the window is due: when
+    it was shown, each text of one of its items, when it went, all on the
+    local clock that admin.log's time stamps use."""
+
+    def __init__(self, proc):
+        self.proc = proc
+        self._fd = proc.stdout.fileno()
+        self._pending = b''
+        self._lines = []
+        self._ended = False
+
+    def _next_line(self, deadline):
+        """The next line the watch prints, or b'' at its end or the deadline."""
+        while b'\n' not in self._pending and not self._ended:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self._fd], [], [], left)[0]:
+                return b''
+            chunk = os.read(self._fd, 4096)
+            self._ended = not chunk
+            self._pending += chunk
+        line, sep, self._pending = self._pending.partition(b'\n')
+        if sep:
+            self._lines.append(line)
+        return line
+
+    def ready(self, timeout=30):
+        """True once the watch is looking: what follows is seen from the start."""
+        return self._next_line(time.monotonic() + timeout).startswith(b'watching')
+
+    def shown(self, timeout=30):
+        """True once the window has been seen, after ready()."""
+        return self._next_line(time.monotonic() + timeout).startswith(b'shown')
+
+    def events(self, timeout):
+        """Waits for the watch to end; [WatchEvent(kind, datetime, value)]."""
+        deadline = time.monotonic() + timeout
+        while not self._ended and time.monotonic() < deadline:
+            self._next_line(deadline)
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait()
+        found = []
+        for line in self._lines:
+            kind, _, rest = line.decode('utf-8', errors='replace').partition(' ')
+            stamp, value = rest[:23], rest[24:]
+            try:
+                found.append(WatchEvent(kind, datetime.datetime.strptime(stamp, '%Y-%m-%d %H:%M:%S.%f'),
+                                        unescape(value)))
+            except ValueError:
+                continue
+        return found
+
+    @staticmethod
+    def first(events, kind):
+        return next((e for e in events if e.kind == kind), None)
 
 
 def measure(text):

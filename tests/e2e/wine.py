@@ -11,7 +11,7 @@ import runs
 from basics import (ADAPTERS_EXE, DRIVER_EXE, LUMARO_EXE, PREFIX, SOURCE, TRAYHOST_EXE, WINE, WINESERVER,
                     dies_with_harness, run_quiet, unescape, winpath)
 from network import parse_adapters
-from observe import TrayLog, wait_for
+from observe import TrayLog, WindowWatch, wait_for
 
 
 _wine_env_cache = {}
@@ -220,6 +220,15 @@ class Wine:
         return proc, log
 
     # the driver
+
+    def watch(self, title, seconds, item=None):
+        """A WindowWatch on the window with this title for up to `seconds`,
+        looking by the time this returns; start it before the window is due."""
+        args = [DRIVER_EXE, 'watch', title, int(seconds)] + ([item] if item is not None else [])
+        watch = WindowWatch(self.start([str(a) for a in args], stdout=subprocess.PIPE))
+        if not watch.ready():
+            raise RuntimeError('driver watch did not start')
+        return watch
 
     def driver(self, *args, timeout=30):
         """(exit code, stdout) of one driver.exe command."""

@@ -30,6 +30,8 @@ const char kUsage[] =
     "  find TITLE                    hwnd, visibility, class and pid of the window\n"
     "  visible TITLE                 exit 0 visible, 2 hidden, 1 no such window\n"
     "  wait TITLE SECONDS [gone]     wait until the window exists (or has gone)\n"
+    "  watch TITLE SECONDS [ID]      follow a window's life on the local clock, as admin.log stamps it:\n"
+    "                                watching STAMP, shown STAMP HWND, text STAMP TEXT (of item ID), gone STAMP\n"
     "  text TITLE ID [ID...]         ID<TAB>text of dialog items\n"
     "  edit-text TITLE ID [--raw]    whole text of an edit control (--raw: CP949 bytes in hex)\n"
     "  settext TITLE ID TEXT         WM_SETTEXT on a dialog item\n"
@@ -248,6 +250,48 @@ int CmdWait(const Args& a)
         if (static_cast<LONG>(GetTickCount() - deadline) >= 0)
             return 1;
         Sleep(100);
+    }
+}
+
+std::string LocalStamp()
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return Fmt("%04d-%02d-%02d %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+               t.wMilliseconds);
+}
+
+// Times a window from inside one process, every 20 ms: a test that polls with
+// a new process per look measures the start of those processes as much as
+// the program, and more so on a busy machine.
+int CmdWatch(const Args& a)
+{
+    unsigned long seconds = 0, id = 0;
+    if (a.size() < 2 || !ParseNumber(a[1], seconds) || (a.size() > 2 && !ParseNumber(a[2], id)))
+        return -1;
+    DWORD deadline = GetTickCount() + seconds * 1000;
+    HWND shown = nullptr;
+    std::string lastText;
+    Print("watching " + LocalStamp());
+    for (;;) {
+        HWND hwnd = shown ? shown : FindTarget(a[0]);
+        bool visible = hwnd && IsWindow(hwnd) && IsWindowVisible(hwnd);
+        if (!shown && visible) {
+            shown = hwnd;
+            Print("shown " + LocalStamp() + " " + HwndText(hwnd));
+        } else if (shown && !visible) {
+            Print("gone " + LocalStamp());
+            return 0;
+        }
+        std::string text;
+        HWND item = shown && id ? GetDlgItem(shown, static_cast<int>(id)) : nullptr;
+        if (item && ReadText(item, text) && text != lastText) {
+            lastText = text;
+            Print("text " + LocalStamp() + " " + EscapeLine(Cp949ToUtf8(text)));
+        }
+        if (static_cast<LONG>(GetTickCount() - deadline) >= 0)
+            return shown ? 2 : 1;
+        Sleep(20);
     }
 }
 
@@ -875,6 +919,7 @@ int CmdMsgBoxWait(const Args& a) { return CmdMsgBox(a, true); }
 
 const Command kCommands[] = {
     {L"find", CmdFind},           {L"visible", CmdVisible},       {L"wait", CmdWait},
+    {L"watch", CmdWatch},
     {L"text", CmdText},           {L"edit-text", CmdEditText},    {L"settext", CmdSetText},
     {L"command", CmdCommand},     {L"close", CmdClose},           {L"post", CmdPost},
     {L"tray-event", CmdTrayEvent}, {L"copydata", CmdCopyData},    {L"check", CmdCheck},
