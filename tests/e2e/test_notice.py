@@ -445,6 +445,8 @@ class NoticeBesideMonitorTest(NoticeTestCase):
         self.assertIsNone(monitor.poll(), 'the notice process retired the monitor')
 
         self.close_with_button(proc, tick=False)
+        # the notice process has ended: a second is room for anything it did
+        # to reach the monitor, which answers its own messages in milliseconds
         time.sleep(1)
         self.assertIsNone(monitor.poll(), 'closing the notice ended the monitor')
         after = self.wine.find('Lumaro')
