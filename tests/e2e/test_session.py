@@ -65,7 +65,7 @@ class AdminSessionTest(harness.MonitorCase):
         elapsed, left = harness.seconds(first.get(1007)), harness.seconds(first.get(1009))
         self.assertTrue(elapsed and left, 'elapsed and left read-outs: %r' % first)
         self.assertTrue(abs(elapsed + left - 3600) <= 1, 'elapsed + left should be the time granted: %r' % first)
-        self.assertTrue(wait_for(lambda: (harness.seconds(self.wine.text(m.target, 1009).get(1009)) or left) < left, 5),
+        self.assertTrue(wait_for(lambda: (harness.seconds(self.wine.text(m.target, 1009).get(1009)) or left) < left, 10),
                         'time left should count down from %r' % first)
         tip = self.tray.wait_for_tip(lambda t: re.match(r'^\[남은시간\] 00일 00:59:5\d$', t), 10, owner=m.hwnd)
         self.assertTrue(tip, 'tooltip with the time left: %r' % self.tray.tips(owner=m.hwnd))
