@@ -11,7 +11,7 @@
 class LumaroDialog;
 
 struct SessionConfig {
-    LumaroDialog* m_pMainDlg = nullptr;  // null in notice mode
+    LumaroDialog* m_pMainDlg = nullptr;  // the main window while it exists; null in notice mode
     std::string m_SvcName;               // the VPN connection's name
     int32_t m_rTime = -1;                // session time granted, seconds; <= 0: not known yet
     int32_t m_nPort = kAdminPort;
