@@ -23,42 +23,38 @@ private:
     HANDLE m_h;
 };
 
-// An icon or cursor made for this object alone (LoadImage without LR_SHARED,
-// CreateIconIndirect, CopyIcon); shared resource icons are never destroyed.
-class ScopedIcon {
+// The owner of one handle that an object keeps: released by Free when the
+// object goes or is handed another.
+template <class T, class Free>
+class ScopedOwner {
 public:
-    explicit ScopedIcon(HICON icon = nullptr) : m_icon(icon) {}
-    ~ScopedIcon() { Reset(); }
-    ScopedIcon(const ScopedIcon&) = delete;
-    ScopedIcon& operator=(const ScopedIcon&) = delete;
-    void Reset(HICON icon = nullptr)
+    explicit ScopedOwner(T handle = nullptr) : m_handle(handle) {}
+    ~ScopedOwner() { Reset(); }
+    ScopedOwner(const ScopedOwner&) = delete;
+    ScopedOwner& operator=(const ScopedOwner&) = delete;
+    void Reset(T handle = nullptr)
     {
-        if (m_icon && m_icon != icon)
-            DestroyIcon(m_icon);
-        m_icon = icon;
+        if (m_handle && m_handle != handle)
+            Free()(m_handle);
+        m_handle = handle;
     }
-    HICON Get() const { return m_icon; }
+    T Get() const { return m_handle; }
+    operator T() const { return m_handle; }
 private:
-    HICON m_icon;
+    T m_handle;
 };
 
-// A mapped view of a file mapping, unmapped when the object goes.
-class ScopedMapView {
-public:
-    explicit ScopedMapView(void* view = nullptr) : m_view(view) {}
-    ~ScopedMapView() { Reset(); }
-    ScopedMapView(const ScopedMapView&) = delete;
-    ScopedMapView& operator=(const ScopedMapView&) = delete;
-    void Reset(void* view = nullptr)
-    {
-        if (m_view)
-            UnmapViewOfFile(m_view);
-        m_view = view;
-    }
-    void* Get() const { return m_view; }
-private:
-    void* m_view;
+struct DestroyIconFn {
+    void operator()(HICON icon) const { ::DestroyIcon(icon); }
 };
+struct UnmapViewFn {
+    void operator()(void* view) const { ::UnmapViewOfFile(view); }
+};
+// An icon made for this object alone (LoadImage without LR_SHARED,
+// CreateIconIndirect, CopyIcon); shared resource icons are never put in one.
+using ScopedIcon = ScopedOwner<HICON, DestroyIconFn>;
+// A mapped view of a file mapping.
+using ScopedMapView = ScopedOwner<void*, UnmapViewFn>;
 
 template <class T>
 class ScopedGdiObj {
@@ -168,27 +164,6 @@ private:
     ScopedGdiObj<HBITMAP> m_bitmap;
     HDC m_dc = nullptr;
     HGDIOBJ m_previous = nullptr;
-};
-
-// The owners of the USER and common-control handles an object keeps: one
-// handle each, released when the object goes or is handed another.
-template <class T, class Free>
-class ScopedOwner {
-public:
-    explicit ScopedOwner(T handle = nullptr) : m_handle(handle) {}
-    ~ScopedOwner() { Reset(); }
-    ScopedOwner(const ScopedOwner&) = delete;
-    ScopedOwner& operator=(const ScopedOwner&) = delete;
-    void Reset(T handle = nullptr)
-    {
-        if (m_handle && m_handle != handle)
-            Free()(m_handle);
-        m_handle = handle;
-    }
-    T Get() const { return m_handle; }
-    operator T() const { return m_handle; }
-private:
-    T m_handle;
 };
 
 struct DestroyCursorFn {
