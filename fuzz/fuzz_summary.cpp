@@ -15,12 +15,24 @@ namespace {
 
 const std::string kUser = "user01\t";
 
-// The user is a whole TAB-separated field that is not the line's first.
+// The user is a whole TAB-separated field, blanks around it allowed (the
+// console pads its user column), whose name does not open the line.
 bool HoldsUser(const std::string& line)
 {
-    for (size_t at = line.find(kUser); at != std::string::npos; at = line.find(kUser, at + 1))
-        if (at > 0 && line[at - 1] == '\t')
+    const std::string name = kUser.substr(0, kUser.size() - 1);
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        fields.push_back(line.substr(start, tab - start));
+    fields.push_back(line.substr(start));
+    size_t offset = 0;
+    for (const std::string& field : fields) {
+        size_t lead = field.find_first_not_of(' ');
+        size_t trail = field.find_last_not_of(' ');
+        if (lead != std::string::npos && field.substr(lead, trail - lead + 1) == name && offset + lead > 0)
             return true;
+        offset += field.size() + 1;
+    }
     return false;
 }
 

@@ -153,6 +153,10 @@ def hand_made():
         "substring_match": b"  3\txuser01\t10.0.0.7\t12\tup\r\n",
         "long_line": b"  1\t" + b"x" * 1100 + b"\tuser01\t10.0.0.5\t7\tup\r\n",
         "nul_in_line": b"  1\tuser01\t\x0010.0.0.5\t7\r\n",
+        "console_padded_user": b"Iface\tBund\t\tLink\tLCP\tDevice\t\tUser\tFrom\r\n"
+                               b"\t\t\t13\tINITIAL\tpptp\tIDLE\t        \t\r\n"
+                               b"ng1\tB1\tUp\t1\tOPENED\tpptp\tREADY\t  xuser01\t1.1.1.1\r\n"
+                               b"ng7\tB7\tUp\t7\tOPENED\tpptp\tREADY\t  user01\t1.1.1.7\r\n",
     }
     for name, data in summary.items():
         write("fuzz_summary", name, data)

@@ -68,16 +68,43 @@ std::vector<std::string> ReadTextLines(FILE* f)
     return lines;
 }
 
+bool SummaryRowHoldsUser(const std::string& line, const std::string& userWithTab)
+{
+    std::string name = userWithTab;
+    if (!name.empty() && name.back() == '\t')
+        name.pop_back();
+    // An idle link's user column is all blanks: no name is ever that.
+    if (name.empty())
+        return false;
+    // The console prints the user column right-aligned in 8 characters, so a
+    // short name comes with blanks in front; the name must still be the whole
+    // field, or "kim" would take the row of "jkim". A line that begins with
+    // the name is a header or an echo, not a user's row.
+    for (size_t start = 0; start <= line.size();) {
+        size_t tab = line.find('\t', start);
+        size_t stop = tab == std::string::npos ? line.size() : tab;
+        size_t first = start;
+        while (first < stop && line[first] == ' ')
+            ++first;
+        size_t last = stop;
+        while (last > first && line[last - 1] == ' ')
+            --last;
+        if (first > 0 && last - first == name.size() && line.compare(first, name.size(), name) == 0)
+            return true;
+        if (tab == std::string::npos)
+            break;
+        start = tab + 1;
+    }
+    return false;
+}
+
 void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::string& userWithTab)
 {
-    // The name must be a whole field, TABs on both sides: "kim" is not in a
-    // row of "jkim". A line that begins with the name is a header or an echo,
-    // not a user's row.
-    if (line.find('\t' + userWithTab) == std::string::npos)
+    if (!SummaryRowHoldsUser(line, userWithTab))
         return;
     scan.log.push_back({kLogFlow, "summary 해당 user 검색 성공"});
     std::vector<std::string> tokens = Tokenise(line, "\t");
-    // The first token is the row's index; the link is the fourth field.
+    // The first token is the row's first column; the link is the fourth.
     if (tokens.size() >= 4) {
         scan.link = tokens[3];
         scan.log.push_back({kLogFlow, StrFormat("Link[%s]", scan.link.c_str())});

@@ -28,6 +28,9 @@ struct SummaryScan {
 };
 
 // userWithTab is SessionConfig::m_user, the name with its TAB.
+// True when one TAB-separated field of the row, blanks trimmed, is the name,
+// and the name does not open the line.
+bool SummaryRowHoldsUser(const std::string& line, const std::string& userWithTab);
 SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab);
 // One line of that scan; its log lines are appended to scan.log.
 void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::string& userWithTab);

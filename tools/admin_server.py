@@ -268,45 +268,64 @@ def login(conn):
     return False
 
 
+# The console's "show summary": a title, a header naming the columns, one
+# row per link. A row in use: interface, bundle, "Up", link, LCP state,
+# device type, device state, the user right-aligned in 8 characters (printf
+# "%8s": short names come with blanks in front), the peer's address. An idle
+# link has empty interface and bundle columns and a user column of blanks.
+SUMMARY_TITLE = b"Link summary\r\n"
+SUMMARY_HEADER = b"Iface\tBund\t\tLink\tLCP\tDevice\t\tUser\tFrom\r\n"
+
+
+def link_row(number, user, peer):
+    return ("ng%d" % number, "B%d" % number, "Up", str(number), "OPENED", "pptp", "READY", user, peer)
+
+
+def idle_row(number):
+    return ("", "", "", str(number), "INITIAL", "pptp", "IDLE", "", "")
+
+
 def summary_rows(args):
     if args.summary_lines:
         return long_summary_rows(args)
-    rows = [
-        ("1", "user02", "10.0.0.6", "3", "up"),
-        ("2", "guest", "10.0.0.9", "5", "idle"),
-    ]
+    rows = [link_row(3, "user02", "198.51.100.6"), link_row(5, "guest", "198.51.100.9")]
     if not args.missing_user:
-        rows.insert(1, ("2", args.user, "10.0.0.5", str(args.link), "up"))
+        rows.insert(1, link_row(args.link, args.user, "198.51.100.5"))
     for other in args.other_user:
         name, _, link = other.partition(":")
-        rows.insert(2, ("3", name, "10.0.0.8", link or "9", "up"))
-    rows.append(("4", "user03", "10.0.0.12", "11", "up"))
-    # Renumber so the index column stays tidy whatever was inserted.
-    return [(str(i + 1),) + row[1:] for i, row in enumerate(rows)]
+        rows.insert(2, link_row(int(link or 9), name, "198.51.100.8"))
+    rows.append(idle_row(13))
+    rows.append(link_row(11, "user03", "198.51.100.12"))
+    return rows
 
 
 def long_summary_rows(args):
     """args.summary_lines rows, the user's one last (left out with --missing-user)."""
     count = args.summary_lines
-    rows = [(str(i + 1), "member%05d" % (i + 1), "10.1.%d.%d" % (i // 250, i % 250 + 1), str(i % 64 + 100), "up")
+    rows = [link_row(i % 64 + 100, "member%05d" % (i + 1), "10.1.%d.%d" % (i // 250, i % 250 + 1))
             for i in range(count - 1)]
     if not args.missing_user:
-        rows.append((str(count), args.user, "10.0.0.5", str(args.link), "up"))
+        rows.append(link_row(args.link, args.user, "198.51.100.5"))
     return rows
+
+
+def summary_line(row):
+    user = row[7].encode("cp949")
+    fields = [f.encode("cp949") for f in row[:7]] + [b"%8s" % user, row[8].encode("cp949")]
+    return b"\t".join(fields)
 
 
 def answer_summary(conn):
     args = conn.args
-    head = b"\r\n  Idx\tUser\tIP-Address\tLink\tStatus\r\n  ---\t----\t----------\t----\t------\r\n"
+    head = b"\r\n" + SUMMARY_TITLE + SUMMARY_HEADER
     if args.garbage:
         head = bytes([IAC, NOP]) + head + bytes([IAC, SB, TERMINAL_TYPE, 1, IAC, SE])
     lines = []
     for row in summary_rows(args):
-        line = ("  " + "\t".join(row)).encode("cp949")
-        if (args.garbage and row[1] == "guest") or (args.double_iac and row[1] in ("guest", args.user)):
+        line = summary_line(row)
+        if (args.garbage and row[7] == "guest") or (args.double_iac and row[7] in ("guest", args.user)):
             line += b" \xff\xff"   # doubled IAC: one data byte 255
         lines.append(line + b"\r\n")
-    tail = b"  Total: %d sessions\r\n" % len(lines)
 
     conn.send(head)
     if args.huge_line == "summary":
@@ -317,7 +336,7 @@ def answer_summary(conn):
     conn.send(b"".join(lines[:half]))
     conn.close_if_stage("mid-summary")
     conn.pause(args.slow, "in the middle of the summary")
-    conn.send(b"".join(lines[half:]) + tail)
+    conn.send(b"".join(lines[half:]))
     if args.garbage:
         # A NUL ends the frame's text on the client: sent on its own, after the rows.
         time.sleep(0.2)

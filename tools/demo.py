@@ -2,8 +2,9 @@
 """Lumaro's main job, shown end to end under Wine.
 
 A network namespace gets a PPP adapter whose DNS server is 127.0.0.1; the
-stand-in administration server listens there on port 5005; `lumaro.exe user01
-VPN` runs on Wine's own desktop (window frames, a taskbar and its
+stand-in administration server listens there on port 5005. A first monitor,
+`lumaro.exe parkjihoon VPN`, finds its link; then `lumaro.exe user01 VPN`
+retires it and runs on Wine's own desktop (window frames, a taskbar and its
 notification area) on a virtual display. The script prints the conversation
 from admin.log, the clock read from the main window and the tooltip of the
 tray icon under the mouse, saves screenshots, then ends the monitor with
@@ -82,10 +83,19 @@ def main():
         with harness.Session(display, ppp=True, dns='127.0.0.1') as s:
             home = s.home()
             server = s.netns.popen(['python3', os.path.join(HERE, 'admin_server.py'), '--session-time', session_time,
-                                    '--user', 'user01', '--link', '7', '--record', os.path.join(out, 'server-received.bin'),
-                                    '--max-seconds', '120'])
+                                    '--user', 'user01', '--link', '7', '--other-user', 'parkjihoon:12',
+                                    '--record', os.path.join(out, 'server-received.bin'), '--max-seconds', '150'])
             time.sleep(0.5)
-            print('== lumaro.exe user01 VPN (home %s)' % home)
+            # A name that fills the console's 8-character user column, then
+            # one that it pads with blanks; the second monitor retires the first.
+            first_home = s.home()
+            print('== lumaro.exe parkjihoon VPN (home %s)' % first_home)
+            first = s.wine.start_lumaro('parkjihoon', 'VPN', cwd=first_home)
+            first_log = os.path.join(first_home, 'admin.log')
+            harness.wait_for(lambda: 'rTime[' in harness.read_log(first_log), 40)
+            print('\n'.join(line for line in harness.read_log(first_log).splitlines()
+                            if 'Link[' in line or 'rTime[' in line or 'ERROR' in line))
+            print('== lumaro.exe user01 VPN (home %s), retiring the first monitor' % home)
             monitor = s.wine.start_lumaro('user01', 'VPN', cwd=home)
             log_path = os.path.join(home, 'admin.log')
             if not harness.wait_for(lambda: 'rTime[' in harness.read_log(log_path), 40):
@@ -126,6 +136,7 @@ def main():
                 shoot(display, os.path.join(out, 'summary.png'), summary.rect)
             rc = monitor.wait(30)
             print('   monitor exit code %d' % rc)
+            print('   the first monitor (parkjihoon) ended with exit code %s' % first.wait(5))
             shutil.copy(log_path, os.path.join(out, 'admin.log'))
             server.terminate()
     finally:

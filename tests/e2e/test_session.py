@@ -100,8 +100,9 @@ class AdminSessionTest(harness.MonitorCase):
         self.assertIsNone(self.wine.find(harness.USAGE_TITLE), 'no reminder without a session time')
 
     def test_ChunkedAnswers_StillCompleteTheSession(self):
-        server = self.admin_server('--chunked')
-        m = self.start_monitor()
+        # A name of 8 characters or more fills the console's user column: no blanks in front.
+        server = self.admin_server('--chunked', '--user', 'parkjihoon')
+        m = self.start_monitor('parkjihoon', 'VPN')
         self.assertTrue(m.wait_log('close event', 45), 'chunked session did not complete:\n%s' % m.log()[-2000:])
         self.assertTrue(m.entries('rTime[3600]'), 'session time from the chunked answer')
         self.assertTrue(m.entries('Link[7]'), 'link from the chunked summary')

@@ -116,6 +116,21 @@ TEST(ScanSummary, FindsTheLinkOfTheUsersLine)
          {kFound, "Link[7\n]"}},
         {"leading TABs are skipped", {"\t\t1\tuser01\t10.0.0.5\t7\tup\n"}, "user01\t", "7", {kFound, "Link[7]"}},
         {"LF stays in the last token", {"  1\tuser01\t10.0.0.5\t12\n"}, "user01\t", "12\n", {kFound, "Link[12\n]"}},
+        // Rows as the console prints them: the user column is "%8s".
+        {"padded short name", {"ng7\tB7\tUp\tL12\tOPENED\tpptp\tREADY\t  user01\t198.51.100.9\n"}, "user01\t",
+         "L12", {kFound, "Link[L12]"}},
+        {"name of 8 or more unpadded", {"ng8\tB8\tUp\tL3\tOPENED\tpptp\tREADY\tparkjihoon\t198.51.100.7\n"},
+         "parkjihoon\t", "L3", {kFound, "Link[L3]"}},
+        {"kim after a padded jkim",
+         {"ng1\tB1\tUp\tL1\tOPENED\tpptp\tREADY\t    jkim\t1.1.1.1\n",
+          "ng2\tB2\tUp\tL2\tOPENED\tpptp\tREADY\t     kim\t1.1.1.2\n"},
+         "kim\t", "L2", {kFound, "Link[L2]"}},
+        {"kim before a padded jkim",
+         {"ng2\tB2\tUp\tL2\tOPENED\tpptp\tREADY\t     kim\t1.1.1.2\n",
+          "ng1\tB1\tUp\tL1\tOPENED\tpptp\tREADY\t    jkim\t1.1.1.1\n"},
+         "kim\t", "L2", {kFound, "Link[L2]"}},
+        {"idle row's blank user column", {"\t\t\tL5\tINITIAL\tpptp\tIDLE\t        \t\n"}, "user01\t", "", {}},
+        {"idle row and an empty name", {"\t\t\tL5\tINITIAL\tpptp\tIDLE\t        \t\n"}, "\t", "", {}},
         {"no lines", {}, "user01\t", "", {}},
     };
     for (const Case& c : cases) {
