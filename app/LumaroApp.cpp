@@ -1,6 +1,7 @@
 #include "app/LumaroApp.h"
 
 #include "app/CommandLine.h"
+#include "app/HandOver.h"
 #include "app/LumaroDialog.h"
 #include "app/VersionNumber.h"
 #include "framework/Format.h"
@@ -21,9 +22,6 @@ const char kInstanceBlockName[] = "KESTRA_90815276";
 LumaroApp theApp;
 
 namespace {
-const int kHandOverAttempts = 10;
-const DWORD kHandOverWaitMs = 1000;
-
 std::string LoadResourceString(UINT id)
 {
     char buf[256] = "";
@@ -61,8 +59,10 @@ BOOL LumaroApp::InitInstance()
         AfxMessageBox("매개변수(user_name adt_name) 없음");
         ::ExitProcess(0);
     case kCmdKill:
+        // A refused post (a monitor of higher integrity) is not a success.
         if (HWND monitor = FindMonitorWindow())
-            ::PostMessageA(monitor, WM_CLOSE, 0, 0);
+            if (!::PostMessageA(monitor, WM_CLOSE, 0, 0))
+                ::ExitProcess(kKillRefusedExitCode);
         ::ExitProcess(1);
     case kCmdNotice:
         return RunNotice();
@@ -82,22 +82,21 @@ BOOL LumaroApp::RunNotice()
 
 void LumaroApp::RetireOlderInstance()
 {
-    for (int attempt = 0; attempt < kHandOverAttempts;) {
+    HandOverCalls calls;
+    calls.instanceMarked = [this] {
         HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, kInstanceBlockName);
         if (!mapping)
-            return;
+            return false;
         m_pMapView.Reset();
         m_hMapping.Reset(mapping);
         m_pMapView.Reset(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-        if (!m_pMapView.Get())
-            return;
-        HWND older = FindMonitorWindow();
-        if (!older)
-            return;
-        ::PostMessageA(older, WM_INSTANCE_QUIT, 0, 0);
-        ::Sleep(kHandOverWaitMs);
-        ++attempt;
-    }
+        return m_pMapView.Get() != nullptr;
+    };
+    calls.findMonitor = FindMonitorWindow;
+    calls.postQuit = [](HWND older) { return ::PostMessageA(older, WM_INSTANCE_QUIT, 0, 0) != FALSE; };
+    calls.lastError = [] { return ::GetLastError(); };
+    calls.sleep = [](DWORD ms) { ::Sleep(ms); };
+    m_handOverError = RetireOlderMonitor(calls);
 }
 
 void LumaroApp::CreateInstanceBlock()

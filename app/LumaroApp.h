@@ -14,6 +14,8 @@ extern const char kInstanceBlockName[];
 const DWORD kInstanceBlockSize = 130;
 // Posted to an older monitor to make it end at once.
 const UINT WM_INSTANCE_QUIT = WM_USER + 2;
+// "kill" found a monitor but could not post it WM_CLOSE.
+const UINT kKillRefusedExitCode = 2;
 
 // The main window of a running monitor, of this build or an older one:
 // titled exactly "Lumaro" (a message box captioned "lumaro" is not it), a
@@ -25,6 +27,9 @@ public:
     BOOL InitInstance() override;
 
     std::string m_message;
+    // Why an older monitor still runs, for the log once it is open; empty
+    // when none is left.
+    std::string m_handOverError;
     // The instance marker: held until the process ends, so that it exists
     // while this monitor runs. The view is released before its mapping.
     AutoCloseHandle m_hMapping;

@@ -114,6 +114,8 @@ int LumaroDialog::OnCreate(CREATESTRUCTA*)
     m_log.Write(kLogMost, "Log START .........");
     m_log.Write(kLogMost, StrFormat("home_path=[%s]", m_homePath.c_str()).c_str());
     m_log.Write(kLogMost, StrFormat("version %s", theApp.m_version.c_str()).c_str());
+    if (!theApp.m_handOverError.empty())
+        m_log.Write(kLogError, theApp.m_handOverError.c_str());
 
     m_resultPath = m_homePath + "\\result";
     m_session.Configure({theApp.m_user, theApp.m_adminId, theApp.m_adminPw, m_resultPath});

@@ -63,9 +63,9 @@ public:
     Label m_lblGrantedCaption;   // 1004
     HICON m_hIcon;               // a shared resource icon: never destroyed
     ExpiryWarningDialog m_warning;
-    // The running worker; it ends by itself, and it is stopped and waited
-    // for when the monitor ends.
-    std::unique_ptr<CThreadSockTelnet> m_pThread;
+    // The running worker; it ends by itself, and it is stopped when the
+    // monitor ends.
+    SessionWorker m_pThread;
     int32_t m_bShown = 0;
     std::string m_msg;
     CTrayIcon m_tray;

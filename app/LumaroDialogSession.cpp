@@ -57,7 +57,7 @@ void LumaroDialog::StopWorker()
 {
     // Moved out first: while it is waited for, its last records find no
     // worker here and are dropped.
-    std::unique_ptr<CThreadSockTelnet> worker = std::move(m_pThread);
+    SessionWorker worker = std::move(m_pThread);
     m_stoppingWorker = worker.get();
     worker.reset();
     m_stoppingWorker = nullptr;
@@ -89,8 +89,8 @@ BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     // Only the record the running worker is delivering right now counts:
     // anything else, from another thread or process, could make this window
     // send the password, start workers or stack message boxes.
-    if (!record || !m_pThread || !m_pThread->IsSenderOf(record)) {
-        bool stopped = m_stoppingWorker && m_stoppingWorker->IsSenderOf(record);
+    if (!m_pThread || !m_pThread->TakeRecord(record)) {
+        bool stopped = m_stoppingWorker && m_stoppingWorker->TakeRecord(record);
         if (record && !stopped && !m_foreignRecordLogged) {
             m_foreignRecordLogged = true;
             m_log.Write(kLogWarn, StrFormat("OnCopyData() record from another sender ignored. type=%d",

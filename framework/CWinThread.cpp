@@ -22,14 +22,19 @@ BOOL CWinThread::CreateThread(DWORD createFlags, UINT stackSize, LPSECURITY_ATTR
     return TRUE;
 }
 
-void CWinThread::WaitForEnd()
+bool CWinThread::WaitForEnd(DWORD ms)
 {
     if (!m_hThread)
-        return;
+        return true;
+    const ULONGLONG start = ::GetTickCount64();
     for (;;) {
-        DWORD woke = ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        ULONGLONG spent = ::GetTickCount64() - start;
+        DWORD left = ms == INFINITE ? INFINITE : (spent >= ms ? 0 : static_cast<DWORD>(ms - spent));
+        DWORD woke = ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, left, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0)
+            return true;
         if (woke != WAIT_OBJECT_0 + 1)
-            return;  // ended, or the handle is unusable
+            return woke == WAIT_FAILED;  // timed out; a handle that cannot be waited on has no thread
         MSG msg;
         ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }

@@ -14,10 +14,11 @@ public:
     BOOL CreateThread(DWORD createFlags = 0, UINT stackSize = 0, LPSECURITY_ATTRIBUTES security = nullptr);
     DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
     BOOL SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread, priority); }
-    // Waits until the thread has ended, serving meanwhile the messages that
-    // other threads send to the calling thread's windows: a thread blocked
-    // in SendMessage to us could not end otherwise.
-    void WaitForEnd();
+    // Waits until the thread has ended, at most `ms`, serving meanwhile the
+    // messages that other threads send to the calling thread's windows: a
+    // thread blocked in SendMessage to us could not end otherwise. True when
+    // it has ended (or there is no thread).
+    bool WaitForEnd(DWORD ms = INFINITE);
 
     // Runs on the new thread. Returning FALSE ends the thread at once.
     virtual BOOL InitInstance() { return FALSE; }

@@ -3,15 +3,12 @@
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "notice/NoticeConversation.h"
+#include "notice/NoticeDate.h"
 #include "notice/NoticeRequest.h"
-#include "notice/RegistryKey.h"
 #include "resource.h"
 #include "session/SessionMessage.h"
 
 #include <vector>
-
-const char kNoticeRegistryPath[] = "Software\\Pelmor";
-const char kNoticeRegistryValue[] = "date";
 
 namespace {
 std::string Today()
@@ -44,13 +41,7 @@ void NoticeDialog::DoDataExchange(CDataExchange* dx)
 
 bool NoticeDialog::DeclinedToday() const
 {
-    RegistryKey key(HKEY_LOCAL_MACHINE);
-    if (!key.Open(HKEY_LOCAL_MACHINE, kNoticeRegistryPath))
-        return false;
-    std::string stored;
-    bool same = key.ReadString(kNoticeRegistryValue, stored) && stored == Today();
-    key.Close();
-    return same;
+    return NoticeDeclinedOn(kNoticeDateRoots, Today());
 }
 
 BOOL NoticeDialog::OnInitDialog()
@@ -97,7 +88,7 @@ void NoticeDialog::OnWindowPosChanging(WINDOWPOS* pos)
 BOOL NoticeDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
 {
     // Only the fetch's own record counts: nothing else may pass for the notice.
-    if (!m_pThread || !m_pThread->IsSenderOf(record))
+    if (!m_pThread || !m_pThread->TakeRecord(record))
         return Default();
     int type = static_cast<int>(record->dwData);
     if (!AcceptSessionMessage(*record, m_msg)) {
@@ -137,14 +128,10 @@ BOOL NoticeDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
 void NoticeDialog::OnOK()
 {
     UpdateData(TRUE);
-    if (m_chk_day) {
-        RegistryKey key(HKEY_LOCAL_MACHINE);
-        if (!key.Open(HKEY_LOCAL_MACHINE, kNoticeRegistryPath) && !key.Create(HKEY_LOCAL_MACHINE, kNoticeRegistryPath)) {
-            AfxMessageBox("REG Create Error");
-            return;
-        }
-        key.WriteString(kNoticeRegistryValue, Today());
-        key.Close();
+    // A date that cannot be kept anywhere is said, and the dialog stays.
+    if (m_chk_day && !StoreNoticeDate(kNoticeDateRoots, Today())) {
+        AfxMessageBox("REG Create Error");
+        return;
     }
     CDialog::OnOK();
 }

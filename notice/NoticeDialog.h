@@ -9,8 +9,6 @@
 #include <memory>
 #include <string>
 
-extern const char kNoticeRegistryPath[];
-extern const char kNoticeRegistryValue[];
 const int kNoticePort = 80;
 
 class NoticeDialog : public CDialog {
@@ -26,7 +24,7 @@ public:
     int32_t m_chk_day = 0;
     int32_t m_mayShow = 0;
     // The fetch; it ends by itself, and is waited for when the dialog goes.
-    std::unique_ptr<CThreadSockTelnet> m_pThread;
+    SessionWorker m_pThread;
     std::string m_msg;
 
 protected:

@@ -1,11 +1,11 @@
 #include "notice/RegistryKey.h"
 
-bool RegistryKey::Open(HKEY root, const char* path)
+bool RegistryKey::Open(HKEY root, const char* path, REGSAM access)
 {
     Close();
     m_path = path ? path : "";
     HKEY key = nullptr;
-    m_lastResult = ::RegOpenKeyExA(root, m_path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    m_lastResult = ::RegOpenKeyExA(root, m_path.c_str(), 0, access, &key);
     if (m_lastResult != ERROR_SUCCESS)
         return false;
     m_hKey = key;
@@ -19,7 +19,7 @@ bool RegistryKey::Create(HKEY root, const char* path)
     m_path = path ? path : "";
     HKEY key = nullptr;
     DWORD disposition = 0;
-    m_lastResult = ::RegCreateKeyExA(root, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    m_lastResult = ::RegCreateKeyExA(root, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
                                      nullptr, &key, &disposition);
     if (m_lastResult != ERROR_SUCCESS)
         return false;

@@ -11,7 +11,10 @@ public:
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
-    bool Open(HKEY root, const char* path);
+    // Opened for reading unless told otherwise: a standard user may read
+    // HKEY_LOCAL_MACHINE but not ask for all access to it.
+    bool Open(HKEY root, const char* path, REGSAM access = KEY_READ);
+    // Creates the key, or opens it when it exists, for reading and writing.
     bool Create(HKEY root, const char* path);
     // Values longer than the 200-byte buffer are refused; `value` is then unchanged.
     bool ReadString(const char* name, std::string& value);

@@ -3,6 +3,15 @@
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 
+namespace {
+
+timeval Slice(ULONGLONG ms)
+{
+    return {0, static_cast<long>(ms * 1000)};
+}
+
+}  // namespace
+
 int CBlockingSocket::Create(int type)
 {
     if (m_hSocket != 0) {
@@ -14,11 +23,6 @@ int CBlockingSocket::Create(int type)
         AfxMessageBox("CBlockingSocket::Create() socket() failed");
         return -20;
     }
-    std::lock_guard<std::mutex> hold(m_closeLock);
-    if (m_aborted) {
-        ::closesocket(s);
-        return kSocketAborted;
-    }
     m_hSocket = s;
     return 0;
 }
@@ -27,9 +31,35 @@ int CBlockingSocket::Connect(const sockaddr_in& address)
 {
     if (m_hSocket == 0)
         return -10;
-    if (::connect(m_hSocket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == SOCKET_ERROR)
-        return -20;
-    return 0;
+    // Connected without blocking, so that the wait for the stack's answer
+    // can look at a stop request; the stack's own time-out still ends it.
+    u_long nonBlocking = 1;
+    ::ioctlsocket(m_hSocket, FIONBIO, &nonBlocking);
+    bool connected = ::connect(m_hSocket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    if (!connected && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+        while (!StopRequested()) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_SET(m_hSocket, &writable);
+            FD_ZERO(&failed);
+            FD_SET(m_hSocket, &failed);
+            timeval slice = Slice(kStopSliceMs);
+            int ready = ::select(0, nullptr, &writable, &failed, &slice);
+            if (ready == 0)
+                continue;
+            // Windows reports a failed connect in the error set; other
+            // stacks make the socket writable with an error pending.
+            int error = 0;
+            int size = sizeof error;
+            connected = ready != SOCKET_ERROR && !FD_ISSET(m_hSocket, &failed) &&
+                        ::getsockopt(m_hSocket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
+                        error == 0;
+            break;
+        }
+    }
+    u_long blocking = 0;
+    ::ioctlsocket(m_hSocket, FIONBIO, &blocking);
+    return connected ? 0 : -20;
 }
 
 int CBlockingSocket::Receive(char* buffer, int size, int seconds, int flags)
@@ -38,17 +68,29 @@ int CBlockingSocket::Receive(char* buffer, int size, int seconds, int flags)
         AfxMessageBox("CBlockingSocket::Receive() m_hSocket is NULL");
         return -5;
     }
-    fd_set readSet;
-    FD_ZERO(&readSet);
-    FD_SET(m_hSocket, &readSet);
-    timeval timeout = {seconds, 0};
-    // The first argument is ignored by Windows Sockets.
-    int ready = ::select(static_cast<int>(m_hSocket + 1), &readSet, nullptr, nullptr,
-                         seconds == -1 ? nullptr : &timeout);
-    if (ready == 0)
-        return kReceiveTimedOut;
-    if (ready == SOCKET_ERROR || !FD_ISSET(m_hSocket, &readSet))
-        return -20;
+    const ULONGLONG start = ::GetTickCount64();
+    const ULONGLONG limit = seconds < 0 ? ~0ULL : static_cast<ULONGLONG>(seconds) * 1000;
+    for (;;) {
+        if (StopRequested())
+            return kSocketStopped;
+        ULONGLONG spent = ::GetTickCount64() - start;
+        ULONGLONG left = spent < limit ? limit - spent : 0;
+        ULONGLONG slice = left < kStopSliceMs ? left : kStopSliceMs;
+        fd_set readSet;
+        FD_ZERO(&readSet);
+        FD_SET(m_hSocket, &readSet);
+        timeval timeout = Slice(slice);
+        // The first argument is ignored by Windows Sockets.
+        int ready = ::select(0, &readSet, nullptr, nullptr, &timeout);
+        if (ready == 0) {
+            if (left <= slice)
+                return kReceiveTimedOut;
+            continue;
+        }
+        if (ready == SOCKET_ERROR || !FD_ISSET(m_hSocket, &readSet))
+            return -20;
+        break;
+    }
     int n = ::recv(m_hSocket, buffer, size, flags);
     if (n == SOCKET_ERROR)
         return -30;
@@ -71,24 +113,10 @@ int CBlockingSocket::SendAll(const char* data, int length)
 
 void CBlockingSocket::Cleanup()
 {
-    SOCKET s = 0;
-    bool close = false;
-    {
-        std::lock_guard<std::mutex> hold(m_closeLock);
-        s = m_hSocket;
-        close = s != 0 && !m_aborted;
-        m_hSocket = 0;
-    }
-    if (close && ::closesocket(s) == SOCKET_ERROR)
-        AfxMessageBox(StrFormat("CBlockingSocket::Cleanup() closesocket ERROR. m_hSocket=%d", static_cast<int>(s)).c_str());
-}
-
-void CBlockingSocket::Abort()
-{
-    std::lock_guard<std::mutex> hold(m_closeLock);
-    if (m_aborted)
+    if (m_hSocket == 0)
         return;
-    m_aborted = true;
-    if (m_hSocket != 0)
-        ::closesocket(m_hSocket);
+    SOCKET s = m_hSocket;
+    m_hSocket = 0;
+    if (::closesocket(s) == SOCKET_ERROR)
+        AfxMessageBox(StrFormat("CBlockingSocket::Cleanup() closesocket ERROR. m_hSocket=%d", static_cast<int>(s)).c_str());
 }

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <winsock.h>
 
-#include <mutex>
+#include <atomic>
 
 class CBlockingSocket {
 public:
@@ -15,32 +15,33 @@ public:
     CBlockingSocket(const CBlockingSocket&) = delete;
     CBlockingSocket& operator=(const CBlockingSocket&) = delete;
 
-    // 0, -10 (a socket already exists), -20 (the system refused) or
-    // kSocketAborted (Abort came first; no socket is made).
+    // 0, -10 (a socket already exists) or -20 (the system refused).
     int Create(int type);
-    // 0, -10 (no socket) or -20 (the connect failed).
+    // 0, -10 (no socket) or -20 (the connect failed, or a stop was asked for).
     int Connect(const sockaddr_in& address);
     // Bytes received (0: the peer closed in order), -5 (no socket),
     // kReceiveTimedOut (nothing within seconds), -20 (not readable), -30
-    // (recv failed). seconds -1 waits without limit.
+    // (recv failed) or kSocketStopped. seconds -1 waits without limit.
     int Receive(char* buffer, int size, int seconds, int flags);
     // length when all is sent, 0 for a length of 0 or less, else the failing
     // send's own result.
     int SendAll(const char* data, int length);
     void Cleanup();
-    // From another thread: closes the socket so that a connect, select or
-    // recv blocked on it returns at once (Windows interrupts blocking calls
-    // on a closed socket; shutdown alone does not wake a select). The owner's
-    // later calls then fail, and Cleanup has nothing left to close.
-    void Abort();
+
+    // From any thread: asks the thread that uses the socket to stop. Its
+    // waits (connect, select) are cut into slices of kStopSliceMs that look
+    // at the request. Nothing else is done to the socket here: Windows
+    // forbids closing a socket while another thread is in a call on it, and
+    // a closed handle's value may be given to a new socket at once.
+    void RequestStop() { m_stop.store(true); }
+    bool StopRequested() const { return m_stop.load(); }
 
     SOCKET m_hSocket = 0;
 
 private:
-    // Abort and Cleanup run on different threads: one of them closes.
-    std::mutex m_closeLock;
-    bool m_aborted = false;
+    std::atomic<bool> m_stop{false};
 };
 
 const int kReceiveTimedOut = -10;
-const int kSocketAborted = -30;
+const int kSocketStopped = -40;
+const unsigned kStopSliceMs = 200;

@@ -25,27 +25,45 @@ void CSockTelnet::Configure(HWND owner, const std::string& host, int port, int m
     m_pLog = shared.log;
 }
 
-void CSockTelnet::Stop()
+void CSockTelnet::Detach()
 {
-    m_stop.store(true);
-    Abort();
+    Log(kLogError, StrFormat("session worker did not stop within %u ms; left to the end of the process",
+                             static_cast<unsigned>(kWorkerStopWaitMs)));
+    std::lock_guard<std::mutex> hold(m_sharedLock);
+    m_pLog = nullptr;
+    m_shared.log = nullptr;
+    m_shared.state = nullptr;
+    m_owner = nullptr;
 }
 
 void CSockTelnet::Log(int level, const std::string& text)
 {
+    std::lock_guard<std::mutex> hold(m_sharedLock);
     if (m_pLog)
         m_pLog->Write(level, text.c_str());
 }
 
+void CSockTelnet::Dump(const char* data, int length)
+{
+    std::lock_guard<std::mutex> hold(m_sharedLock);
+    if (m_pLog)
+        m_pLog->DumpTraffic(kDumpReceived, data, length);
+}
+
 void CSockTelnet::SendEvent(int type, const char* data, int length)
 {
+    HWND owner;
+    {
+        std::lock_guard<std::mutex> hold(m_sharedLock);
+        owner = m_owner;
+    }
     // A stopped conversation reports nothing: its window is ending.
-    if (!m_owner || Stopping())
+    if (!owner || Stopping())
         return;
     COPYDATASTRUCT record = MakeSessionMessage(type, data, length);
-    m_inFlight.store(&record);
-    ::SendMessageA(m_owner, WM_COPYDATA, reinterpret_cast<WPARAM>(m_owner), reinterpret_cast<LPARAM>(&record));
-    m_inFlight.store(nullptr);
+    m_inFlight.Publish(record);
+    ::SendMessageA(owner, WM_COPYDATA, reinterpret_cast<WPARAM>(owner), reinterpret_cast<LPARAM>(&record));
+    m_inFlight.Withdraw();
 }
 
 bool CSockTelnet::ResolveHost(sockaddr_in& address) const
@@ -134,10 +152,14 @@ void CSockTelnet::RunSession()
 
 int CSockTelnet::AnswerCompleteOutcome() const
 {
-    if (!m_shared.state)
-        return 0;
+    int state;
+    {
+        std::lock_guard<std::mutex> hold(m_sharedLock);
+        if (!m_shared.state)
+            return 0;
+        state = m_shared.state->load();
+    }
     // A 2-second silence ends an answer only while the window waits for one.
-    int state = m_shared.state->load();
     if (state == kStateSummaryArriving)
         return kOutcomeSummaryComplete;
     if (state == kStateAuthArriving)
@@ -214,8 +236,7 @@ int CSockTelnet::RecvFrame()
         if (m_phase >= kPhaseCapture)
             return Capture(length);
 
-        if (m_pLog)
-            m_pLog->DumpTraffic(kDumpReceived, buffer, n);
+        Dump(buffer, n);
         int outcome = ClassifyLoginFrame(m_carry, m_text, split.optionSeen);
         if (outcome != kLoginTextNoPrompt)
             return outcome;

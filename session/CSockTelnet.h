@@ -4,10 +4,12 @@
 // what to send next; it reports each step to its owner window and waits
 // while the window answers through SendAll.
 #include "session/CBlockingSocket.h"
+#include "session/SessionMessage.h"
 #include "session/TelnetFrame.h"
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,9 @@ const int kFrameBufferSize = 1024;
 const int kFrameTimeoutSec = 2;
 const int kNoticeBufferSize = 10240;
 const int kNoticeTimeoutSec = 10;
+// How long a window waits for its worker to stop; a stop normally takes
+// effect within kStopSliceMs.
+const unsigned kWorkerStopWaitMs = 3000;
 
 // Phases of a conversation; from kPhaseCapture on, frames go to the result file.
 const int kPhaseIdle = 0;
@@ -45,13 +50,17 @@ public:
     int RecvFrame_notice();
     void SendEvent(int type, const char* data = nullptr, int length = 0);
 
-    // From the owner's thread: ends the conversation at once. No event is
-    // sent after this, and the client's blocking call returns.
-    void Stop();
-    bool Stopping() const { return m_stop.load(); }
-    // The record this client is delivering right now, or null: only the
-    // client's own thread sets it, so no other sender can pass for it.
-    const COPYDATASTRUCT* RecordInFlight() const { return m_inFlight.load(); }
+    // From the owner's thread: asks the conversation to end. Within about
+    // kStopSliceMs the client's waits notice it; no event is sent after it.
+    void Stop() { RequestStop(); }
+    bool Stopping() const { return StopRequested(); }
+    // From the owner's thread, for a client that did not end in time and is
+    // left to run on to the end of the process: from here on it touches
+    // nothing of its window (log, session state, window handle).
+    void Detach();
+    // The window's check of a WM_COPYDATA record: true once for the record
+    // this client is delivering right now, whatever address it arrives at.
+    bool TakeRecord(const COPYDATASTRUCT& record) { return m_inFlight.Take(record); }
 
     int32_t m_mode = kModeSession;
     int32_t m_phase = kPhaseIdle;
@@ -67,6 +76,7 @@ public:
 
 private:
     void Log(int level, const std::string& text);
+    void Dump(const char* data, int length);
     int AnswerCompleteOutcome() const;
     int Capture(int length);
     bool ResolveHost(sockaddr_in& address) const;
@@ -74,6 +84,8 @@ private:
     SessionShared m_shared;
     PromptCarry m_carry;
     bool m_captureFull = false;  // the capture's size limit has been logged
-    std::atomic<bool> m_stop{false};
-    std::atomic<const COPYDATASTRUCT*> m_inFlight{nullptr};
+    // Guards what the client shares with its window (log, state, window
+    // handle) against Detach; never held across a call that waits on the window.
+    mutable std::mutex m_sharedLock;
+    InFlightRecord m_inFlight;
 };

@@ -10,12 +10,26 @@ CThreadSockTelnet::CThreadSockTelnet()
 
 CThreadSockTelnet::~CThreadSockTelnet()
 {
-    if (!m_hThread)
+    // Only a worker that has ended is freed (StopAndFreeWorker); this is
+    // for one freed some other way.
+    if (m_hThread && !WaitForEnd(0)) {
+        m_client.Stop();
+        WaitForEnd(INFINITE);
+    }
+}
+
+void StopAndFreeWorker::operator()(CThreadSockTelnet* worker) const
+{
+    if (!worker)
         return;
-    m_client.Stop();
+    worker->m_client.Stop();
     // A worker blocked in delivering an event to this thread's window is
     // served meanwhile; the window ignores what a stopped worker says.
-    WaitForEnd();
+    if (worker->WaitForEnd(kWorkerStopWaitMs)) {
+        delete worker;
+        return;
+    }
+    worker->m_client.Detach();
 }
 
 void CThreadSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode,
@@ -45,15 +59,10 @@ int CThreadSockTelnet::Send(const char* data, int length)
     return m_client.SendAll(data, length);
 }
 
-bool CThreadSockTelnet::IsSenderOf(const COPYDATASTRUCT* record) const
+SessionWorker StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
+                                 const SessionShared& shared)
 {
-    return record && record == m_client.RecordInFlight();
-}
-
-std::unique_ptr<CThreadSockTelnet> StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
-                                                      const SessionShared& shared)
-{
-    std::unique_ptr<CThreadSockTelnet> worker(
+    SessionWorker worker(
         AfxBeginThread<CThreadSockTelnet>(THREAD_PRIORITY_LOWEST, 0, CREATE_SUSPENDED));
     if (!worker)
         return nullptr;

@@ -1,8 +1,7 @@
 #pragma once
 // The worker thread of one conversation, owned by the window that started
 // it: created suspended, configured, resumed; it runs the conversation once,
-// tells its window that it has ended, and is freed by that window. Freeing a
-// worker that still runs stops it first and waits for it.
+// tells its window that it has ended, and is freed by that window.
 #include "framework/CWinThread.h"
 #include "session/CSockTelnet.h"
 
@@ -12,10 +11,21 @@
 #include <string>
 
 class CWnd;
+class CThreadSockTelnet;
 
 // Posted by a worker to its window once its conversation is over and it
 // touches nothing of the window any more.
 const UINT WM_SESSION_WORKER_ENDED = WM_APP + 1;
+
+// Letting go of a worker asks it to stop and waits for its end, serving the
+// records it sends meanwhile, for at most kWorkerStopWaitMs. One that has not
+// ended by then (a message box of the socket layer on its thread, a slow name
+// lookup) is detached from its window and left to the end of the process, so
+// that no window hangs on its worker.
+struct StopAndFreeWorker {
+    void operator()(CThreadSockTelnet* worker) const;
+};
+using SessionWorker = std::unique_ptr<CThreadSockTelnet, StopAndFreeWorker>;
 
 class CThreadSockTelnet : public CWinThread {
 public:
@@ -28,9 +38,9 @@ public:
     // worker waits for that window to handle its event.
     int Send(const char* data, int length);
 
-    // True for the record this worker is delivering right now: a window acts
-    // on nothing else, whoever sent it.
-    bool IsSenderOf(const COPYDATASTRUCT* record) const;
+    // True once for the record this worker is delivering right now: a window
+    // acts on nothing else, whoever sent it.
+    bool TakeRecord(const COPYDATASTRUCT* record) { return record && m_client.TakeRecord(*record); }
     // Set just before WM_SESSION_WORKER_ENDED is posted.
     bool Finished() const { return m_finished.load(); }
 
@@ -47,5 +57,5 @@ private:
 
 // Starts a conversation for `owner`: the thread is created suspended at the
 // lowest priority, configured, then resumed. Null when no thread could be made.
-std::unique_ptr<CThreadSockTelnet> StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
-                                                      const SessionShared& shared);
+SessionWorker StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
+                                 const SessionShared& shared);

@@ -3,6 +3,8 @@
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 
+#include <cstring>
+
 namespace {
 const char kNoPayload[1] = "";
 }
@@ -34,4 +36,31 @@ bool AcceptSessionMessage(const COPYDATASTRUCT& record, std::string& msg)
     msg = DataLenFailedText(record);
     AfxMessageBox(msg.c_str());
     return false;
+}
+
+void InFlightRecord::Publish(const COPYDATASTRUCT& record)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_record = &record;
+    ++m_send;
+}
+
+void InFlightRecord::Withdraw()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_record = nullptr;
+}
+
+bool InFlightRecord::Take(const COPYDATASTRUCT& record)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_record || m_taken == m_send)
+        return false;
+    const COPYDATASTRUCT& sent = *m_record;
+    if (record.dwData != sent.dwData || record.cbData != sent.cbData)
+        return false;
+    if (sent.cbData && (!record.lpData || std::memcmp(record.lpData, sent.lpData, sent.cbData) != 0))
+        return false;
+    m_taken = m_send;
+    return true;
 }

@@ -3,6 +3,8 @@
 // window: type code, payload length plus one, payload followed by a NUL.
 #include <windows.h>
 
+#include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "session/SessionEvents.h"
@@ -21,3 +23,25 @@ std::string DataLenFailedText(const COPYDATASTRUCT& record);
 // The check as both receiving windows make it: a record that fails it is
 // refused with a message box (its text formatted into `msg`) and false.
 bool AcceptSessionMessage(const COPYDATASTRUCT& record, std::string& msg);
+
+// The record a worker is delivering right now, as its window recognises it.
+// Windows hands a window a copy of a WM_COPYDATA record sent from another
+// thread, at an address of its own, so a record is known by what it holds:
+// its type, length and bytes. Each send is taken at most once, so neither a
+// record delivered again nor one forged while nothing is being sent can
+// make the window act.
+class InFlightRecord {
+public:
+    // The worker's side, around its SendMessage; `record` and its bytes stay
+    // valid until Withdraw.
+    void Publish(const COPYDATASTRUCT& record);
+    void Withdraw();
+    // The window's side: true once per send, for a record equal to the one in flight.
+    bool Take(const COPYDATASTRUCT& record);
+
+private:
+    std::mutex m_lock;
+    const COPYDATASTRUCT* m_record = nullptr;
+    uint32_t m_send = 0;   // counts Publish calls
+    uint32_t m_taken = 0;  // the send last taken
+};

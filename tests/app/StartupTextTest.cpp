@@ -1,6 +1,7 @@
 // The monitor's start-up decisions and the texts it shows, without a window.
 #include "app/CommandLine.h"
 #include "app/DurationFormat.h"
+#include "app/HandOver.h"
 #include "app/TrayTip.h"
 #include "app/VersionNumber.h"
 
@@ -115,4 +116,36 @@ TEST(TrayTip, TextFollowsTheSessionState)
     };
     for (const Case& c : cases)
         EXPECT_EQ(TrayTipText(c.state, c.retry, c.rTime, c.elapsed), c.text) << "state " << c.state;
+}
+
+TEST(HandOver, AsksTheOlderMonitorToQuitUntilItIsGoneAndSaysWhyWhenItStays)
+{
+    const HWND older = reinterpret_cast<HWND>(0x1234);
+    struct Case {
+        const char* name;
+        bool marked;
+        int goneAfterPosts;  // -1: never goes
+        bool postRefused;
+        int posts;
+        std::string error;
+    } cases[] = {
+        {"no older monitor", false, 0, false, 0, ""},
+        {"block left by a monitor without a window", true, 0, false, 0, ""},
+        {"retired by the second request", true, 2, false, 2, ""},
+        {"refused at once, e.g. a monitor of higher integrity", true, -1, true, 1,
+         "older monitor not retired: PostMessage(WM_INSTANCE_QUIT) failed, rc=5"},
+        {"ignores every request", true, -1, false, 10, "older monitor not retired after 10 requests"},
+    };
+    for (const Case& c : cases) {
+        int posts = 0, sleeps = 0;
+        HandOverCalls calls;
+        calls.instanceMarked = [&] { return c.marked; };
+        calls.findMonitor = [&] { return c.goneAfterPosts < 0 || posts < c.goneAfterPosts ? older : nullptr; };
+        calls.postQuit = [&](HWND) { ++posts; return !c.postRefused; };
+        calls.lastError = [] { return static_cast<DWORD>(ERROR_ACCESS_DENIED); };
+        calls.sleep = [&](DWORD) { ++sleeps; };
+        EXPECT_EQ(RetireOlderMonitor(calls), c.error) << c.name;
+        EXPECT_EQ(posts, c.posts) << c.name;
+        EXPECT_EQ(sleeps, c.postRefused ? 0 : posts) << c.name << ": a second after each accepted request";
+    }
 }

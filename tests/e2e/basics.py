@@ -31,6 +31,7 @@ WINESERVER = '/usr/lib/wine/wineserver'
 LUMARO_EXE = os.path.join(BUILD, 'lumaro.exe')
 DRIVER_EXE = os.path.join(BUILD, 'tools', 'driver', 'driver.exe')
 TRAYHOST_EXE = os.path.join(BUILD, 'tools', 'trayhost', 'trayhost.exe')
+WINDOWS_DELIVERY_EXE = os.path.join(BUILD, 'tools', 'windows_delivery', 'windows_delivery_host.exe')
 ADAPTERS_EXE = os.path.join(BUILD, 'tools', 'adapters', 'adapters.exe')
 FAKE_IPHLPAPI_DLL = os.path.join(BUILD, 'tools', 'fake_iphlpapi', 'iphlpapi.dll')
 PROBE_EXE = os.path.join(BUILD, 'tests', 'e2e', 'e2e_probe.exe')

@@ -48,7 +48,7 @@ from network import (  # noqa: F401
     Adapter, NetNs, adapter_line, cleanup_stale_namespaces, fake_adapter_env, parse_adapters, stage_program,
     write_adapters)
 from observe import (  # noqa: F401
-    NIF_ICON, NIF_MESSAGE, NIF_TIP, LogEntry, Monitor, TrayLog, TrayRecord, WatchEvent, WindowWatch, measure, parse_log,
+    COPYDATA_LOG, NIF_ICON, NIF_MESSAGE, NIF_TIP, copied_records, LogEntry, Monitor, TrayLog, TrayRecord, WatchEvent, WindowWatch, measure, parse_log,
     seconds, wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
@@ -59,7 +59,8 @@ from wine import Control, Found, Window, Wine, ensure_prefix, wine_environment  
 
 class Session:
     """A display (given, or its own), a fresh namespace (with a PPP adapter
-    when ppp=True) and the prefix's wineserver started inside it. Closing
+    when ppp=True) and the prefix's wineserver started inside it, with
+    WM_COPYDATA delivered between threads as Windows does it. Closing
     stops every Windows program of the prefix and removes the namespace and
     the temporary folders."""
 
@@ -82,6 +83,7 @@ class Session:
                 self.display = Display().start()
             self.netns = NetNs(ppp=self.ppp, dns=self.dns, ppp_address=self.ppp_address)
             self.wine = Wine(self.netns, self.prefix, self.display).start_server()
+            self.wine.start_windows_delivery()
         except Exception:
             self.close()
             raise

@@ -10,7 +10,7 @@ import sys
 import time
 from collections import namedtuple
 
-from basics import IDCANCEL, LUMARO_TITLE, VK_ESCAPE, WM_CLOSE, WM_COMMAND, read_log, unescape
+from basics import IDCANCEL, LUMARO_TITLE, VK_ESCAPE, WM_CLOSE, WM_COMMAND, read_log, unescape, winpath
 
 
 def wait_for(predicate, timeout=10.0, interval=0.2):
@@ -83,6 +83,20 @@ class WindowWatch:
     @staticmethod
     def first(events, kind):
         return next((e for e in events if e.kind == kind), None)
+
+
+# Where windows_delivery.dll notes, in a monitor's home folder, what it copied.
+COPYDATA_LOG = 'copydata.log'
+
+
+def copied_records(path):
+    """The record types windows_delivery.dll copied for a program (the
+    lines of the file named by its LUMARO_COPYDATA_LOG), or None when it
+    did not patch the program."""
+    text = read_log(path) if os.path.exists(path) else ''
+    if not re.search(r'^patched ', text, re.M):
+        return None
+    return [int(t) for t in re.findall(r'^copied \d+ type=(\d+)', text, re.M)]
 
 
 def measure(text):
@@ -221,6 +235,7 @@ class Monitor:
     def start(cls, wine, home, *args, timeout=30, exe=None, env=None, dll_overrides=None, other_than=()):
         """Starts a monitor (default command line user01 VPN) and waits for
         its main window; other_than: Wine pids of older monitors to ignore."""
+        env = dict(env or {}, LUMARO_COPYDATA_LOG=winpath(os.path.join(home, COPYDATA_LOG)))
         proc = wine.start_lumaro(*(args or ('user01', 'VPN')), cwd=home, exe=exe, env=env,
                                  dll_overrides=dll_overrides)
 
@@ -237,6 +252,12 @@ class Monitor:
 
     def log(self):
         return read_log(self.log_path)
+
+    def copied_records(self):
+        """The types of the worker's records that reached the window as
+        Windows delivers them (a copy), in order; None when the program was
+        not running with that delivery."""
+        return copied_records(os.path.join(self.home, COPYDATA_LOG))
 
     def entries(self, text=None, level=None):
         """Log entries whose text equals `text` (or all), of one level if given."""

@@ -143,7 +143,10 @@ class NoticeTestCase(unittest.TestCase):
 
     def start_notice(self, *words):
         """Starts `lumaro.exe notice 127.0.0.1` (or the given words)."""
-        proc = self.wine.start_lumaro(*(words or ('notice', '127.0.0.1')), cwd=SESSION.home())
+        home = SESSION.home()
+        proc = self.wine.start_lumaro(*(words or ('notice', '127.0.0.1')), cwd=home,
+                                      env={'LUMARO_COPYDATA_LOG': harness.winpath(os.path.join(home, harness.COPYDATA_LOG))})
+        proc.copied_records = lambda: harness.copied_records(os.path.join(home, harness.COPYDATA_LOG))
         self.addCleanup(self.end_process, proc)
         return proc
 
@@ -230,6 +233,7 @@ class NoticeFetchTest(NoticeTestCase):
         self.assertEqual(self.shown_bytes(), DEFAULT_NOTICE.encode('cp949'), 'notice text in edit 1013')
         self.assertEqual(server.request(), REQUEST, 'nothing may follow the request')
         self.assertIsNone(proc.poll(), 'the process ended while its dialog was shown')
+        self.assertEqual(proc.copied_records(), [10, 100], 'the worker\'s records, delivered as Windows copies them')
 
     def test_Request_ArrivesAsOnePiece(self):
         server = SESSION.netns.popen([sys.executable, '-c', PIECE_SERVER], stdout=subprocess.PIPE)

@@ -55,6 +55,9 @@ class AdminSessionTest(harness.MonitorCase):
         m = self.start_monitor()
         self.assertTrue(m.wait_log('close event', 30), 'session did not complete:\n%s' % m.log()[-2000:])
         self.assertConversation(server, FULL_CONVERSATION)
+        copied = m.copied_records() or []
+        self.assertTrue(copied[:4] == [10, 14, 15, 16] and copied[-1] == 20,
+                        'every record should reach the window as Windows delivers it, a copy: %r' % copied)
         steps = [e.text for e in m.entries(level='FLOW') if e.text in SESSION_STEPS]
         self.assertEqual(steps, SESSION_STEPS, 'FLOW steps of the session, each once and in order')
         self.assertNoErrors(m)

@@ -8,8 +8,8 @@ import subprocess
 from collections import namedtuple
 
 import runs
-from basics import (ADAPTERS_EXE, DRIVER_EXE, LUMARO_EXE, PREFIX, SOURCE, TRAYHOST_EXE, WINE, WINESERVER,
-                    dies_with_harness, run_quiet, unescape, winpath)
+from basics import (ADAPTERS_EXE, DRIVER_EXE, LUMARO_EXE, PREFIX, SOURCE, TRAYHOST_EXE, WINDOWS_DELIVERY_EXE, WINE,
+                    WINESERVER, dies_with_harness, run_quiet, unescape, winpath)
 from network import parse_adapters
 from observe import TrayLog, WindowWatch, wait_for
 
@@ -218,6 +218,17 @@ class Wine:
         if not wait_for(lambda: log.ready() or proc.poll() is not None, 30) or proc.poll() is not None:
             raise RuntimeError('trayhost did not start (exit %s)' % proc.poll())
         return proc, log
+
+    def start_windows_delivery(self):
+        """Makes WM_COPYDATA between the threads of one lumaro.exe arrive as
+        Windows delivers it, a copy at another address (Wine passes the
+        sender's pointer): tools/windows_delivery's global hook patches every
+        lumaro.exe started from now on. Returns the host's Popen."""
+        proc = self.start([WINDOWS_DELIVERY_EXE], stdout=subprocess.PIPE)
+        line = proc.stdout.readline().decode(errors='replace').strip()
+        if line != 'ready':
+            raise RuntimeError('windows_delivery_host did not start: %r (exit %s)' % (line, proc.poll()))
+        return proc
 
     # the driver
 

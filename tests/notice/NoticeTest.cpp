@@ -1,5 +1,6 @@
 // The notice request, the stored date, and the registry key wrapper against
 // the real registry of the Wine prefix.
+#include "notice/NoticeDate.h"
 #include "notice/NoticeRequest.h"
 #include "notice/RegistryKey.h"
 #include "session/NoticeResponse.h"
@@ -58,7 +59,7 @@ TEST(NoticeResponse, BodyInTheFirstBlockStartsAfterTheEmptyLine)
 
 class RegistryKeyTest : public ::testing::Test {
 protected:
-    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kPath); }
+    void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath); }
     static constexpr const char* kPath = "Software\\LumaroUnitTest";
 };
 
@@ -94,4 +95,50 @@ TEST_F(RegistryKeyTest, ValueLongerThanTheBufferIsRefused)
     ASSERT_TRUE(key.WriteString("fits", std::string(199, 'b')));
     EXPECT_TRUE(key.ReadString("fits", value));
     EXPECT_EQ(value, std::string(199, 'b'));
+}
+
+// The two places of the date stand in for HKLM and HKCU: keys of the test's
+// own, or a root that refuses everything, as Windows refuses a standard
+// user's write to HKLM where no virtualization applies (Wine refuses nothing).
+TEST_F(RegistryKeyTest, NoticeDateGoesToTheUsersPlaceWhereTheMachinesRefusesIt)
+{
+    const HKEY refusing = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7FFFFFF0));
+    const std::string today = "2026-12-07";
+    struct Case {
+        const char* name;
+        bool machineRefuses, userRefuses;
+        bool stored;
+        const char* inMachine;  // the date in each place afterwards, "" for none
+        const char* inUser;
+    } cases[] = {
+        {"machine takes it", false, false, true, "2026-12-07", ""},
+        {"machine refuses: the user's place", true, false, true, "", "2026-12-07"},
+        {"both refuse: said, not silent", true, true, false, "", ""},
+    };
+    for (const Case& c : cases) {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+        const char* names[2] = {"Software\\LumaroUnitTest\\machine", "Software\\LumaroUnitTest\\user"};
+        bool refuses[2] = {c.machineRefuses, c.userRefuses};
+        HKEY places[2] = {refusing, refusing};
+        for (int i = 0; i < 2; ++i) {
+            if (refuses[i])
+                continue;
+            ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, names[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                        &places[i], nullptr), ERROR_SUCCESS);
+        }
+        NoticeDateRoots roots = {places[0], places[1]};
+        EXPECT_EQ(StoreNoticeDate(roots, today), c.stored) << c.name;
+        for (int i = 0; i < 2; ++i) {
+            RegistryKey key(places[i]);
+            std::string found;
+            if (key.Open(places[i], kNoticeRegistryPath))
+                key.ReadString(kNoticeRegistryValue, found);
+            EXPECT_EQ(found, i == 0 ? c.inMachine : c.inUser) << c.name << (i == 0 ? ": machine" : ": user");
+        }
+        EXPECT_EQ(NoticeDeclinedOn(roots, today), c.stored) << c.name << ": read back from either place";
+        EXPECT_FALSE(NoticeDeclinedOn(roots, "2026-12-08")) << c.name << ": another day";
+        for (HKEY place : places)
+            if (place != refusing)
+                ::RegCloseKey(place);
+    }
 }

@@ -340,3 +340,21 @@ TEST_F(BlockingSocketTest, DestructorLeavesTheSocketOpen)
     EXPECT_EQ(type, SOCK_STREAM);
     closesocket(handle);
 }
+
+TEST_F(BlockingSocketTest, StopFromAnotherThreadEndsAWaitWithinItsSliceAndLeavesTheSocketOpen)
+{
+    Connect();
+    std::thread stopper([this] {
+        Sleep(300);
+        m_client.RequestStop();
+    });
+    char buf[16];
+    DWORD start = GetTickCount();
+    int n = m_client.Receive(buf, sizeof(buf), 10, 0);
+    DWORD took = GetTickCount() - start;
+    stopper.join();
+    EXPECT_EQ(n, kSocketStopped);
+    // 300 ms before the request, then at most one 200 ms slice; the rest is room for a busy machine.
+    EXPECT_LT(took, 1500u) << "a stop should end a 10-second wait within its slice";
+    EXPECT_NE(m_client.m_hSocket, 0u) << "only the socket's own thread closes it";
+}

@@ -33,3 +33,29 @@ TEST(SessionMessage, LengthCheckAcceptsAtMost4096PayloadBytes)
     COPYDATASTRUCT refused{100, 4098, nullptr};
     EXPECT_EQ(DataLenFailedText(refused), "OnCopyData()  data_len failed. type[100] len[4097]");
 }
+
+TEST(InFlightRecord, TakesACopyOfTheRecordInFlightOnlyOnce)
+{
+    // Windows hands the window a copy at another address, as here.
+    const char body[] = "notice";
+    char copied[sizeof body];
+    memcpy(copied, body, sizeof body);
+    char forged[sizeof body] = "notica";
+    COPYDATASTRUCT sent = MakeSessionMessage(kEvtNoticeBody, body, 6);
+    COPYDATASTRUCT copy{sent.dwData, sent.cbData, copied};
+    COPYDATASTRUCT otherBytes{sent.dwData, sent.cbData, forged};
+    COPYDATASTRUCT otherType{kEvtConnected, sent.cbData, copied};
+
+    InFlightRecord slot;
+    EXPECT_FALSE(slot.Take(copy)) << "nothing in flight";
+    slot.Publish(sent);
+    EXPECT_FALSE(slot.Take(otherBytes)) << "same type, other bytes";
+    EXPECT_FALSE(slot.Take(otherType)) << "same bytes, other type";
+    EXPECT_TRUE(slot.Take(copy)) << "a copy of the record in flight";
+    EXPECT_FALSE(slot.Take(copy)) << "the same send delivered twice";
+    slot.Withdraw();
+    slot.Publish(sent);
+    EXPECT_TRUE(slot.Take(sent)) << "the next send of equal bytes is a send of its own";
+    slot.Withdraw();
+    EXPECT_FALSE(slot.Take(copy)) << "withdrawn";
+}
