@@ -129,7 +129,6 @@ BOOL LumaroApp::RunMonitor()
     m_nPort = kAdminPort;
     m_adminId = "admin";
     m_adminPw = "qalvexor";
-    m_rTime = -1;
     ::GetLocalTime(&m_startTime);
     m_tStart = static_cast<int32_t>(std::time(nullptr));
 

@@ -151,9 +151,7 @@ BOOL LumaroDialog::OnInitDialog()
         m_log.Write(kLogError, m_msg.c_str());
         return TRUE;
     }
-    StartWorker();
-    SetTimer(kTimerWarning, kWarningPeriodMs);
-    SetTimer(kTimerReminder, kReminderPeriodMs);
+    RunSession(m_session.OnStart());
     SetTimer(kTimerClock, kClockPeriodMs);
     return TRUE;
 }
@@ -286,7 +284,7 @@ void LumaroDialog::OnWindowPosChanging(WINDOWPOS* pos)
 
 void LumaroDialog::UpdateTrayTip()
 {
-    m_tray.SetTip(TrayTipText(m_state, m_session.m_retryCount, theApp.m_rTime, Elapsed()).c_str());
+    m_tray.SetTip(TrayTipText(m_session.m_state, m_session.m_retryCount, m_session.m_rTime, Elapsed()).c_str());
 }
 
 void LumaroDialog::OnTimer(UINT_PTR id)
@@ -295,19 +293,18 @@ void LumaroDialog::OnTimer(UINT_PTR id)
     case kTimerTrayTip:
         UpdateTrayTip();
         break;
-    case kTimerReminder:
-    case kTimerWarning:
-        Execute(m_session.OnTimer(static_cast<int>(id), Elapsed()));
-        break;
     case kTimerClock:
         OnClockTick();
         break;
-    case kTimerAdapterWatch:
-        Execute(m_session.OnAdapterWatch(GetPppDns() >= 0));
-        break;
-    case kTimerRetry:
-        KillTimer(kTimerRetry);
-        StartWorker();
+    default:
+        // The watch looks for the adapter only while it runs: a tick posted
+        // from outside must not close the monitor.
+        if (id == static_cast<UINT_PTR>(kAdapterWatchTimer.id)) {
+            if (m_session.TimerRunning(kAdapterWatchTimer.id))
+                RunSession(m_session.OnAdapterWatch(GetPppDns() >= 0));
+        } else {
+            RunSession(m_session.OnTimer(static_cast<int>(id), Elapsed()));
+        }
         break;
     }
 }
@@ -329,7 +326,7 @@ void LumaroDialog::RaiseWarning(int remainSec)
 
 void LumaroDialog::OnClockTick()
 {
-    int rTime = theApp.m_rTime;
+    int rTime = m_session.m_rTime;
     if (rTime <= 0)
         return;
     m_lblGranted.setText(FormatDuration(rTime).c_str());
@@ -346,7 +343,7 @@ BOOL LumaroDialog::DestroyWindow()
     // Before the summary: its modal loop must not serve a worker that could
     // still start another one.
     EndSession();
-    int rTime = theApp.m_rTime;
+    int rTime = m_session.m_rTime;
     int elapsed = Elapsed();
     if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {
         UsageDialog summary(nullptr);

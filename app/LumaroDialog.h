@@ -9,7 +9,7 @@
 #include "log/LogFile.h"
 #include "netinfo/AdapterInfo.h"
 #include "session/CThreadSockTelnet.h"
-#include "session/SessionStateMachine.h"
+#include "session/SessionRunner.h"
 #include "widgets/Label.h"
 
 #include <atomic>
@@ -22,19 +22,15 @@ const UINT WM_TRAY_NOTIFY = WM_USER + 1;
 const UINT kTrayIconId = 1090;
 
 // The window's own timers; the conversation's (reminder, warning, adapter
-// watch) are named beside its state machine.
+// watch, retry pause) are its state machine's.
 enum MainTimer : UINT_PTR {
     kTimerTrayTip = 2,
     kTimerClock = 100,
-    kTimerRetry = 300,  // the pause before a new connection attempt
 };
 const UINT kTrayTipPeriodMs = 3000;
-const UINT kReminderPeriodMs = 300;
-const UINT kWarningPeriodMs = 10000;
 const UINT kClockPeriodMs = 1000;
-const UINT kRetryPauseMs = 1000;
 
-class LumaroDialog : public CDialog {
+class LumaroDialog : public CDialog, private SessionEffects {
 public:
     LumaroDialog();
     ~LumaroDialog() override;
@@ -43,15 +39,12 @@ public:
     BOOL DestroyWindow() override;
 
     int GetPppDns();
-    void StartWorker();
+    void StartWorker() override;
     BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* record);
     void UpdateTrayTip();
 
     LogFile m_log;
     std::string m_resultPath;
-    // The conversation's state as the session worker reads it while it waits
-    // for the end of an answer; written only by this window's thread.
-    std::atomic<int32_t> m_state{kStateConnecting};
     Label m_lblVersion;          // 1010
     Label m_lblElapsed;          // 1007
     Label m_lblElapsedCaption;   // 1006
@@ -72,7 +65,12 @@ public:
     std::string m_ip;
     std::vector<AdapterInfo> m_adapters;
     std::string m_homePath;
+    // The conversation: the one owner of the session state, the session
+    // time and the attempts made.
     SessionStateMachine m_session;
+    // The session state as the runner publishes it after each handling, for
+    // the worker, which reads it while it waits for the end of an answer.
+    std::atomic<int32_t> m_workerState{kStateConnecting};
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -96,15 +94,20 @@ protected:
 private:
     void SetUpLabels();
     void OnClockTick();
-    void ShowReminder(int rTime);
     void RaiseWarning(int remainSec);
-    // Carries out the state machine's actions, handing back the outcome of
-    // each list's last action until none is needed.
-    void Execute(SessionActions actions);
-    SessionActions ReadCapture();
-    // Deletes an old result file before a command whose answer is parsed;
-    // false when it exists and cannot be deleted (the user has been told).
-    bool DeleteResultFile();
+    void RunSession(SessionActions actions);
+
+    // The conversation's effects on this window.
+    void Log(int level, const std::string& text) override;
+    int Send(const std::string& command) override;
+    bool DeleteCapture() override;
+    bool ReadCapture(const std::function<bool(const std::string&)>& onLine) override;
+    void StartTimer(int id, int periodMs) override;
+    void StopTimer(int id) override;
+    void ShowReminder(int rTime) override;
+    void ShowWarning(int remainSec) override;
+    void ShowBox(const std::string& text) override;
+    void Close() override;
     // The monitor is ending: no new worker, the running one stopped and waited for.
     void EndSession();
     void StopWorker();

@@ -43,7 +43,7 @@ void LumaroDialog::StartWorker()
     if (m_ending)
         return;
     m_pThread.reset();  // one that has ended but is not yet freed
-    m_pThread = StartSessionThread(this, m_ip, theApp.m_nPort, kModeSession, {&m_log, &m_state, m_resultPath});
+    m_pThread = StartSessionThread(this, m_ip, theApp.m_nPort, kModeSession, {&m_log, &m_workerState, m_resultPath});
 }
 
 void LumaroDialog::OnWorkerEnded()
@@ -65,9 +65,8 @@ void LumaroDialog::StopWorker()
 
 void LumaroDialog::EndSession()
 {
+    // No worker starts from here on, not even one whose retry pause runs.
     m_ending = true;
-    if (m_hWnd)
-        KillTimer(kTimerRetry);
     StopWorker();
 }
 
@@ -101,84 +100,68 @@ BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     if (!AcceptSessionMessage(*record, m_msg))
         return Default();
     ++m_handlingEvent;
-    Execute(m_session.OnEvent(static_cast<int>(record->dwData)));
+    RunSession(m_session.OnEvent(static_cast<int>(record->dwData)));
     --m_handlingEvent;
     return Default();
 }
 
-void LumaroDialog::Execute(SessionActions actions)
+void LumaroDialog::RunSession(SessionActions actions)
 {
-    while (!actions.empty()) {
-        SessionActions next;
-        for (const SessionAction& a : actions) {
-            switch (a.kind) {
-            case SessionActionKind::Log:
-                m_log.Write(a.number, a.text.c_str());
-                break;
-            case SessionActionKind::Send:
-                next = m_session.OnSent(m_pThread ? m_pThread->Send(a.text.data(), static_cast<int>(a.text.size())) : 0);
-                break;
-            case SessionActionKind::SetState:
-                m_state = a.number;
-                break;
-            case SessionActionKind::SetSessionTime:
-                theApp.m_rTime = a.number;
-                break;
-            case SessionActionKind::DeleteCapture:
-                next = m_session.OnCaptureDeleted(DeleteResultFile());
-                break;
-            case SessionActionKind::ReadCapture:
-                next = ReadCapture();
-                break;
-            case SessionActionKind::StartTimer:
-                SetTimer(static_cast<UINT_PTR>(a.number), static_cast<UINT>(a.period));
-                break;
-            case SessionActionKind::StopTimer:
-                KillTimer(static_cast<UINT_PTR>(a.number));
-                break;
-            case SessionActionKind::ShowReminder:
-                ShowReminder(a.number);
-                break;
-            case SessionActionKind::ShowWarning:
-                RaiseWarning(a.number);
-                break;
-            case SessionActionKind::ShowBox:
-                m_msg = a.text;
-                AfxMessageBox(m_msg.c_str());
-                break;
-            case SessionActionKind::Retry:
-                // A timer rather than a sleep: the window keeps answering
-                // through the pause, and the old worker ends meanwhile.
-                if (!m_ending)
-                    SetTimer(kTimerRetry, kRetryPauseMs);
-                break;
-            case SessionActionKind::Close:
-                PostMessage(WM_CLOSE);
-                break;
-            }
-        }
-        actions = std::move(next);
-    }
+    RunSessionActions(m_session, std::move(actions), *this, m_workerState);
 }
 
-SessionActions LumaroDialog::ReadCapture()
+// The conversation's effects on this window.
+
+void LumaroDialog::Log(int level, const std::string& text)
+{
+    m_log.Write(level, text.c_str());
+}
+
+int LumaroDialog::Send(const std::string& command)
+{
+    return m_pThread ? m_pThread->Send(command.data(), static_cast<int>(command.size())) : 0;
+}
+
+bool LumaroDialog::DeleteCapture()
+{
+    if (!CFile::Exists(m_resultPath.c_str()))
+        return true;
+    return CFile::Remove(m_resultPath.c_str()) != FALSE;
+}
+
+bool LumaroDialog::ReadCapture(const std::function<bool(const std::string&)>& onLine)
 {
     // Text mode, so that CR LF is one line end; a line at a time, so that
     // nothing of the capture is held beyond the current line.
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(m_resultPath.c_str(), "rt"), std::fclose);
     if (!file)
-        return m_session.OnCaptureEnd(false);
-    ForEachTextLine(file.get(), [this](const std::string& line) {
-        Execute(m_session.OnCaptureLine(line));
-        return m_session.WantsCaptureLines();
-    });
-    file.reset();
-    return m_session.OnCaptureEnd(true);
+        return false;
+    ForEachTextLine(file.get(), onLine);
+    return true;
 }
 
-bool LumaroDialog::DeleteResultFile()
+void LumaroDialog::StartTimer(int id, int periodMs)
 {
-    if (!CFile::Exists(m_resultPath.c_str()))
-        return true;
-    return CFile::Remove(m_resultPath.c_str()) != FALSE;
+    SetTimer(static_cast<UINT_PTR>(id), static_cast<UINT>(periodMs));
+}
+
+void LumaroDialog::StopTimer(int id)
+{
+    KillTimer(static_cast<UINT_PTR>(id));
+}
+
+void LumaroDialog::ShowWarning(int remainSec)
+{
+    RaiseWarning(remainSec);
+}
+
+void LumaroDialog::ShowBox(const std::string& text)
+{
+    m_msg = text;
+    AfxMessageBox(m_msg.c_str());
+}
+
+void LumaroDialog::Close()
+{
+    PostMessage(WM_CLOSE);
 }

@@ -13,7 +13,6 @@ class LumaroDialog;
 struct SessionConfig {
     LumaroDialog* m_pMainDlg = nullptr;  // the main window while it exists; null in notice mode
     std::string m_SvcName;               // the VPN connection's name
-    int32_t m_rTime = -1;                // session time granted, seconds; <= 0: not known yet
     int32_t m_nPort = kAdminPort;
     std::string m_adminId;
     std::string m_adminPw;

@@ -1,7 +1,8 @@
 #pragma once
 // A worker thread made from a class: created suspended, configured by its
-// creator, resumed. Once InitInstance returns FALSE the thread ends, and the
-// object deletes itself unless m_bAutoDelete is FALSE (its creator owns it).
+// creator, resumed. Once InitInstance returns FALSE the thread ends; the
+// object is its creator's to free, unless m_bAutoDelete is set TRUE, when it
+// deletes itself.
 #include <windows.h>
 
 class CWinThread {
@@ -26,7 +27,7 @@ public:
 
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadID = 0;
-    BOOL m_bAutoDelete = TRUE;
+    BOOL m_bAutoDelete = FALSE;
 
 private:
     static unsigned __stdcall ThreadEntry(void* param);

@@ -1,7 +1,6 @@
 #include "session/CSockTelnet.h"
 
 #include "framework/Format.h"
-#include "framework/ScopedHandle.h"
 #include "log/LogFile.h"
 #include "session/NoticeResponse.h"
 #include "session/ResultCapture.h"
@@ -22,7 +21,6 @@ void CSockTelnet::Configure(HWND owner, const std::string& host, int port, int m
     m_port = static_cast<uint16_t>(port & 0xFFFF);
     m_mode = mode;
     m_shared = shared;
-    m_pLog = shared.log;
 }
 
 void CSockTelnet::Detach()
@@ -30,7 +28,6 @@ void CSockTelnet::Detach()
     Log(kLogError, StrFormat("session worker did not stop within %u ms; left to the end of the process",
                              static_cast<unsigned>(kWorkerStopWaitMs)));
     std::lock_guard<std::mutex> hold(m_sharedLock);
-    m_pLog = nullptr;
     m_shared.log = nullptr;
     m_shared.state = nullptr;
     m_owner = nullptr;
@@ -39,24 +36,20 @@ void CSockTelnet::Detach()
 void CSockTelnet::Log(int level, const std::string& text)
 {
     std::lock_guard<std::mutex> hold(m_sharedLock);
-    if (m_pLog)
-        m_pLog->Write(level, text.c_str());
+    if (m_shared.log)
+        m_shared.log->Write(level, text.c_str());
 }
 
 void CSockTelnet::Dump(const char* data, int length)
 {
     std::lock_guard<std::mutex> hold(m_sharedLock);
-    if (m_pLog)
-        m_pLog->DumpTraffic(kDumpReceived, data, length);
+    if (m_shared.log)
+        m_shared.log->DumpTraffic(kDumpReceived, data, length);
 }
 
 void CSockTelnet::SendEvent(int type, const char* data, int length)
 {
-    HWND owner;
-    {
-        std::lock_guard<std::mutex> hold(m_sharedLock);
-        owner = m_owner;
-    }
+    HWND owner = Owner();
     // A stopped conversation reports nothing: its window is ending.
     if (!owner || Stopping())
         return;
@@ -170,30 +163,25 @@ int CSockTelnet::AnswerCompleteOutcome() const
 int CSockTelnet::Capture(int length)
 {
     const std::string& path = m_shared.resultPath;
-    // Opened, appended and closed per frame, so the file is complete on disk
-    // whenever the window reads or deletes it between two frames.
-    AutoCloseHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
+    CaptureAppend append = AppendToCapture(path, m_text.data(), static_cast<uint64_t>(length > 0 ? length : 0));
+    if (append.rc == kCaptureOpenFailed) {
         Log(kLogError, StrFormat("file open error, path=[%s]", path.c_str()));
         return kOutcomeCaptureOpenFailed;
     }
-    LARGE_INTEGER size{};
-    ::GetFileSizeEx(file.Get(), &size);
-    uint64_t before = static_cast<uint64_t>(size.QuadPart);
-    uint64_t room = CaptureRoom(before, static_cast<uint64_t>(length > 0 ? length : 0));
-    if (before < kCaptureLimitBytes)
+    // A frame that did not reach the disk whole (a full disk, say) ends the
+    // conversation as a file that cannot be opened does: the answer parsed
+    // would be a partial one.
+    if (append.rc == kCaptureWriteFailed) {
+        Log(kLogError, StrFormat("file write error, path=[%s], rc=%d", path.c_str(), static_cast<int>(append.error)));
+        return kOutcomeCaptureOpenFailed;
+    }
+    if (append.sizeBefore < kCaptureLimitBytes)
         m_captureFull = false;  // a new answer: the window emptied the file
-    if (room < static_cast<uint64_t>(length) && !m_captureFull) {
+    if (append.cut && !m_captureFull) {
         m_captureFull = true;
         Log(kLogError, StrFormat("result file full at %u bytes; the rest of the answer is dropped",
                                  static_cast<unsigned>(kCaptureLimitBytes)));
     }
-    ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
-    DWORD written = 0;
-    if (room > 0)
-        ::WriteFile(file.Get(), m_text.data(), static_cast<DWORD>(room), &written, nullptr);
-    ::FlushFileBuffers(file.Get());
     return kOutcomeCaptured;
 }
 
@@ -222,10 +210,9 @@ int CSockTelnet::RecvFrame()
         }
 
         m_raw = NormaliseLineEnds(buffer, n);
-        TelnetSplit split = SplitTelnetCommands(m_raw);
+        TelnetSplit split = SplitTelnetCommands(m_raw, m_pendingCommand);
         m_text = std::move(split.text);
         m_reply = std::move(split.reply);
-        m_options.clear();
         if (!m_reply.empty())
             SendAll(m_reply.data(), static_cast<int>(m_reply.size()));
         m_reply.clear();

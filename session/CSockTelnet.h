@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 class LogFile;
 
@@ -61,18 +60,21 @@ public:
     // The window's check of a WM_COPYDATA record: true once for the record
     // this client is delivering right now, whatever address it arrives at.
     bool TakeRecord(const COPYDATASTRUCT& record) { return m_inFlight.Take(record); }
+    // The window the events go to; none once detached.
+    HWND Owner() const
+    {
+        std::lock_guard<std::mutex> hold(m_sharedLock);
+        return m_owner;
+    }
 
     int32_t m_mode = kModeSession;
     int32_t m_phase = kPhaseIdle;
-    std::string m_msg;
     HWND m_owner = nullptr;
-    LogFile* m_pLog = nullptr;
     std::string m_host;
     uint16_t m_port = 0;
     std::string m_reply;
     std::string m_raw;
     std::string m_text;
-    std::vector<std::string> m_options;
 
 private:
     void Log(int level, const std::string& text);
@@ -83,6 +85,7 @@ private:
 
     SessionShared m_shared;
     PromptCarry m_carry;
+    std::string m_pendingCommand;  // a telnet command cut off by the last receive
     bool m_captureFull = false;  // the capture's size limit has been logged
     // Guards what the client shares with its window (log, state, window
     // handle) against Detach; never held across a call that waits on the window.

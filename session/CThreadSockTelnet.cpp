@@ -2,11 +2,7 @@
 
 #include "framework/CWnd.h"
 
-CThreadSockTelnet::CThreadSockTelnet()
-{
-    // The owning window frees it, after the thread has ended.
-    m_bAutoDelete = FALSE;
-}
+CThreadSockTelnet::CThreadSockTelnet() = default;
 
 CThreadSockTelnet::~CThreadSockTelnet()
 {
@@ -35,19 +31,14 @@ void StopAndFreeWorker::operator()(CThreadSockTelnet* worker) const
 void CThreadSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode,
                                   const SessionShared& shared)
 {
-    m_owner = owner;
-    m_host = host;
-    m_port = port;
-    m_mode = mode;
-    m_shared = shared;
+    m_client.Configure(owner ? owner->m_hWnd : nullptr, host, port, mode, shared);
 }
 
 BOOL CThreadSockTelnet::InitInstance()
 {
-    HWND owner = m_owner ? m_owner->m_hWnd : nullptr;
-    m_client.Configure(owner, m_host, m_port, m_mode, m_shared);
     m_client.RunSession();
     m_client.Cleanup();
+    HWND owner = m_client.Owner();
     m_finished.store(true);
     if (owner)
         ::PostMessageA(owner, WM_SESSION_WORKER_ENDED, 0, 0);

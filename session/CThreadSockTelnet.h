@@ -32,6 +32,7 @@ public:
     CThreadSockTelnet();
     ~CThreadSockTelnet() override;
 
+    // Before the thread resumes: the client's settings, given once.
     void Configure(CWnd* owner, const std::string& host, int port, int mode, const SessionShared& shared);
     BOOL InitInstance() override;
     // Sends on the worker's socket from the owner window's thread, while the
@@ -45,13 +46,8 @@ public:
     bool Finished() const { return m_finished.load(); }
 
     CSockTelnet m_client;
-    CWnd* m_owner = nullptr;
-    std::string m_host;
-    int32_t m_port = 0;
-    int32_t m_mode = kModeSession;
 
 private:
-    SessionShared m_shared;
     std::atomic<bool> m_finished{false};
 };
 

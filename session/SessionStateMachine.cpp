@@ -21,11 +21,6 @@ SessionAction Do(SessionActionKind kind, int number = 0, int period = 0)
     return {kind, number, period, std::string()};
 }
 
-SessionAction SetState(int state)
-{
-    return Do(SessionActionKind::SetState, state);
-}
-
 void AppendLog(SessionActions& actions, std::vector<ParseLogLine>& lines)
 {
     for (ParseLogLine& line : lines)
@@ -41,6 +36,23 @@ SessionActions SessionStateMachine::Await(Step step, SessionActions actions)
     return actions;
 }
 
+SessionAction SessionStateMachine::StartTimer(SessionTimer timer)
+{
+    m_timers.insert(timer.id);
+    return Do(SessionActionKind::StartTimer, timer.id, timer.periodMs);
+}
+
+SessionAction SessionStateMachine::StopTimer(SessionTimer timer)
+{
+    m_timers.erase(timer.id);
+    return Do(SessionActionKind::StopTimer, timer.id);
+}
+
+SessionActions SessionStateMachine::OnStart()
+{
+    return {Do(SessionActionKind::StartWorker), StartTimer(kWarningTimer), StartTimer(kReminderTimer)};
+}
+
 SessionActions SessionStateMachine::Failed(int level, const std::string& text)
 {
     m_step = Step::Idle;
@@ -54,9 +66,11 @@ SessionActions SessionStateMachine::ConnectionLost(const std::string& logText)
     int previous = m_retryCount;
     m_retryCount = previous + 1;
     m_state = kStateReconnecting;
-    SessionActions actions = {SetState(kStateReconnecting), Log(kLogError, logText)};
+    SessionActions actions = {Log(kLogError, logText)};
+    // A timer rather than a sleep: the window keeps answering through the
+    // pause, and the old worker ends meanwhile.
     if (previous < kMaxRetries)
-        actions.push_back(Do(SessionActionKind::Retry));
+        actions.push_back(StartTimer(kRetryTimer));
     return actions;
 }
 
@@ -78,16 +92,15 @@ SessionActions SessionStateMachine::OnEvent(int type)
     case kEvtLoginAccepted:
         m_state = kStateLoggedIn;
         // The summary parse must see only the answer to this command.
-        return Await(Step::DeleteBeforeSummary, {Log(kLogFlow, "Login OK !!!"), SetState(kStateLoggedIn),
-                                                 Do(SessionActionKind::DeleteCapture)});
+        return Await(Step::DeleteBeforeSummary, {Log(kLogFlow, "Login OK !!!"), Do(SessionActionKind::DeleteCapture)});
     case kEvtAnswerCaptured:
         if (m_state == kStateSummaryRequested) {
             m_state = kStateSummaryArriving;
-            return {Log(kLogFlow, "summary정보 수신 중 ..."), SetState(kStateSummaryArriving)};
+            return {Log(kLogFlow, "summary정보 수신 중 ...")};
         }
         if (m_state == kStateAuthRequested) {
             m_state = kStateAuthArriving;
-            return {Log(kLogFlow, "auth정보 수신 중 ..."), SetState(kStateAuthArriving)};
+            return {Log(kLogFlow, "auth정보 수신 중 ...")};
         }
         return {};
     case kEvtSummaryComplete:
@@ -125,7 +138,7 @@ SessionActions SessionStateMachine::OnSent(int result)
         if (!sent)
             return Failed(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", result));
         m_state = kStateSummaryRequested;
-        return {Log(kLogFlow, "cmd[show summary] send succ"), SetState(kStateSummaryRequested)};
+        return {Log(kLogFlow, "cmd[show summary] send succ")};
     case Step::SendLink:
         if (!sent)
             return Failed(kLogError, StrFormat("send[link] failed, ret=%d", result));
@@ -137,7 +150,7 @@ SessionActions SessionStateMachine::OnSent(int result)
         if (!sent)
             return Failed(kLogError, StrFormat("send[show auth] failed, ret=%d", result));
         m_state = kStateAuthRequested;
-        return {Log(kLogFlow, "cmd[show auth] send succ"), SetState(kStateAuthRequested)};
+        return {Log(kLogFlow, "cmd[show auth] send succ")};
     case Step::SendExit: {
         // Nothing depends on the farewell arriving.
         SessionActions actions;
@@ -174,10 +187,7 @@ SessionActions SessionStateMachine::OnCaptureLine(const std::string& line)
         // Every matching line sets the time again; the last one decides.
         ScanAuthLine(m_auth, line);
         AppendLog(actions, m_auth.log);
-        if (m_auth.rTime != m_rTime) {
-            m_rTime = m_auth.rTime;
-            actions.push_back(Do(SessionActionKind::SetSessionTime, m_rTime));
-        }
+        m_rTime = m_auth.rTime;
     }
     return actions;
 }
@@ -217,7 +227,6 @@ SessionActions SessionStateMachine::AuthRead(bool opened)
         actions.push_back(Log(kLogError, "잔여시간 파싱2 실패"));
     } else {
         m_state = kStateTimeKnown;
-        actions.push_back(SetState(kStateTimeKnown));
         actions.push_back(Send("exit\n"));
         return Await(Step::SendExit, actions);
     }
@@ -227,29 +236,31 @@ SessionActions SessionStateMachine::AuthRead(bool opened)
 
 void SessionStateMachine::StartWatchOnce(SessionActions& actions)
 {
-    if (m_watchStarted)
-        return;
-    m_watchStarted = true;
-    actions.push_back(Do(SessionActionKind::StartTimer, kTimerAdapterWatch, kAdapterWatchPeriodMs));
+    if (!TimerRunning(kAdapterWatchTimer.id))
+        actions.push_back(StartTimer(kAdapterWatchTimer));
 }
 
 SessionActions SessionStateMachine::OnTimer(int id, int elapsed)
 {
+    if (!TimerRunning(id))
+        return {};
+    if (id == kRetryTimer.id)
+        return {StopTimer(kRetryTimer), Do(SessionActionKind::StartWorker)};
     if (m_rTime <= 0)
         return {};
-    if (id == kTimerReminder)
-        return {Do(SessionActionKind::StopTimer, kTimerReminder), Do(SessionActionKind::ShowReminder, m_rTime)};
-    if (id == kTimerWarning && elapsed > 0 && m_rTime - elapsed < kWarningThresholdSec) {
+    if (id == kReminderTimer.id)
+        return {StopTimer(kReminderTimer), Do(SessionActionKind::ShowReminder, m_rTime)};
+    if (id == kWarningTimer.id && elapsed > 0 && m_rTime - elapsed < kWarningThresholdSec) {
         // A time already run out is shown as none left, never as minus minutes.
         int left = m_rTime - elapsed;
-        return {Do(SessionActionKind::ShowWarning, left > 0 ? left : 0), Do(SessionActionKind::StopTimer, kTimerWarning)};
+        return {Do(SessionActionKind::ShowWarning, left > 0 ? left : 0), StopTimer(kWarningTimer)};
     }
     return {};
 }
 
 SessionActions SessionStateMachine::OnAdapterWatch(bool adapterPresent)
 {
-    if (adapterPresent)
+    if (adapterPresent || !TimerRunning(kAdapterWatchTimer.id))
         return {};
     return {Do(SessionActionKind::Close)};
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The conversation with the administration server as a state machine that
-// knows no window, socket or file: events in, actions out. The main window
-// executes the actions in order; an action whose outcome the conversation
-// depends on (a send, the capture file's deletion or reading) is always the
-// last of its list, and the window hands its outcome back through the
-// matching On... call, which returns the next list.
+// knows no window, socket or file: events in, actions out. RunSessionActions
+// carries the actions out; an action whose outcome the conversation depends
+// on (a send, the capture file's deletion or reading) is always the last of
+// its list, and its outcome comes back through the matching On... call,
+// which returns the next list. The machine is the one owner of the session
+// state, the session time and the attempts made, and of the timers it drives.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,19 +14,17 @@
 #include "session/SessionState.h"
 
 enum class SessionActionKind {
-    Log,             // level, text
-    Send,            // text, whole; answer with OnSent
-    SetState,        // number: the new session state
-    SetSessionTime,  // number: seconds granted
-    DeleteCapture,   // answer with OnCaptureDeleted
-    ReadCapture,     // answer with OnCaptureLine for each line, then OnCaptureEnd
-    StartTimer,      // number: timer id, period: milliseconds
-    StopTimer,       // number: timer id
-    ShowReminder,    // number: seconds granted
-    ShowWarning,     // number: seconds left, never negative
-    ShowBox,         // text
-    Retry,           // a new worker after the retry pause
-    Close,           // the monitor ends
+    Log,           // number: level, text
+    Send,          // text, whole; answer with OnSent
+    DeleteCapture, // answer with OnCaptureDeleted
+    ReadCapture,   // answer with OnCaptureLine for each line, then OnCaptureEnd
+    StartTimer,    // number: timer id, period: milliseconds
+    StopTimer,     // number: timer id
+    ShowReminder,  // number: seconds granted
+    ShowWarning,   // number: seconds left, never negative
+    ShowBox,       // text
+    StartWorker,   // a new conversation
+    Close,         // the monitor ends
 };
 
 struct SessionAction {
@@ -35,13 +35,15 @@ struct SessionAction {
 };
 using SessionActions = std::vector<SessionAction>;
 
-// The main window's timers that the conversation drives.
-enum SessionTimer {
-    kTimerReminder = 3,
-    kTimerWarning = 30,
-    kTimerAdapterWatch = 200,
+// The window timers the conversation drives, each with its period.
+struct SessionTimer {
+    int id;
+    int periodMs;
 };
-const int kAdapterWatchPeriodMs = 3000;
+constexpr SessionTimer kReminderTimer = {3, 300};         // the reminder, once the time is known
+constexpr SessionTimer kWarningTimer = {30, 10000};       // the warning below 10 minutes
+constexpr SessionTimer kAdapterWatchTimer = {200, 3000};  // the VPN watch, from the first auth answer
+constexpr SessionTimer kRetryTimer = {300, 1000};         // the pause before a new connection attempt
 const int kWarningThresholdSec = 600;
 const int kMaxRetries = 3;
 
@@ -56,6 +58,9 @@ class SessionStateMachine {
 public:
     void Configure(SessionSettings settings) { m_settings = std::move(settings); }
 
+    // The window has found the server's address: the first conversation
+    // and the reminder and warning checks begin.
+    SessionActions OnStart();
     // A record of the running worker, by its type code.
     SessionActions OnEvent(int type);
     // The outcome of the action that ended the previous list.
@@ -69,13 +74,17 @@ public:
         return m_step == Step::ScanSummary || (m_step == Step::ScanAuth && !m_auth.valueMissing);
     }
 
-    // Timers 3 and 30; elapsed = seconds since the monitor started.
+    // A tick of one of the timers above; elapsed = seconds since the monitor
+    // started. A tick of a timer the machine is not running does nothing,
+    // whoever posted it.
     SessionActions OnTimer(int id, int elapsed);
+    bool TimerRunning(int id) const { return m_timers.count(id) != 0; }
+    // The adapter watch's verdict, asked for only while the watch runs.
     SessionActions OnAdapterWatch(bool adapterPresent);
 
     int m_state = kStateConnecting;
-    int m_retryCount = 0;
-    int m_rTime = -1;  // <= 0: not known
+    int m_retryCount = 0;  // failed attempts so far, never reset
+    int m_rTime = -1;      // session time granted, seconds; <= 0: not known
 
 private:
     // Where a handling waits for the outcome of its last action.
@@ -98,6 +107,8 @@ private:
     SessionActions ConnectionLost(const std::string& logText);
     SessionActions SummaryRead(bool opened);
     SessionActions AuthRead(bool opened);
+    SessionAction StartTimer(SessionTimer timer);
+    SessionAction StopTimer(SessionTimer timer);
     // The adapter watch starts with the first auth answer and then keeps
     // its period: a later answer must not push its next run away.
     void StartWatchOnce(SessionActions& actions);
@@ -106,5 +117,5 @@ private:
     Step m_step = Step::Idle;
     SummaryScan m_summary;
     AuthScan m_auth{-1, {}, false};
-    bool m_watchStarted = false;
+    std::set<int> m_timers;  // ids of the timers running for the conversation
 };

@@ -102,10 +102,12 @@ std::string NormaliseLineEnds(const char* data, int n)
 // cut out, leaving the data around them where it was: a doubled IAC stands for
 // the data byte 255, a subnegotiation goes up to its IAC SE (or to the end of
 // the frame when it has none), any other IAC takes the byte after it, and an
-// IAC or IAC plus verb cut off by the end of the frame is dropped unanswered.
-TelnetSplit SplitTelnetCommands(const std::string& raw)
+// IAC or IAC plus verb cut off by the end of the frame waits for the next.
+TelnetSplit SplitTelnetCommands(const std::string& frame, std::string& pending)
 {
     TelnetSplit out;
+    const std::string raw = pending + frame;
+    pending.clear();
     const size_t n = raw.size();
     size_t i = 0;
     while (i < n) {
@@ -121,12 +123,16 @@ TelnetSplit SplitTelnetCommands(const std::string& raw)
             ++i;
             continue;
         }
-        if (i + 1 >= n)
+        if (i + 1 >= n) {
+            pending = raw.substr(i);
             break;
+        }
         unsigned char verb = static_cast<unsigned char>(raw[i + 1]);
         if (IsOptionVerb(verb)) {
-            if (i + 2 >= n)
+            if (i + 2 >= n) {
+                pending = raw.substr(i);
                 break;
+            }
             unsigned char option = static_cast<unsigned char>(raw[i + 2]);
             AppendCommand(out.reply, AnswerVerb(verb, option), option);
             out.text.clear();
@@ -157,6 +163,12 @@ TelnetSplit SplitTelnetCommands(const std::string& raw)
         }
     }
     return out;
+}
+
+TelnetSplit SplitTelnetCommands(const std::string& raw)
+{
+    std::string dropped;
+    return SplitTelnetCommands(raw, dropped);
 }
 
 int TextLength(const std::string& text)

@@ -28,6 +28,11 @@ struct TelnetSplit {
 
 // Splits one normalised frame. The text is what follows the frame's last
 // WILL/WONT/DO/DONT; every such command is answered, each time it arrives.
+// A command that the end of the frame cuts off (an IAC, or IAC and verb)
+// waits in `pending` for the next frame, which it begins: TCP keeps no
+// message boundaries, and the command is answered once, whole.
+TelnetSplit SplitTelnetCommands(const std::string& raw, std::string& pending);
+// The same for a frame on its own: a command cut off at its end is dropped.
 TelnetSplit SplitTelnetCommands(const std::string& raw);
 
 // Length of the text up to its first NUL: nothing after a NUL is searched,

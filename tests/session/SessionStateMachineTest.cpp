@@ -1,13 +1,15 @@
 // The conversation's state machine, driven as the main window drives it:
 // each row is one event from a state, with the outcomes of its sends, file
 // deletion and capture, and the exact actions that must come out.
-#include "session/SessionStateMachine.h"
+#include "session/SessionRunner.h"
 
 #include "log/LogLevel.h"
 #include "session/SessionEvents.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,54 +39,65 @@ std::string Escape(const std::string& text)
     return out;
 }
 
-// The window's execution loop with scripted outcomes; every action as text.
-std::vector<std::string> Drive(SessionStateMachine& m, SessionActions actions, const Script& script)
-{
+// A window that records every effect as text and answers with the script.
+class RecordingEffects : public SessionEffects {
+public:
+    explicit RecordingEffects(const Script& script) : m_script(script) {}
     std::vector<std::string> seen;
-    int sends = 0;
-    while (!actions.empty()) {
-        SessionActions next;
-        for (size_t i = 0; i < actions.size(); ++i) {
-            const SessionAction& a = actions[i];
-            bool answered = true;
-            switch (a.kind) {
-            case SessionActionKind::Log:
-                seen.push_back(std::string(a.number == kLogError ? "E " : "F ") + Escape(a.text));
-                answered = false;
-                break;
-            case SessionActionKind::Send:
-                seen.push_back("send " + Escape(a.text));
-                next = m.OnSent(sends++ == script.failSend ? -1 : static_cast<int>(a.text.size()));
-                break;
-            case SessionActionKind::DeleteCapture:
-                seen.push_back("delete");
-                next = m.OnCaptureDeleted(!script.deleteFails);
-                break;
-            case SessionActionKind::ReadCapture:
-                seen.push_back("read");
-                if (!script.captureMissing)
-                    for (size_t l = 0; l < script.capture.size() && m.WantsCaptureLines(); ++l)
-                        for (const std::string& s : Drive(m, m.OnCaptureLine(script.capture[l]), script))
-                            seen.push_back(s);
-                next = m.OnCaptureEnd(!script.captureMissing);
-                break;
-            default:
-                static const char* const names[] = {"", "", "state", "time", "", "", "timer", "stop", "reminder",
-                                                    "warning", "box", "retry", "close"};
-                seen.push_back(names[static_cast<int>(a.kind)] +
-                               (a.kind == SessionActionKind::ShowBox ? " " + a.text
-                                : a.kind == SessionActionKind::Retry || a.kind == SessionActionKind::Close
-                                    ? std::string()
-                                    : " " + std::to_string(a.number)) +
-                               (a.period ? " " + std::to_string(a.period) : std::string()));
-                answered = false;
-                break;
-            }
-            EXPECT_TRUE(!answered || i + 1 == actions.size()) << "an action that awaits its outcome must end its list";
-        }
-        actions = std::move(next);
+
+    void Log(int level, const std::string& text) override
+    {
+        seen.push_back(std::string(level == kLogError ? "E " : "F ") + Escape(text));
     }
-    return seen;
+    int Send(const std::string& command) override
+    {
+        seen.push_back("send " + Escape(command));
+        return m_sends++ == m_script.failSend ? -1 : static_cast<int>(command.size());
+    }
+    bool DeleteCapture() override
+    {
+        seen.push_back("delete");
+        return !m_script.deleteFails;
+    }
+    bool ReadCapture(const std::function<bool(const std::string&)>& onLine) override
+    {
+        seen.push_back("read");
+        if (m_script.captureMissing)
+            return false;
+        for (const std::string& line : m_script.capture)
+            if (!onLine(line))
+                break;
+        return true;
+    }
+    void StartTimer(int id, int periodMs) override
+    {
+        seen.push_back("timer " + std::to_string(id) + " " + std::to_string(periodMs));
+    }
+    void StopTimer(int id) override { seen.push_back("stop " + std::to_string(id)); }
+    void ShowReminder(int rTime) override { seen.push_back("reminder " + std::to_string(rTime)); }
+    void ShowWarning(int remainSec) override { seen.push_back("warning " + std::to_string(remainSec)); }
+    void ShowBox(const std::string& text) override { seen.push_back("box " + text); }
+    void StartWorker() override { seen.push_back("worker"); }
+    void Close() override { seen.push_back("close"); }
+
+private:
+    const Script& m_script;
+    int m_sends = 0;
+};
+
+// One handling by the real runner over a recording window; the state the
+// worker reads afterwards ends the list when the handling changed it.
+std::vector<std::string> Drive(SessionStateMachine& m, const std::function<SessionActions()>& handle,
+                               const Script& script)
+{
+    RecordingEffects window(script);
+    const int before = m.m_state;
+    std::atomic<int32_t> workerState{before};
+    EXPECT_TRUE(RunSessionActions(m, handle(), window, workerState)) << "actions out of order";
+    EXPECT_EQ(workerState.load(), m.m_state) << "the state the worker reads";
+    if (m.m_state != before)
+        window.seen.push_back("state " + std::to_string(m.m_state));
+    return window.seen;
 }
 
 SessionStateMachine Machine(const std::vector<int>& before)
@@ -92,7 +105,7 @@ SessionStateMachine Machine(const std::vector<int>& before)
     SessionStateMachine m;
     m.Configure({"user01\t", "admin", "qalvexor", "C:\\home\\result"});
     for (int event : before)
-        Drive(m, m.OnEvent(event), Ok());
+        Drive(m, [&] { return m.OnEvent(event); }, Ok());
     return m;
 }
 
@@ -116,18 +129,18 @@ TEST(SessionStateMachine, AnswersEachEventWithItsActions)
     } rows[] = {
         {"connected", {}, kEvtConnected, Ok(), {"F connect succ"}},
         {"no socket", {}, kEvtSocketCreateFailed, Ok(), {"E socket create failed)"}},
-        {"connect failed", {}, kEvtConnectFailed, Ok(), {"state 1", "E connect failed. retry_count=0", "retry"}},
+        {"connect failed", {}, kEvtConnectFailed, Ok(), {"E connect failed. retry_count=0", "timer 300 1000", "state 1"}},
         {"capture not opened", kIn21, kEvtCaptureOpenFailed, Ok(),
-         {"state 1", "E OnCopyData:file open failed. retry=0", "retry"}},
+         {"E OnCopyData:file open failed. retry=0", "timer 300 1000", "state 1"}},
         {"user name asked", {}, kEvtUsernamePrompt, Ok(), {"send admin\\n", "F ID send succ"}},
         {"user name not sent", {}, kEvtUsernamePrompt, FailSend(0), {"send admin\\n", "E ID send failed, ret=-1"}},
         {"password asked", {}, kEvtPasswordPrompt, Ok(), {"send qalvexor\\n", "F PW send succ"}},
         {"password not sent", {}, kEvtPasswordPrompt, FailSend(0), {"send qalvexor\\n", "E PW send failed, ret=-1"}},
         {"welcome", {}, kEvtLoginAccepted, Ok(),
-         {"F Login OK !!!", "state 10", "delete", "send show summary\\n", "F cmd[show summary] send succ", "state 20"}},
-        {"welcome, old capture not deletable", {}, kEvtLoginAccepted, FailDelete(), {"F Login OK !!!", "state 10", "delete"}},
+         {"F Login OK !!!", "delete", "send show summary\\n", "F cmd[show summary] send succ", "state 20"}},
+        {"welcome, old capture not deletable", {}, kEvtLoginAccepted, FailDelete(), {"F Login OK !!!", "delete", "state 10"}},
         {"welcome, summary not sent", {}, kEvtLoginAccepted, FailSend(0),
-         {"F Login OK !!!", "state 10", "delete", "send show summary\\n", "E cmd[show summary] send failed, ret=-1"}},
+         {"F Login OK !!!", "delete", "send show summary\\n", "E cmd[show summary] send failed, ret=-1", "state 10"}},
         {"summary arriving", kIn20, kEvtAnswerCaptured, Ok(), {"F summary정보 수신 중 ...", "state 21"}},
         {"auth arriving", kIn30, kEvtAnswerCaptured, Ok(), {"F auth정보 수신 중 ...", "state 31"}},
         {"frame while logged in only", {}, kEvtAnswerCaptured, Ok(), {}},
@@ -147,7 +160,7 @@ TEST(SessionStateMachine, AnswersEachEventWithItsActions)
          {"read", kSummaryFound, "F Link[7]", "delete", "send link 7\\n", "F Link [7] succ", "send show auth\\n",
           "E send[show auth] failed, ret=-1"}},
         {"auth complete", kIn31, kEvtAuthComplete, Ok(),
-         {"read", kTimeoutFound, "F rTime[3600]", "time 3600", "state 40", "send exit\\n", "timer 200 3000"}},
+         {"read", kTimeoutFound, "F rTime[3600]", "send exit\\n", "timer 200 3000", "state 40"}},
         {"auth value missing", kIn31, kEvtAuthComplete, Capture({"  Session-Timeout :\n", "  Session-Timeout : 9\n"}),
          {"read", kTimeoutFound, "E 잔여시간 파싱 실패", "timer 200 3000"}},
         {"auth value without digits", kIn31, kEvtAuthComplete, Capture({"  Session-Timeout : none\n"}),
@@ -165,7 +178,7 @@ TEST(SessionStateMachine, AnswersEachEventWithItsActions)
     };
     for (const Row& row : rows) {
         SessionStateMachine m = Machine(row.before);
-        EXPECT_EQ(Drive(m, m.OnEvent(row.event), row.script), row.actions) << row.name;
+        EXPECT_EQ(Drive(m, [&] { return m.OnEvent(row.event); }, row.script), row.actions) << row.name;
     }
 }
 
@@ -173,13 +186,15 @@ TEST(SessionStateMachine, RetriesThreeTimesInTheMonitorsLife)
 {
     SessionStateMachine m = Machine({});
     for (int i = 0; i < 4; ++i) {
-        std::vector<std::string> expected = {"state 1", "E connect failed. retry_count=" + std::to_string(i)};
+        std::vector<std::string> expected = {"E connect failed. retry_count=" + std::to_string(i)};
         if (i < kMaxRetries)
-            expected.push_back("retry");
+            expected.push_back("timer 300 1000");
+        if (i == 0 || i == 1)
+            expected.push_back("state 1");
         // A login in between does not give the attempts back.
         if (i == 1)
-            Drive(m, m.OnEvent(kEvtLoginAccepted), Ok());
-        EXPECT_EQ(Drive(m, m.OnEvent(kEvtConnectFailed), Ok()), expected) << "failure " << i;
+            Drive(m, [&] { return m.OnEvent(kEvtLoginAccepted); }, Ok());
+        EXPECT_EQ(Drive(m, [&] { return m.OnEvent(kEvtConnectFailed); }, Ok()), expected) << "failure " << i;
     }
     EXPECT_EQ(m.m_retryCount, 4);
 }
@@ -190,32 +205,64 @@ TEST(SessionStateMachine, AdapterWatchStartsOnceAndKeepsItsPeriod)
     // 3-second watch must not be restarted by each one, or it never runs.
     SessionStateMachine m = Machine(kIn31);
     Script noValue = Capture({"  Session-Timeout :\n"});
-    EXPECT_EQ(Drive(m, m.OnEvent(kEvtAuthComplete), noValue).back(), "timer 200 3000");
+    EXPECT_EQ(Drive(m, [&] { return m.OnEvent(kEvtAuthComplete); }, noValue).back(), "timer 200 3000");
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Drive(m, m.OnEvent(kEvtAuthComplete), noValue),
+        EXPECT_EQ(Drive(m, [&] { return m.OnEvent(kEvtAuthComplete); }, noValue),
                   (std::vector<std::string>{"read", kTimeoutFound, "E 잔여시간 파싱 실패"}));
-    EXPECT_EQ(Drive(m, m.OnAdapterWatch(true), Ok()), std::vector<std::string>());
-    EXPECT_EQ(Drive(m, m.OnAdapterWatch(false), Ok()), std::vector<std::string>{"close"});
+    EXPECT_EQ(Drive(m, [&] { return m.OnAdapterWatch(true); }, Ok()), std::vector<std::string>());
+    EXPECT_EQ(Drive(m, [&] { return m.OnAdapterWatch(false); }, Ok()), std::vector<std::string>{"close"});
 }
 
-TEST(SessionStateMachine, ReminderAndWarningWaitForTheSessionTime)
+TEST(SessionStateMachine, TimersActOnlyWhileRunningForTheirPurpose)
 {
+    SessionStateMachine started = Machine({});
+    EXPECT_EQ(Drive(started, [&] { return started.OnStart(); }, Ok()),
+              (std::vector<std::string>{"worker", "timer 30 10000", "timer 3 300"}));
     struct Row {
         const char* name;
+        bool start;
+        std::vector<int> before;
         int rTime, timer, elapsed;
         std::vector<std::string> actions;
     } rows[] = {
-        {"reminder before the time is known", -1, kTimerReminder, 5, {}},
-        {"reminder", 650, kTimerReminder, 5, {"stop 3", "reminder 650"}},
-        {"warning with 10 minutes to go", 650, kTimerWarning, 50, {}},
-        {"warning below 10 minutes", 650, kTimerWarning, 51, {"warning 599", "stop 30"}},
-        {"warning after the time ran out shows none left", 650, kTimerWarning, 700, {"warning 0", "stop 30"}},
-        {"warning with a clock gone back", 650, kTimerWarning, 0, {}},
-        {"warning before the time is known", -1, kTimerWarning, 50, {}},
+        {"reminder before the time is known", true, {}, -1, kReminderTimer.id, 5, {}},
+        {"reminder", true, {}, 650, kReminderTimer.id, 5, {"stop 3", "reminder 650"}},
+        {"warning with 10 minutes to go", true, {}, 650, kWarningTimer.id, 50, {}},
+        {"warning below 10 minutes", true, {}, 650, kWarningTimer.id, 51, {"warning 599", "stop 30"}},
+        {"warning after the time ran out shows none left", true, {}, 650, kWarningTimer.id, 700, {"warning 0", "stop 30"}},
+        {"warning with a clock gone back", true, {}, 650, kWarningTimer.id, 0, {}},
+        {"warning before the time is known", true, {}, -1, kWarningTimer.id, 50, {}},
+        {"reminder tick posted before the start", false, {}, 650, kReminderTimer.id, 5, {}},
+        {"retry tick with no retry pending", true, {}, -1, kRetryTimer.id, 5, {}},
+        {"retry tick after a failed connect", true, {kEvtConnectFailed}, -1, kRetryTimer.id, 5, {"stop 300", "worker"}},
     };
     for (const Row& row : rows) {
-        SessionStateMachine m = Machine({});
+        SessionStateMachine m = Machine(row.before);
+        if (row.start)
+            Drive(m, [&] { return m.OnStart(); }, Ok());
         m.m_rTime = row.rTime;
-        EXPECT_EQ(Drive(m, m.OnTimer(row.timer, row.elapsed), Ok()), row.actions) << row.name;
+        EXPECT_EQ(Drive(m, [&] { return m.OnTimer(row.timer, row.elapsed); }, Ok()), row.actions)
+            << row.name;
+        EXPECT_EQ(Drive(m, [&] { return m.OnTimer(row.timer, row.elapsed); }, Ok()), std::vector<std::string>())
+            << row.name << ": a second tick of a timer that has done its job";
     }
+    SessionStateMachine watchless = Machine({});
+    EXPECT_EQ(Drive(watchless, [&] { return watchless.OnAdapterWatch(false); }, Ok()), std::vector<std::string>())
+        << "a watch verdict before the watch started";
+}
+
+TEST(SessionRunner, AnAwaitedActionBeforeTheEndOfItsListIsRefusedLoudly)
+{
+#ifndef NDEBUG
+    GTEST_SKIP() << "a debug build stops at the runner's assertion";
+#endif
+    SessionStateMachine m = Machine({});
+    Script script = Ok();
+    RecordingEffects window(script);
+    std::atomic<int32_t> workerState{0};
+    SessionActions broken = {{SessionActionKind::Send, 0, 0, "a\n"}, {SessionActionKind::Close}};
+    EXPECT_FALSE(RunSessionActions(m, broken, window, workerState));
+    EXPECT_EQ(window.seen, (std::vector<std::string>{"send a\\n", "E session actions out of order: an awaited "
+                                                                   "action was not the last"}))
+        << "nothing after the awaited action runs";
 }
