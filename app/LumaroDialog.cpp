@@ -36,9 +36,9 @@ LumaroDialog::~LumaroDialog()
         theApp.m_pMainDlg = nullptr;
 }
 
-int LumaroDialog::Elapsed() const
+int64_t LumaroDialog::Elapsed() const
 {
-    return static_cast<int>(std::time(nullptr)) - theApp.m_tStart;
+    return static_cast<int64_t>(std::time(nullptr)) - theApp.m_tStart;
 }
 
 void LumaroDialog::DoDataExchange(CDataExchange* dx)
@@ -263,7 +263,9 @@ void LumaroDialog::OnInstanceQuit()
 
 void LumaroDialog::OnSaveLog()
 {
-    CFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+    // The save variant, which asks before it replaces an existing file: the
+    // open variant ignores the overwrite prompt, and a chosen file was lost.
+    CFileDialog dlg(FALSE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                     "로그파일(*.log)|*.log|모든 파일(*.*)|*.*||", nullptr);
     if (dlg.DoModal() != IDOK)
         return;
@@ -330,10 +332,10 @@ void LumaroDialog::OnClockTick()
     if (rTime <= 0)
         return;
     m_lblGranted.setText(FormatDuration(rTime).c_str());
-    int elapsed = Elapsed();
+    int64_t elapsed = Elapsed();
     if (elapsed > 0)
         m_lblElapsed.setText(FormatDuration(elapsed).c_str());
-    int left = rTime - elapsed;
+    int64_t left = rTime - elapsed;
     if (left >= 0)
         m_lblLeft.setText(FormatDuration(left).c_str());
 }
@@ -344,7 +346,7 @@ BOOL LumaroDialog::DestroyWindow()
     // still start another one.
     EndSession();
     int rTime = m_session.m_rTime;
-    int elapsed = Elapsed();
+    int64_t elapsed = Elapsed();
     if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {
         UsageDialog summary(nullptr);
         summary.m_usedText = "소요시간: " + FormatDuration(elapsed);

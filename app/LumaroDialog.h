@@ -111,7 +111,9 @@ private:
     // The monitor is ending: no new worker, the running one stopped and waited for.
     void EndSession();
     void StopWorker();
-    int Elapsed() const;
+    // Seconds since the monitor started, in 64 bits: a clock set far back
+    // or forward must not wrap the arithmetic.
+    int64_t Elapsed() const;
 
     bool m_ending = false;
     CThreadSockTelnet* m_stoppingWorker = nullptr;  // being waited for

@@ -4,7 +4,7 @@
 #include "framework/Format.h"
 #include "session/SessionState.h"
 
-std::string TrayTipText(int state, int retryCount, int rTime, int elapsed)
+std::string TrayTipText(int state, int retryCount, int rTime, int64_t elapsed)
 {
     switch (state) {
     case kStateConnecting:
@@ -28,7 +28,7 @@ std::string TrayTipText(int state, int retryCount, int rTime, int elapsed)
     case kStateAuthArriving + 2:
         return "show auth 정보 수신중...";
     case kStateTimeKnown: {
-        int left = rTime - elapsed;
+        int64_t left = rTime - elapsed;
         if (rTime > 0 && left >= 0)
             return "[남은시간] " + FormatDuration(left);
         return std::string();

@@ -1,6 +1,7 @@
 #pragma once
 // The notification-area tooltip for a session state.
+#include <cstdint>
 #include <string>
 
 // elapsed = time() - start; rTime <= 0 means the session time is not known.
-std::string TrayTipText(int state, int retryCount, int rTime, int elapsed);
+std::string TrayTipText(int state, int retryCount, int rTime, int64_t elapsed);

@@ -240,7 +240,7 @@ void SessionStateMachine::StartWatchOnce(SessionActions& actions)
         actions.push_back(StartTimer(kAdapterWatchTimer));
 }
 
-SessionActions SessionStateMachine::OnTimer(int id, int elapsed)
+SessionActions SessionStateMachine::OnTimer(int id, int64_t elapsed)
 {
     if (!TimerRunning(id))
         return {};
@@ -252,8 +252,8 @@ SessionActions SessionStateMachine::OnTimer(int id, int elapsed)
         return {StopTimer(kReminderTimer), Do(SessionActionKind::ShowReminder, m_rTime)};
     if (id == kWarningTimer.id && elapsed > 0 && m_rTime - elapsed < kWarningThresholdSec) {
         // A time already run out is shown as none left, never as minus minutes.
-        int left = m_rTime - elapsed;
-        return {Do(SessionActionKind::ShowWarning, left > 0 ? left : 0), StopTimer(kWarningTimer)};
+        int64_t left = m_rTime - elapsed;
+        return {Do(SessionActionKind::ShowWarning, left > 0 ? static_cast<int>(left) : 0), StopTimer(kWarningTimer)};
     }
     return {};
 }

@@ -6,6 +6,7 @@
 // its list, and its outcome comes back through the matching On... call,
 // which returns the next list. The machine is the one owner of the session
 // state, the session time and the attempts made, and of the timers it drives.
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -77,7 +78,7 @@ public:
     // A tick of one of the timers above; elapsed = seconds since the monitor
     // started. A tick of a timer the machine is not running does nothing,
     // whoever posted it.
-    SessionActions OnTimer(int id, int elapsed);
+    SessionActions OnTimer(int id, int64_t elapsed);
     bool TimerRunning(int id) const { return m_timers.count(id) != 0; }
     // The adapter watch's verdict, asked for only while the watch runs.
     SessionActions OnAdapterWatch(bool adapterPresent);

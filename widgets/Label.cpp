@@ -82,10 +82,16 @@ void Label::OnTimer(UINT_PTR)
     }
 }
 
+Label& Label::setLink(const char* target)
+{
+    m_link = target ? target : "";
+    return *this;
+}
+
 void Label::OnLButtonDown()
 {
-    std::string target = GetWindowText();
-    ::ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!m_link.empty())
+        ::ShellExecuteA(nullptr, "open", m_link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 BOOL Label::OnSetCursor()

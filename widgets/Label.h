@@ -14,6 +14,9 @@ public:
     Label& setTextColour(COLORREF colour);
     Label& setFontBold(BOOL bold);
     Label& setFontSize(int size);
+    // What a click on the label opens; none unless the program gives one.
+    // Never the label's text, which any other program can change.
+    Label& setLink(const char* target);
 
     COLORREF textColour() const { return m_textColour; }
     const LOGFONTA& logFont() const { return m_logFont; }
@@ -39,4 +42,5 @@ private:
     int m_blinkPhase = 0;
     int m_blinkKind = 0;  // 0 none, 1 text blink, 2 background blink
     ScopedCursor m_cursor;
+    std::string m_link;
 };

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -83,12 +84,15 @@ TEST(VersionNumber, ReadsTheProductVersionOfThisTestProgramsResources)
 TEST(DurationFormat, SplitsSecondsIntoDaysAndClock)
 {
     struct Case {
-        int seconds;
+        int64_t seconds;
         const char* text;
     } cases[] = {
         {0, "00일 00:00:00"},       {7200, "00일 02:00:00"},     {100, "00일 00:01:40"},
         {7100, "00일 01:58:20"},    {100000, "01일 03:46:40"},   {86399, "00일 23:59:59"},
         {99 * 86400, "99일 00:00:00"}, {100 * 86400 + 1, "100일 00:00:01"},
+        // The extremes: no negative time, nothing past the largest 32-bit count.
+        {-1, "00일 00:00:00"},     {INT64_MIN, "00일 00:00:00"}, {INT_MAX, "24855일 03:14:07"},
+        {INT64_MAX, "24855일 03:14:07"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FormatDuration(c.seconds), c.text) << c.seconds << " s";
@@ -97,7 +101,8 @@ TEST(DurationFormat, SplitsSecondsIntoDaysAndClock)
 TEST(TrayTip, TextFollowsTheSessionState)
 {
     struct Case {
-        int state, retry, rTime, elapsed;
+        int state, retry, rTime;
+        int64_t elapsed;
         const char* text;
     } cases[] = {
         {0, 0, -1, 5, "Admin서버에 접속 시도중..."},
@@ -113,6 +118,9 @@ TEST(TrayTip, TextFollowsTheSessionState)
         {40, 0, 100, 101, ""},  // time used up
         {40, 0, -1, 100, ""},   // time not known
         {5, 0, 7200, 100, "NONE"},
+        // A huge session time and a clock set far back do not wrap around.
+        {40, 0, INT_MAX, -(int64_t(1) << 40), "[남은시간] 24855일 03:14:07"},
+        {40, 0, INT_MAX, INT64_MAX, ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(TrayTipText(c.state, c.retry, c.rTime, c.elapsed), c.text) << "state " << c.state;

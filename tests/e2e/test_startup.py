@@ -19,6 +19,8 @@ WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
 SC_MINIMIZE = 0xF020
 MINIMIZED_SIZE = (160, 24)  # SM_CXMINIMIZED, SM_CYMINIMIZED under Wine
 FILE_NAME_ID = 0x47C  # the file dialog's file name box (cmb13)
+IDYES, IDNO = 6, 7
+WM_TIMER, WM_LBUTTONDOWN = 0x113, 0x201
 RETRIES_GIVEN_UP = 'Admin서버에 재접속(4) 시도중... '
 CONNECTING = 'Admin서버에 접속 시도중...'
 
@@ -246,9 +248,12 @@ class RunningMonitorTest(harness.MonitorCase):
         rect = self.window_rect()
         return rect is not None and (rect[0] <= -32000 or (rect[2] - rect[0], rect[3] - rect[1]) == MINIMIZED_SIZE)
 
-    def save_log_as(self, path):
+    def save_log_as(self, path, replace=None):
         """Chooses the log export from the tray menu, names path in the file
-        dialog and confirms; returns the text of the message box that follows."""
+        dialog and confirms; for an existing file answers the dialog's
+        question whether to replace it (replace: True or False), cancelling
+        the dialog after a No. Returns the text of the message box that
+        follows the export (None after a No)."""
         m = self.monitor
         wine = self.wine
         self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_RBUTTONUP))
@@ -258,26 +263,38 @@ class RunningMonitorTest(harness.MonitorCase):
         def file_dialog():
             return next((w for w in m.windows() if any(c.id == FILE_NAME_ID for c in w.children)), None)
         dialog = wait_for(file_dialog, 20)
-        self.assertTrue(dialog, 'the open-file dialog did not appear')
+        self.assertTrue(dialog, 'the file dialog did not appear')
         target = 'hwnd=0x%x' % dialog.hwnd
         self.assertTrue(wine.set_text(target, FILE_NAME_ID, harness.winpath(path)), 'file name not typed')
         self.assertTrue(wine.command(target, harness.IDOK), 'file dialog not confirmed')
-        box = wine.msgbox(wait=20)
-        self.assertIsNotNone(box, 'no message box after the export; windows: %r' % m.windows())
+        result = None
+        if replace is not None:
+            asked = wine.msgbox(wait=20, button=IDYES if replace else IDNO)
+            self.assertIsNotNone(asked, 'the file dialog did not ask before replacing %s' % path)
+            if not replace:
+                self.assertTrue(wine.command(target, harness.IDCANCEL), 'file dialog not cancelled')
+        if replace is not False:
+            box = wine.msgbox(wait=20)
+            self.assertIsNotNone(box, 'no message box after the export; windows: %r' % m.windows())
+            result = box[1]
         # the next export of this shared monitor starts with neither left open
         self.assertTrue(wait_for(lambda: not [w for w in wine.dialogs(all_windows=True)
                                               if w.pid == m.pid and w.cls == '#32770' and w.hwnd != m.hwnd], 20),
                         'file dialog or message box left behind')
-        return box[1]
+        return result
 
-    def test_SaveLog_CopiesLogToChosenFileWithoutOverwritePrompt(self):
+    def test_SaveLog_CopiesLogToChosenFile_AskingBeforeItReplacesOne(self):
         path = os.path.join(self.session.home(), 'exported.log')
-        # an existing file: the open-file dialog must not ask before overwriting
-        open(path, 'wb').close()
-        text = self.save_log_as(path)
-        self.assertEqual(text, '로그파일 저장 성공 파일위치[%s]' % harness.winpath(path), 'message after the export')
+        self.assertEqual(self.save_log_as(path), '로그파일 저장 성공 파일위치[%s]' % harness.winpath(path),
+                         'message after the export')
         self.assertEqual(harness.read_bytes(path), harness.read_bytes(self.monitor.log_path),
                          'the exported file should hold the whole log')
+        with open(path, 'wb') as f:
+            f.write(b'kept')
+        self.assertIsNone(self.save_log_as(path, replace=False))
+        self.assertEqual(harness.read_bytes(path), b'kept', 'a No keeps the existing file')
+        self.save_log_as(path, replace=True)
+        self.assertEqual(harness.read_bytes(path), harness.read_bytes(self.monitor.log_path), 'a Yes replaces it')
 
     def test_SaveLog_UnwritableDestination_ReportsMinus20(self):
         cases = [
@@ -287,7 +304,8 @@ class RunningMonitorTest(harness.MonitorCase):
         for name, path in cases:
             with self.subTest(destination=name):
                 before = harness.read_bytes(self.monitor.log_path)
-                self.assertEqual(self.save_log_as(path), '로그파일 저장 실패 rc=-20')
+                replace = True if os.path.exists(path) else None
+                self.assertEqual(self.save_log_as(path, replace), '로그파일 저장 실패 rc=-20')
                 self.assertEqual(harness.read_bytes(self.monitor.log_path), before, 'a failed export changes the log')
         self.assertFalse(os.path.exists(os.path.join(self.session.home(), 'missing')))
 
@@ -315,6 +333,24 @@ class NoAdapterTest(NoSessionCase):
         monitor = self.start_monitor()
         self.check_no_session(monitor, ['No Network Adapters Found on System-2.',
                                         'ppp DNS Get failed. rc=-20, SvcName[VPN]'])
+
+
+    def test_PostedTimersAndALabelClickFromOutside_ChangeNothing(self):
+        monitor = self.start_monitor()
+        self.check_no_session(monitor, ['No Network Adapters Found on System-2.',
+                                        'ppp DNS Get failed. rc=-20, SvcName[VPN]'])
+        before = monitor.log()
+        # the retry pause (a new worker), the VPN watch (no PPP adapter here:
+        # it would close the monitor), the reminder and the warning
+        for timer in (300, 200, 3, 30):
+            self.assertTrue(self.wine.post(monitor.target, WM_TIMER, timer), 'WM_TIMER %d not posted' % timer)
+        # a label's text made a program, then clicked
+        probe = harness.winpath(harness.PROBE_EXE)
+        self.assertTrue(self.wine.set_text(monitor.target, 1003, probe), 'label text not set')
+        self.assertEqual(self.wine.driver('post', monitor.target, hex(WM_LBUTTONDOWN), 1, 0, '--item', 1003)[0], 0)
+        self.assertFalse(wait_for(lambda: self.wine.find('Probe'), 5), 'the label launched its text')
+        self.assertTrue(monitor.alive(), 'a posted WM_TIMER 200 closed the monitor')
+        self.assertEqual(monitor.log(), before, 'no connection, no watch run, nothing logged')
 
 
 class NoPppAdapterTest(NoSessionCase):

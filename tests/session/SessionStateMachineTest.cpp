@@ -222,7 +222,8 @@ TEST(SessionStateMachine, TimersActOnlyWhileRunningForTheirPurpose)
         const char* name;
         bool start;
         std::vector<int> before;
-        int rTime, timer, elapsed;
+        int rTime, timer;
+        int64_t elapsed;
         std::vector<std::string> actions;
     } rows[] = {
         {"reminder before the time is known", true, {}, -1, kReminderTimer.id, 5, {}},
@@ -232,6 +233,9 @@ TEST(SessionStateMachine, TimersActOnlyWhileRunningForTheirPurpose)
         {"warning after the time ran out shows none left", true, {}, 650, kWarningTimer.id, 700, {"warning 0", "stop 30"}},
         {"warning with a clock gone back", true, {}, 650, kWarningTimer.id, 0, {}},
         {"warning before the time is known", true, {}, -1, kWarningTimer.id, 50, {}},
+        {"warning with a clock set far back", true, {}, 2147483647, kWarningTimer.id, -(int64_t(1) << 40), {}},
+        {"warning with a clock set far ahead", true, {}, 2147483647, kWarningTimer.id, int64_t(1) << 40,
+         {"warning 0", "stop 30"}},
         {"reminder tick posted before the start", false, {}, 650, kReminderTimer.id, 5, {}},
         {"retry tick with no retry pending", true, {}, -1, kRetryTimer.id, 5, {}},
         {"retry tick after a failed connect", true, {kEvtConnectFailed}, -1, kRetryTimer.id, 5, {"stop 300", "worker"}},

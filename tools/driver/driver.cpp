@@ -37,7 +37,7 @@ const char kUsage[] =
     "  settext TITLE ID TEXT         WM_SETTEXT on a dialog item\n"
     "  command TITLE ID              post WM_COMMAND ID\n"
     "  close TITLE                   post WM_CLOSE\n"
-    "  post TITLE MSG WPARAM LPARAM  post any message\n"
+    "  post TITLE MSG WPARAM LPARAM [--item ID]  post any message (to a dialog item)\n"
     "  tray-event TITLE ICONID EVENT post WM_USER+1 (ICONID, EVENT)\n"
     "  copydata TITLE TYPE [TEXT] [--length N]   send a WM_COPYDATA record from this process:\n"
     "                                TEXT and a NUL, length field N (default: TEXT's bytes + 1)\n"
@@ -389,7 +389,11 @@ int CmdPost(const Args& a)
     unsigned long msg = 0, wParam = 0, lParam = 0;
     if (a.size() < 4 || !ParseNumber(a[1], msg) || !ParseNumber(a[2], wParam) || !ParseNumber(a[3], lParam))
         return -1;
-    HWND hwnd = RequireTarget(a[0]);
+    unsigned long item = 0;
+    bool toItem = a.size() >= 6 && a[4] == L"--item" && ParseNumber(a[5], item);
+    HWND hwnd = RequireTarget(a[0], toItem ? static_cast<int>(item) : -1);
+    if (hwnd && toItem)
+        hwnd = RequireItem(hwnd, item);
     return hwnd ? PostTo(hwnd, msg, wParam, static_cast<LPARAM>(static_cast<long>(lParam))) : 1;
 }
 
