@@ -102,6 +102,7 @@ private:
     int Send(const std::string& command) override;
     bool DeleteCapture() override;
     bool ReadCapture(const std::function<bool(const std::string&)>& onLine) override;
+    bool ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes) override;
     void StartTimer(int id, int periodMs) override;
     void StopTimer(int id) override;
     void ShowReminder(int rTime) override;

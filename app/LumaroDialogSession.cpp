@@ -5,6 +5,7 @@
 #include "app/LumaroDialog.h"
 #include "framework/CFile.h"
 #include "framework/Format.h"
+#include "framework/ScopedHandle.h"
 #include "framework/MessageBox.h"
 #include "netinfo/PppChoice.h"
 #include "session/SessionMessage.h"
@@ -137,6 +138,23 @@ bool LumaroDialog::ReadCapture(const std::function<bool(const std::string&)>& on
     if (!file)
         return false;
     ForEachTextLine(file.get(), onLine);
+    return true;
+}
+
+bool LumaroDialog::ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes)
+{
+    AutoCloseHandle file(::CreateFileA(m_resultPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
+        return false;
+    LARGE_INTEGER at{};
+    at.QuadPart = offset;
+    if (!::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN))
+        return false;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        onBytes(std::string(buffer, got));
     return true;
 }
 

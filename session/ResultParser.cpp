@@ -50,6 +50,37 @@ int ToInt(const std::string& digits)
 
 }  // namespace
 
+void CaptureLineSplitter::Add(char c, const std::function<void(const std::string&)>& onLine)
+{
+    m_piece += c;
+    if (c == '\n' || m_piece.size() == 1023) {
+        onLine(m_piece.c_str());  // a line is taken up to its first NUL
+        m_piece.clear();
+    }
+}
+
+void CaptureLineSplitter::Feed(const char* data, size_t length,
+                               const std::function<void(const std::string&)>& onLine)
+{
+    for (size_t i = 0; i < length && !m_ended; ++i) {
+        char c = data[i];
+        if (m_pendingCr) {
+            m_pendingCr = false;
+            if (c == '\n') {
+                Add('\n', onLine);
+                continue;
+            }
+            Add('\r', onLine);
+        }
+        if (c == '\x1A')
+            m_ended = true;
+        else if (c == '\r')
+            m_pendingCr = true;
+        else
+            Add(c, onLine);
+    }
+}
+
 void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onLine)
 {
     char buffer[1024];
@@ -149,6 +180,7 @@ bool ScanAuthLine(AuthScan& scan, const std::string& line)
         return false;
     }
     scan.rTime = ToInt(value);
+    scan.valueFound = true;
     scan.log.push_back({kLogFlow, StrFormat("rTime[%d]", scan.rTime)});
     return true;
 }

@@ -17,6 +17,24 @@ std::vector<std::string> ReadTextLines(FILE* f);
 // returns false.
 void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onLine);
 
+// The lines a text-mode fgets into a 1024-byte buffer would read, from the
+// capture's bytes as they arrive: CR LF becomes LF (a lone CR stays), a line
+// longer than 1023 characters comes in pieces of 1023, each piece is taken up
+// to its first NUL, and a Ctrl-Z ends the text. Only what is certain is
+// handed on: a piece is complete once its LF, or its 1023rd character, has
+// arrived; the rest waits for more bytes.
+class CaptureLineSplitter {
+public:
+    void Feed(const char* data, size_t length, const std::function<void(const std::string&)>& onLine);
+
+private:
+    void Add(char c, const std::function<void(const std::string&)>& onLine);
+
+    std::string m_piece;
+    bool m_pendingCr = false;
+    bool m_ended = false;
+};
+
 struct ParseLogLine {
     int level;  // kLogFlow or kLogError
     std::string text;
@@ -39,6 +57,7 @@ struct AuthScan {
     int rTime;          // rTimeBefore unless a "Session-Timeout" line gave a value
     std::vector<ParseLogLine> log;
     bool valueMissing;  // a "Session-Timeout" line without a number ended the scan
+    bool valueFound = false;  // a "Session-Timeout" line gave a value
 };
 
 AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore);

@@ -9,7 +9,7 @@ namespace {
 bool Awaited(SessionActionKind kind)
 {
     return kind == SessionActionKind::Send || kind == SessionActionKind::DeleteCapture ||
-           kind == SessionActionKind::ReadCapture;
+           kind == SessionActionKind::ReadCapture || kind == SessionActionKind::ReadNewCapture;
 }
 
 }  // namespace
@@ -39,6 +39,12 @@ bool RunSessionActions(SessionStateMachine& machine, SessionActions actions, Ses
                     return machine.WantsCaptureLines();
                 });
                 next = machine.OnCaptureEnd(opened);
+                break;
+            }
+            case SessionActionKind::ReadNewCapture: {
+                bool opened = effects.ReadCaptureFrom(
+                    a.number, [&](const std::string& bytes) { machine.OnCaptureBytes(bytes); });
+                next = machine.OnNewCaptureEnd(opened);
                 break;
             }
             case SessionActionKind::StartTimer:

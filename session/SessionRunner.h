@@ -19,6 +19,9 @@ public:
     // Hands the capture's lines to onLine until it returns false; false
     // when the capture cannot be opened.
     virtual bool ReadCapture(const std::function<bool(const std::string&)>& onLine) = 0;
+    // Hands the capture's bytes from `offset` on to onBytes, as they are;
+    // false when the capture cannot be opened.
+    virtual bool ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes) = 0;
     virtual void StartTimer(int id, int periodMs) = 0;
     virtual void StopTimer(int id) = 0;
     virtual void ShowReminder(int rTime) = 0;

@@ -92,16 +92,20 @@ SessionActions SessionStateMachine::OnEvent(int type)
     case kEvtLoginAccepted:
         m_state = kStateLoggedIn;
         // The summary parse must see only the answer to this command.
-        return Await(Step::DeleteBeforeSummary, {Log(kLogFlow, "Login OK !!!"), Do(SessionActionKind::DeleteCapture)});
+        return Await(Step::DeleteBeforeSummary, {Log(kLogFlow, "Login OK !!!"), DeleteCapture()});
     case kEvtAnswerCaptured:
         if (m_state == kStateSummaryRequested) {
             m_state = kStateSummaryArriving;
-            return {Log(kLogFlow, "summary정보 수신 중 ...")};
+            m_probeSummary = SummaryScan();
+            return Probe({Log(kLogFlow, "summary정보 수신 중 ...")});
         }
         if (m_state == kStateAuthRequested) {
             m_state = kStateAuthArriving;
-            return {Log(kLogFlow, "auth정보 수신 중 ...")};
+            m_probeAuth = AuthScan{-1, {}, false};
+            return Probe({Log(kLogFlow, "auth정보 수신 중 ...")});
         }
+        if (m_state == kStateSummaryArriving || m_state == kStateAuthArriving)
+            return Probe({});
         return {};
     case kEvtSummaryComplete:
         m_summary = SummaryScan();
@@ -209,7 +213,65 @@ SessionActions SessionStateMachine::SummaryRead(bool opened)
     if (m_summary.link.empty())
         return Failed(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
     // The capture is to hold only the next answer.
-    return Await(Step::DeleteBeforeLink, {Do(SessionActionKind::DeleteCapture)});
+    return Await(Step::DeleteBeforeLink, {DeleteCapture()});
+}
+
+SessionAction SessionStateMachine::DeleteCapture()
+{
+    // The next answer is read from the start of a new file.
+    m_captureSeen = 0;
+    m_captureLines = CaptureLineSplitter();
+    return Do(SessionActionKind::DeleteCapture);
+}
+
+SessionActions SessionStateMachine::Probe(SessionActions actions)
+{
+    // A Session-Timeout line without a number settles nothing: the answer's
+    // silence reports it.
+    if (m_state == kStateAuthArriving && m_probeAuth.valueMissing)
+        return actions;
+    actions.push_back(Do(SessionActionKind::ReadNewCapture, m_captureSeen));
+    return Await(m_state == kStateSummaryArriving ? Step::ProbeSummary : Step::ProbeAuth, actions);
+}
+
+void SessionStateMachine::OnCaptureBytes(const std::string& bytes)
+{
+    if (m_step != Step::ProbeSummary && m_step != Step::ProbeAuth)
+        return;
+    m_captureSeen += static_cast<int>(bytes.size());
+    m_captureLines.Feed(bytes.data(), bytes.size(), [this](const std::string& line) {
+        if (m_step == Step::ProbeSummary)
+            ScanSummaryLine(m_probeSummary, line, m_settings.user);
+        else if (!m_probeAuth.valueMissing)
+            ScanAuthLine(m_probeAuth, line);
+    });
+}
+
+SessionActions SessionStateMachine::OnNewCaptureEnd(bool opened)
+{
+    Step step = m_step;
+    m_step = Step::Idle;
+    SessionActions actions;
+    // Settled: the same log lines and the same next steps as after the
+    // answer's silence, from the complete lines so far. What the rest of
+    // the answer brings changes nothing decided here.
+    if (opened && step == Step::ProbeSummary && !m_probeSummary.link.empty()) {
+        m_summary = std::move(m_probeSummary);
+        m_probeSummary = SummaryScan();
+        AppendLog(actions, m_summary.log);
+        for (SessionAction& a : SummaryRead(true))
+            actions.push_back(std::move(a));
+        return actions;
+    }
+    if (opened && step == Step::ProbeAuth && m_probeAuth.valueFound && !m_probeAuth.valueMissing) {
+        m_auth = m_probeAuth;
+        AppendLog(actions, m_auth.log);
+        m_rTime = m_auth.rTime;
+        for (SessionAction& a : AuthRead(true))
+            actions.push_back(std::move(a));
+        return actions;
+    }
+    return actions;
 }
 
 SessionActions SessionStateMachine::AuthRead(bool opened)

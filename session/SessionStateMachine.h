@@ -19,6 +19,7 @@ enum class SessionActionKind {
     Send,          // text, whole; answer with OnSent
     DeleteCapture, // answer with OnCaptureDeleted
     ReadCapture,   // answer with OnCaptureLine for each line, then OnCaptureEnd
+    ReadNewCapture, // number: offset; answer with OnCaptureBytes for what follows it, then OnNewCaptureEnd
     StartTimer,    // number: timer id, period: milliseconds
     StopTimer,     // number: timer id
     ShowReminder,  // number: seconds granted
@@ -69,6 +70,12 @@ public:
     SessionActions OnCaptureDeleted(bool deleted);
     SessionActions OnCaptureLine(const std::string& line);
     SessionActions OnCaptureEnd(bool opened);
+    // While an answer arrives, each captured frame is a chance to go on at
+    // once: the complete lines captured so far are scanned as they come, and
+    // when they settle what the conversation needs (the user's link, the
+    // session time), it goes on as after the answer's silence.
+    void OnCaptureBytes(const std::string& bytes);
+    SessionActions OnNewCaptureEnd(bool opened);
     // False once the answer being read needs no more lines.
     bool WantsCaptureLines() const
     {
@@ -101,6 +108,8 @@ private:
         SendShowAuth,
         ScanAuth,
         SendExit,
+        ProbeSummary,
+        ProbeAuth,
     };
 
     SessionActions Await(Step step, SessionActions actions);
@@ -108,6 +117,9 @@ private:
     SessionActions ConnectionLost(const std::string& logText);
     SessionActions SummaryRead(bool opened);
     SessionActions AuthRead(bool opened);
+    // Reads what was captured since the last look, while an answer arrives.
+    SessionActions Probe(SessionActions actions);
+    SessionAction DeleteCapture();
     SessionAction StartTimer(SessionTimer timer);
     SessionAction StopTimer(SessionTimer timer);
     // The adapter watch starts with the first auth answer and then keeps
@@ -119,4 +131,10 @@ private:
     SummaryScan m_summary;
     AuthScan m_auth{-1, {}, false};
     std::set<int> m_timers;  // ids of the timers running for the conversation
+    // The capture read so far while an answer arrives: bytes looked at, and
+    // the line they leave unfinished.
+    int m_captureSeen = 0;
+    CaptureLineSplitter m_captureLines;
+    SummaryScan m_probeSummary;
+    AuthScan m_probeAuth{-1, {}, false};
 };

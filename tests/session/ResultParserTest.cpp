@@ -82,6 +82,30 @@ TEST(ReadTextLines, ReadsCrLfAsOneLineEndInTextMode)
     EXPECT_EQ(lines[2], "  Session-Timeout : 3600\n");
 }
 
+TEST(CaptureLineSplitter, HandsTheLinesOfTextModeFgetsAsTheBytesArrive)
+{
+    const std::string cases[] = {
+        std::string("Iface\tBund\r\n  ng7\t  user01\r\n\r\n"),
+        std::string("lone\rcr\r\n\r\r\n"),
+        std::string(1500, 'x') + "\r\n" + std::string(1022, 'y') + "\r\n",
+        std::string("nul\0here\r\nnext\n", 15),
+    };
+    for (const std::string& content : cases) {
+        TempFile file(content);
+        std::vector<std::string> lines;
+        CaptureLineSplitter splitter;
+        for (char c : content)
+            splitter.Feed(&c, 1, [&lines](const std::string& line) { lines.push_back(line); });
+        EXPECT_EQ(lines, file.ReadLines()) << "content of " << content.size() << " bytes";
+    }
+    // Text mode reads a Ctrl-Z as the end; an unfinished line waits.
+    std::vector<std::string> lines;
+    CaptureLineSplitter splitter;
+    const std::string stopped = "a\r\nb\x1A" "c\r\n";
+    splitter.Feed(stopped.data(), stopped.size(), [&lines](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(lines, std::vector<std::string>{"a\n"});
+}
+
 TEST(ReadTextLines, EmptyFileGivesNoLines)
 {
     TempFile file("");

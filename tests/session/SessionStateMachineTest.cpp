@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -69,6 +70,18 @@ public:
                 break;
         return true;
     }
+    bool ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes) override
+    {
+        seen.push_back("read from " + std::to_string(offset));
+        if (m_script.captureMissing)
+            return false;
+        std::string all;
+        for (const std::string& line : m_script.capture)
+            all += line;
+        if (offset < static_cast<int>(all.size()))
+            onBytes(all.substr(offset));
+        return true;
+    }
     void StartTimer(int id, int periodMs) override
     {
         seen.push_back("timer " + std::to_string(id) + " " + std::to_string(periodMs));
@@ -100,12 +113,13 @@ std::vector<std::string> Drive(SessionStateMachine& m, const std::function<Sessi
     return window.seen;
 }
 
+// A machine after these events; the answers settle only at their silence.
 SessionStateMachine Machine(const std::vector<int>& before)
 {
     SessionStateMachine m;
     m.Configure({"user01\t", "admin", "qalvexor", "C:\\home\\result"});
     for (int event : before)
-        Drive(m, [&] { return m.OnEvent(event); }, Ok());
+        Drive(m, [&] { return m.OnEvent(event); }, event == kEvtAnswerCaptured ? Capture({}) : Ok());
     return m;
 }
 
@@ -141,10 +155,22 @@ TEST(SessionStateMachine, AnswersEachEventWithItsActions)
         {"welcome, old capture not deletable", {}, kEvtLoginAccepted, FailDelete(), {"F Login OK !!!", "delete", "state 10"}},
         {"welcome, summary not sent", {}, kEvtLoginAccepted, FailSend(0),
          {"F Login OK !!!", "delete", "send show summary\\n", "E cmd[show summary] send failed, ret=-1", "state 10"}},
-        {"summary arriving", kIn20, kEvtAnswerCaptured, Ok(), {"F summary정보 수신 중 ...", "state 21"}},
-        {"auth arriving", kIn30, kEvtAnswerCaptured, Ok(), {"F auth정보 수신 중 ...", "state 31"}},
+        {"summary arriving", kIn20, kEvtAnswerCaptured, Capture({"Link summary\n"}),
+         {"F summary정보 수신 중 ...", "read from 0", "state 21"}},
+        {"summary arriving with the user's row", kIn20, kEvtAnswerCaptured, Ok(),
+         {"F summary정보 수신 중 ...", "read from 0", kSummaryFound, "F Link[7]", "delete", "send link 7\\n",
+          "F Link [7] succ", "send show auth\\n", "F cmd[show auth] send succ", "state 30"}},
+        {"auth arriving", kIn30, kEvtAnswerCaptured, Capture({"Link 7 selected\n"}),
+         {"F auth정보 수신 중 ...", "read from 0", "state 31"}},
+        {"auth arriving with the session time", kIn30, kEvtAnswerCaptured, Ok(),
+         {"F auth정보 수신 중 ...", "read from 0", kTimeoutFound, "F rTime[3600]", "send exit\\n", "timer 200 3000",
+          "state 40"}},
+        {"auth arriving with a value that is no number", kIn30, kEvtAnswerCaptured,
+         Capture({"  Session-Timeout : none\n", "  Session-Timeout : 9\n"}),
+         {"F auth정보 수신 중 ...", "read from 0", "state 31"}},
+        {"summary row without its line end yet", kIn21, kEvtAnswerCaptured,
+         Capture({"ng7\tB7\tUp\t7\tOPENED\tpptp\tREADY\t  user01\t198.51.100.5"}), {"read from 0"}},
         {"frame while logged in only", {}, kEvtAnswerCaptured, Ok(), {}},
-        {"frame while the summary arrives", kIn21, kEvtAnswerCaptured, Ok(), {}},
         {"summary complete", kIn21, kEvtSummaryComplete, Ok(),
          {"read", kSummaryFound, "F Link[7]", "delete", "send link 7\\n", "F Link [7] succ", "send show auth\\n",
           "F cmd[show auth] send succ", "state 30"}},
@@ -269,4 +295,35 @@ TEST(SessionRunner, AnAwaitedActionBeforeTheEndOfItsListIsRefusedLoudly)
     EXPECT_EQ(window.seen, (std::vector<std::string>{"send a\\n", "E session actions out of order: an awaited "
                                                                    "action was not the last"}))
         << "nothing after the awaited action runs";
+}
+
+TEST(SessionStateMachine, AnswerOneByteAtATimeSettlesWhenTheNeededLineEnds)
+{
+    struct Row {
+        const char* name;
+        std::vector<int> before;
+        std::string answer;
+        std::string neededLine;  // the answer settles once this line's CR LF has come
+        const char* command;
+    } rows[] = {
+        {"summary", kIn20,
+         "Link summary\r\nIface\tBund\t\tLink\tLCP\tDevice\t\tUser\tFrom\r\n"
+         "ng3\tB3\tUp\t3\tOPENED\tpptp\tREADY\t    jkim\t198.51.100.6\r\n",
+         "ng7\tB7\tUp\t7\tOPENED\tpptp\tREADY\t  user01\t198.51.100.5\r\n", "send link 7\\n"},
+        {"auth", kIn30, "Link 7 selected\r\n  Auth information of link 7\r\n  User-Name : user01\r\n",
+         "  Session-Timeout : 3600\r\n", "send exit\\n"},
+    };
+    for (const Row& row : rows) {
+        SessionStateMachine m = Machine(row.before);
+        const std::string all = row.answer + row.neededLine + "  Idle-Timeout : 1800\r\n";
+        Script script = Capture({""});
+        size_t settledAt = 0;
+        for (size_t n = 1; n <= all.size() && !settledAt; ++n) {
+            script.capture[0] = all.substr(0, n);
+            std::vector<std::string> seen = Drive(m, [&] { return m.OnEvent(kEvtAnswerCaptured); }, script);
+            if (std::find(seen.begin(), seen.end(), row.command) != seen.end())
+                settledAt = n;
+        }
+        EXPECT_EQ(settledAt, row.answer.size() + row.neededLine.size()) << row.name << ": settled after the line end";
+    }
 }
