@@ -159,6 +159,19 @@ class Connection:
             self.sock.sendall(data[i:i + 1])
             time.sleep(self.args.chunk_delay)
 
+    def send_lines(self, data):
+        """Sends output a line at a time with --line-pause between the lines,
+        or at once without it."""
+        if self.args.line_pause <= 0:
+            self.send(data)
+            return
+        lines = data.split(b"\r\n")
+        for i, line in enumerate(lines):
+            piece = line + (b"\r\n" if i + 1 < len(lines) else b"")
+            if piece:
+                time.sleep(self.args.line_pause)
+                self.send(piece)
+
     def pause(self, seconds, why):
         if seconds > 0:
             log(self.id, "pausing %.1f s %s" % (seconds, why))
@@ -327,16 +340,20 @@ def answer_summary(conn):
             line += b" \xff\xff"   # doubled IAC: one data byte 255
         lines.append(line + b"\r\n")
 
-    conn.send(head)
+    conn.send_lines(head)
     if args.huge_line == "summary":
         # The rows go on where it stops, so the first row shares its line.
         send_huge_line(conn, "in the summary")
     conn.pause(args.slow, "after the summary header")
-    half = len(lines) // 2
-    conn.send(b"".join(lines[:half]))
+    # The middle of the answer comes right before the user's row: a close or
+    # a pause there leaves the answer without it.
+    rows = summary_rows(args)
+    users = [i for i, row in enumerate(rows) if row[7] == args.user and not args.missing_user]
+    half = users[0] if users else len(lines) // 2
+    conn.send_lines(b"".join(lines[:half]))
     conn.close_if_stage("mid-summary")
     conn.pause(args.slow, "in the middle of the summary")
-    conn.send(b"".join(lines[half:]))
+    conn.send_lines(b"".join(lines[half:]))
     if args.garbage:
         # A NUL ends the frame's text on the client: sent on its own, after the rows.
         time.sleep(0.2)
@@ -365,10 +382,10 @@ def answer_auth(conn):
         timeout_line = timeout_line.replace(b"Session-", b"Session-" + bytes([IAC, NOP]))
     rest = timeout_line + b"  Idle-Timeout : 1800\r\n  Acct-Interim-Interval : 600\r\n"
 
-    conn.send(first)
+    conn.send_lines(first)
     conn.close_if_stage("mid-auth")
     conn.pause(args.slow, "in the middle of the auth answer")
-    conn.send(rest)
+    conn.send_lines(rest)
     log(conn.id, "answered show auth (%s)"
         % ("no value" if args.no_value else "Session-Timeout %d" % args.session_time))
 
@@ -450,6 +467,8 @@ def parse_args(argv):
     p.add_argument("--slow", type=float, default=0.0, metavar="SECONDS",
                    help="pause this long inside the summary and auth answers (below 2 s the client "
                         "must wait it out; above 2 s it takes the answer as complete too early)")
+    p.add_argument("--line-pause", type=float, default=0.0, metavar="SECONDS",
+                   help="pause this long before each line of the summary and auth answers")
     p.add_argument("--silent", action="store_true", help="accept connections and never send anything")
     p.add_argument("--close-at", choices=CLOSE_STAGES, help="close the connection at this stage")
     p.add_argument("--garbage", action="store_true",
