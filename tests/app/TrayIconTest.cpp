@@ -20,6 +20,7 @@ struct ShellCall {
 
 std::vector<ShellCall> g_calls;
 bool g_refuse = false;
+bool g_refuseAdd = false;  // as the shell refuses to add an icon it holds
 
 LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -35,7 +36,7 @@ LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             call.tip.assign(reinterpret_cast<const wchar_t*>(bytes + 16));
         }
         g_calls.push_back(call);
-        return g_refuse ? FALSE : TRUE;
+        return g_refuse || (g_refuseAdd && call.command == NIM_ADD) ? FALSE : TRUE;
     }
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -79,7 +80,7 @@ protected:
             << "another notification area answers in this session; these checks need their own";
         ASSERT_TRUE(m_owner.Create());
         g_calls.clear();
-        g_refuse = false;
+        g_refuse = g_refuseAdd = false;
     }
     void TearDown() override
     {
@@ -138,7 +139,7 @@ TEST_F(TrayIconTest, TipIsOnlySetOnAShownIconAndCutAt127Bytes)
     EXPECT_EQ(g_calls[1].tip, std::wstring(127, L'x'));
 }
 
-TEST_F(TrayIconTest, RefusedCallsLeaveNoIconShown)
+TEST_F(TrayIconTest, RefusedAddIsTriedAgainWithTheNextTip)
 {
     CTrayIcon icon(7);
     icon.AttachWindow(&m_owner, WM_USER + 1);
@@ -147,13 +148,70 @@ TEST_F(TrayIconTest, RefusedCallsLeaveNoIconShown)
     EXPECT_FALSE(icon.IconShown());
 
     g_refuse = false;
-    EXPECT_TRUE(icon.ShowIcon(AppIcon()));
+    g_calls.clear();
+    icon.SetTip("retried");
+    ASSERT_EQ(g_calls.size(), 1u) << "the tip should bring the add again";
+    EXPECT_EQ(g_calls[0].command, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP));
+    EXPECT_EQ(g_calls[0].tip, L"retried");
+    EXPECT_TRUE(icon.IconShown());
+}
+
+TEST_F(TrayIconTest, RefusedChangeKeepsTheIconForTheNextTip)
+{
+    CTrayIcon icon(7);
+    icon.AttachWindow(&m_owner, WM_USER + 1);
+    ASSERT_TRUE(icon.ShowIcon(AppIcon()));
     g_refuse = true;
     icon.SetTip("refused");
-    EXPECT_FALSE(icon.IconShown()) << "a refused tooltip counts the icon as gone";
-    size_t before = g_calls.size();
+    EXPECT_TRUE(icon.Data().hIcon) << "a refused change must not forget the icon";
+
+    // the shell still holds it: the add is refused, a change of all it shows is not
+    g_refuse = false;
+    g_refuseAdd = true;
+    g_calls.clear();
     icon.SetTip("later");
-    EXPECT_EQ(g_calls.size(), before) << "later tips do nothing until an icon is shown again";
+    ASSERT_EQ(g_calls.size(), 2u);
+    EXPECT_EQ(g_calls[1].command, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP));
+    EXPECT_EQ(g_calls[1].tip, L"later");
+    EXPECT_TRUE(icon.IconShown());
+}
+
+TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconAgainWithItsTip)
+{
+    CTrayIcon icon(1090);
+    icon.AttachWindow(&m_owner, WM_USER + 1);
+    EXPECT_TRUE(icon.IsTaskbarCreated(::RegisterWindowMessageA("TaskbarCreated")));
+    EXPECT_FALSE(icon.IsTaskbarCreated(WM_NULL));
+    icon.OnTaskbarCreated();
+    EXPECT_TRUE(g_calls.empty()) << "no icon yet, nothing to add";
+
+    icon.ShowIcon(AppIcon());
+    icon.SetTip("[남은시간] 00일 01:58:20");
+    g_calls.clear();
+    icon.OnTaskbarCreated();
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].command, static_cast<DWORD>(NIM_ADD)) << "a new notification area starts empty";
+    EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP));
+    EXPECT_EQ(g_calls[0].callback, static_cast<UINT>(WM_USER + 1));
+    EXPECT_EQ(g_calls[0].tip, L"[남은시간] 00일 01:58:20");
+}
+
+TEST_F(TrayIconTest, BalloonGoesOnceAndLeavesTheTip)
+{
+    CTrayIcon icon(1090);
+    icon.AttachWindow(&m_owner, WM_USER + 1);
+    EXPECT_FALSE(icon.ShowBalloon("Lumaro", "9분")) << "no balloon without an icon";
+    icon.ShowIcon(AppIcon());
+    icon.SetTip("tip");
+    g_calls.clear();
+    EXPECT_TRUE(icon.ShowBalloon("Lumaro", "9분"));
+    icon.SetTip("tip");
+    ASSERT_EQ(g_calls.size(), 2u);
+    EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";
+    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_TIP));
+    EXPECT_STREQ(icon.Data().szInfo, "") << "the record must not keep the balloon";
 }
 
 TEST_F(TrayIconTest, AttachWindowChecksWindowAndMessage)

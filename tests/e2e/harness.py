@@ -48,8 +48,8 @@ from network import (  # noqa: F401
     Adapter, NetNs, adapter_line, cleanup_stale_namespaces, fake_adapter_env, parse_adapters, stage_program,
     write_adapters)
 from observe import (  # noqa: F401
-    NIF_ICON, NIF_MESSAGE, NIF_TIP, LogEntry, Monitor, TrayLog, TrayRecord, WatchEvent, WindowWatch, measure, parse_log,
-    seconds, wait_for)
+    NIF_ICON, NIF_INFO, NIF_MESSAGE, NIF_TIP, NIIF_WARNING, LogEntry, Monitor, TrayLog, TrayRecord, WatchEvent,
+    WindowWatch, measure, parse_log, seconds, wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
 from wine import Control, Found, Window, Wine, ensure_prefix, wine_environment  # noqa: F401
@@ -96,11 +96,11 @@ class Session:
         self._dirs.append(path)
         return path
 
-    def start_trayhost(self, *options):
+    def start_trayhost(self, *options, wait=True):
         """Starts trayhost with a log in a folder of its own; returns its TrayLog."""
         folder = make_temp_dir('tray')
         self._dirs.append(folder)
-        _, log = self.wine.start_trayhost(os.path.join(folder, 'tray.log'), *options)
+        _, log = self.wine.start_trayhost(os.path.join(folder, 'tray.log'), *options, wait=wait)
         return log
 
     def notice_server(self, *args, **kw):
