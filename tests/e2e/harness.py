@@ -96,11 +96,11 @@ class Session:
         self._dirs.append(path)
         return path
 
-    def start_trayhost(self, *options, wait=True):
+    def start_trayhost(self, *options):
         """Starts trayhost with a log in a folder of its own; returns its TrayLog."""
         folder = make_temp_dir('tray')
         self._dirs.append(folder)
-        _, log = self.wine.start_trayhost(os.path.join(folder, 'tray.log'), *options, wait=wait)
+        _, log = self.wine.start_trayhost(os.path.join(folder, 'tray.log'), *options)
         return log
 
     def notice_server(self, *args, **kw):
@@ -143,6 +143,7 @@ class MonitorCase(unittest.TestCase):
     display = None
     ppp = True
     lan = False
+    trayhost = True  # False: the tests start their own
 
     @classmethod
     def setUpClass(cls):
@@ -151,7 +152,7 @@ class MonitorCase(unittest.TestCase):
             cls.wine = cls.session.wine
             if cls.lan:
                 cls.session.netns.add_lan()
-            cls.tray = cls.session.start_trayhost()
+            cls.tray = cls.session.start_trayhost() if cls.trayhost else None
         except Exception:
             cls.session.close()
             raise

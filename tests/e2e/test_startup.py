@@ -21,6 +21,8 @@ MINIMIZED_SIZE = (160, 24)  # SM_CXMINIMIZED, SM_CYMINIMIZED under Wine
 FILE_NAME_ID = 0x47C  # the file dialog's file name box (cmb13)
 RETRIES_GIVEN_UP = 'Admin서버에 재접속(4) 시도중... '
 CONNECTING = 'Admin서버에 접속 시도중...'
+TRAY_RESTART = 0x8000 + 1  # trayhost: WM_APP+1, its window goes and a new one comes
+TIP_PERIOD = 3.0  # the tooltip timer
 
 
 setUpModule = harness.setup_monitor_module
@@ -290,6 +292,59 @@ class RunningMonitorTest(harness.MonitorCase):
                 self.assertEqual(self.save_log_as(path), '로그파일 저장 실패 rc=-20')
                 self.assertEqual(harness.read_bytes(self.monitor.log_path), before, 'a failed export changes the log')
         self.assertFalse(os.path.exists(os.path.join(self.session.home(), 'missing')))
+
+
+class ShellTest(harness.MonitorCase):
+    """Explorer restarting, or coming after the monitor: each test its own tray."""
+    trayhost = False
+
+    def start_tray(self, *options):
+        proc, tray = self.wine.start_trayhost(os.path.join(self.session.home(), 'tray.log'), *options)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return tray
+
+    def first_call_after(self, tray, monitor, ms):
+        return next((r for r in tray.records() if r.owner == monitor.hwnd and r.t_ms >= ms), None)
+
+    def test_TrayRestarted_IconBackAtTheBroadcastWithCurrentTooltip(self):
+        tray = self.start_tray()
+        m = self.start_monitor()
+        first_add = tray.wait_for_command('add', 10, owner=m.hwnd)
+        self.assertTrue(tray.wait_for_tip(RETRIES_GIVEN_UP, 20, owner=m.hwnd), 'tooltip never settled')
+        # no gap: only the broadcast, not a failed tooltip, can tell the monitor
+        self.assertTrue(self.wine.post('Tray', TRAY_RESTART, 0))
+        self.assertTrue(wait_for(lambda: len(tray.ready_times()) == 2, 10), 'trayhost did not restart')
+        ready = tray.ready_times()[1]
+        again = wait_for(lambda: self.first_call_after(tray, m, ready), 2 * TIP_PERIOD)
+        self.assertTrue(again, 'no call reached the new tray')
+        self.assertEqual((again.cmd, again.ok, again.flags, again.callback, again.tip, again.icon),
+                         ('add', True, harness.NIF_ICON | harness.NIF_MESSAGE | harness.NIF_TIP,
+                          harness.WM_TRAY_NOTIFY, RETRIES_GIVEN_UP, first_add.icon),
+                         'the new tray should first get the whole icon again')
+        self.assertLessEqual((again.t_ms - ready) / 1000, TIP_PERIOD, 'icon back later than one tooltip period')
+        harness.measure('tray restarted -> icon added again: %d ms' % (again.t_ms - ready))
+
+    def test_ShellAfterTheMonitor_GetsTheIconWithinOneTooltipPeriod(self):
+        # a tray that refuses everything is no shell at all, until it takes icons
+        refuse = os.path.join(self.session.home(), 'no-shell')
+        open(refuse, 'w').close()
+        tray = self.start_tray('--refuse-file', harness.winpath(refuse))
+        m = self.start_monitor()
+        started = m.entries('Log START .........')[0].time.timestamp()
+        time.sleep(max(0.0, started + 5 - time.time()))
+        os.remove(refuse)
+        opened = time.time() * 1000
+        added = wait_for(lambda: next((r for r in tray.records() if r.owner == m.hwnd and r.ok), None),
+                         2 * TIP_PERIOD)
+        self.assertTrue(added, 'the monitor never reached the shell that came')
+        self.assertEqual((added.cmd, added.flags), ('add', harness.NIF_ICON | harness.NIF_MESSAGE | harness.NIF_TIP),
+                         'the whole icon, added')
+        self.assertTrue(added.tip.startswith('Admin서버'), 'the current tooltip: %r' % added.tip)
+        self.assertIn('add', [r.cmd for r in tray.records() if r.owner == m.hwnd and r.t_ms < opened],
+                      'the monitor should have tried while there was no shell')
+        # a busy machine may delay the tick a little
+        self.assertLessEqual((added.t_ms - opened) / 1000, TIP_PERIOD + 1.0, 'icon later than one tooltip period')
+        harness.measure('shell there -> icon added: %d ms' % (added.t_ms - opened))
 
 
 class NoSessionCase(harness.MonitorCase):

@@ -209,15 +209,12 @@ class Wine:
         return self.run([exe or LUMARO_EXE] + list(args), timeout=timeout, cwd=cwd, env=env,
                         dll_overrides=dll_overrides)
 
-    def start_trayhost(self, logpath, *options, wait=True):
+    def start_trayhost(self, logpath, *options):
         """Starts the notification-area stand-in writing to logpath; returns
-        (Popen, TrayLog) once its window exists (at once with wait=False).
-        Start it before the program under test: Shell_NotifyIcon fails while
-        there is no tray window."""
+        (Popen, TrayLog) once its window exists. Start it before the program
+        under test: Shell_NotifyIcon fails while there is no tray window."""
         log = TrayLog(logpath)
         proc = self.start([TRAYHOST_EXE, winpath(logpath)] + list(options), cwd=os.path.dirname(logpath))
-        if not wait:
-            return proc, log
         if not wait_for(lambda: log.ready() or proc.poll() is not None, 30) or proc.poll() is not None:
             raise RuntimeError('trayhost did not start (exit %s)' % proc.poll())
         return proc, log

@@ -6,7 +6,7 @@
 // call to the log named on its command line and shows the icons it holds, so
 // a screenshot shows what the user would see.
 //
-//   trayhost.exe LOGFILE [--always-ok] [--refuse-file PATH] [--start-delay MS] [--no-broadcast]
+//   trayhost.exe LOGFILE [--always-ok] [--refuse-file PATH]
 //
 // Log lines (UTF-8, fields separated by TAB, one line per call):
 //   unix-ms  command  owner  id  flags  callback  icon  result  tooltip
@@ -22,14 +22,15 @@
 // Like the shell, an add of an icon that exists and a modify or delete of one
 // that does not are refused, unless --always-ok is given. While the file
 // named by --refuse-file exists every call is refused, which stands in for a
-// shell that has gone away.
+// shell that has gone away or is not there yet. (Wine's own explorer keeps a
+// hidden "Shell_TrayWnd" that takes every icon; this window, being newer, is
+// found first, so a refusing trayhost is the only way to a shell that says no.)
 //
 // Like Explorer, every new tray window broadcasts the registered message
-// "TaskbarCreated" to all top-level windows (not with --no-broadcast), and a
-// new tray holds no icon. --start-delay makes the window come that late, as
-// a taskbar does that starts after the programs of a sign-in. The message
-// WM_APP+1 (wParam: a gap in ms) posted to the tray window restarts it: the
-// window goes, and after the gap a new one comes, as when Explorer restarts.
+// "TaskbarCreated" to all top-level windows, and a new tray holds no icon.
+// The message WM_APP+1 (wParam: a gap in ms) posted to the tray window
+// restarts it: the window goes, and after the gap a new one comes, as when
+// Explorer restarts.
 #include "tools/common/EscapeLine.h"
 #include <windows.h>
 #include <shellapi.h>
@@ -417,25 +418,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::wstring logPath, refuseFile;
-    bool alwaysOk = false, broadcast = true;
-    DWORD startDelayMs = 0;
+    bool alwaysOk = false;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--always-ok")
             alwaysOk = true;
-        else if (arg == L"--no-broadcast")
-            broadcast = false;
         else if (arg == L"--refuse-file" && i + 1 < argc)
             refuseFile = argv[++i];
-        else if (arg == L"--start-delay" && i + 1 < argc)
-            startDelayMs = wcstoul(argv[++i], nullptr, 10);
         else if (logPath.empty())
             logPath = arg;
     }
     LocalFree(argv);
     if (logPath.empty()) {
-        MessageBoxW(nullptr, L"usage: trayhost LOGFILE [--always-ok] [--refuse-file PATH] [--start-delay MS] "
-                    L"[--no-broadcast]", L"trayhost", MB_OK);
+        MessageBoxW(nullptr, L"usage: trayhost LOGFILE [--always-ok] [--refuse-file PATH]", L"trayhost", MB_OK);
         return 2;
     }
 
@@ -451,7 +446,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 3;
     int screenH = GetSystemMetrics(SM_CYSCREEN);
     UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    Sleep(startDelayMs);
     for (;;) {
         HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Shell_TrayWnd", L"Tray",
                                     WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 0, screenH - 150, 420, 150, nullptr,
@@ -459,8 +453,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         if (!hwnd)
             return 4;
         host.LogReady(hwnd);
-        if (broadcast)
-            SendNotifyMessageW(HWND_BROADCAST, taskbarCreated, 0, 0);
+        SendNotifyMessageW(HWND_BROADCAST, taskbarCreated, 0, 0);
 
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
