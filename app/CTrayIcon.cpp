@@ -2,12 +2,9 @@
 
 #include "framework/CWnd.h"
 
-#include <cstddef>
 #include <cstring>
 
 static_assert(sizeof(NOTIFYICONDATAA) >= kNotifyIconDataSize, "icon record smaller than the shell expects");
-static_assert(offsetof(NOTIFYICONDATAA, dwInfoFlags) + sizeof(DWORD) <= kNotifyIconDataSize,
-              "the balloon must fit in the record the shell is given");
 
 namespace {
 // Windows 2000 and XP keep a balloon this long at least; later systems use
