@@ -84,7 +84,8 @@ BOOL CTrayIcon::ShowIcon(HICON icon)
         // Nothing to show and nothing the shell could hold.
         if (!m_nid.hIcon)
             return FALSE;
-        // Also when the shell lost it: a change refused in passing leaves it there.
+        // Also when the shell seems to lack it: a change refused in passing
+        // may have left it there.
         BOOL ok = Notify(NIM_DELETE, 0);
         m_nid.hIcon = nullptr;
         m_inShell = false;
