@@ -139,78 +139,46 @@ TEST_F(TrayIconTest, TipIsOnlySetOnAShownIconAndCutAt127Bytes)
     EXPECT_EQ(g_calls[1].tip, std::wstring(127, L'x'));
 }
 
-TEST_F(TrayIconTest, RefusedAddIsTriedAgainWithTheNextTip)
+TEST_F(TrayIconTest, IconTheShellLacksComesBackWholeWithItsTip)
 {
-    CTrayIcon icon(7);
-    icon.AttachWindow(&m_owner, WM_USER + 1);
-    g_refuse = true;
-    EXPECT_FALSE(icon.ShowIcon(AppIcon()));
-    EXPECT_FALSE(icon.IconShown());
-
-    g_refuse = false;
-    g_calls.clear();
-    icon.SetTip("retried");
-    ASSERT_EQ(g_calls.size(), 1u) << "the tip should bring the add again";
-    EXPECT_EQ(g_calls[0].command, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP));
-    EXPECT_EQ(g_calls[0].tip, L"retried");
-    EXPECT_TRUE(icon.IconShown());
-}
-
-TEST_F(TrayIconTest, RefusedChangeKeepsTheIconForTheNextTip)
-{
-    CTrayIcon icon(7);
-    icon.AttachWindow(&m_owner, WM_USER + 1);
-    ASSERT_TRUE(icon.ShowIcon(AppIcon()));
-    g_refuse = true;
-    icon.SetTip("refused");
-    EXPECT_TRUE(icon.Data().hIcon) << "a refused change must not forget the icon";
-
-    // the shell still holds it: the add is refused, a change of all it shows is not
-    g_refuse = false;
-    g_refuseAdd = true;
-    g_calls.clear();
-    icon.SetTip("later");
-    ASSERT_EQ(g_calls.size(), 2u);
-    EXPECT_EQ(g_calls[1].command, static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP));
-    EXPECT_EQ(g_calls[1].tip, L"later");
-    EXPECT_TRUE(icon.IconShown());
-}
-
-TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconAgainWithItsTip)
-{
-    CTrayIcon icon(1090);
-    icon.AttachWindow(&m_owner, WM_USER + 1);
-    EXPECT_TRUE(icon.IsTaskbarCreated(::RegisterWindowMessageA("TaskbarCreated")));
-    EXPECT_FALSE(icon.IsTaskbarCreated(WM_NULL));
-    icon.OnTaskbarCreated();
-    EXPECT_TRUE(g_calls.empty()) << "no icon yet, nothing to add";
-
-    icon.ShowIcon(AppIcon());
-    icon.SetTip("[남은시간] 00일 01:58:20");
-    g_calls.clear();
-    icon.OnTaskbarCreated();
-    ASSERT_EQ(g_calls.size(), 1u);
-    EXPECT_EQ(g_calls[0].command, static_cast<DWORD>(NIM_ADD)) << "a new notification area starts empty";
-    EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP));
-    EXPECT_EQ(g_calls[0].callback, static_cast<UINT>(WM_USER + 1));
-    EXPECT_EQ(g_calls[0].tip, L"[남은시간] 00일 01:58:20");
+    struct Row {
+        const char* name;
+        void (*run)(CTrayIcon&);
+        DWORD command;  // of the call that brings it back
+    };
+    const Row rows[] = {
+        {"add refused, tried again with the next tip",
+         [](CTrayIcon& i) { g_refuse = true; i.ShowIcon(AppIcon()); g_refuse = false; i.SetTip("tip"); }, NIM_ADD},
+        {"change refused, the shell still holds it",
+         [](CTrayIcon& i) { i.ShowIcon(AppIcon()); g_refuse = true; i.SetTip("x"); g_refuse = false;
+                            g_refuseAdd = true; i.SetTip("tip"); }, NIM_MODIFY},
+        {"a new notification area",
+         [](CTrayIcon& i) { i.ShowIcon(AppIcon()); i.SetTip("tip"); i.OnTaskbarCreated(); }, NIM_ADD},
+    };
+    for (const Row& row : rows) {
+        g_refuseAdd = false;
+        CTrayIcon icon(7);
+        icon.AttachWindow(&m_owner, WM_USER + 1);
+        row.run(icon);
+        ASSERT_FALSE(g_calls.empty()) << row.name;
+        EXPECT_EQ(g_calls.back().command, row.command) << row.name;
+        EXPECT_EQ(g_calls.back().flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP)) << row.name;
+        EXPECT_EQ(g_calls.back().tip, L"tip") << row.name;
+        EXPECT_TRUE(icon.IconShown()) << row.name;
+    }
+    EXPECT_TRUE(CTrayIcon(7).IsTaskbarCreated(::RegisterWindowMessageA("TaskbarCreated")));
 }
 
 TEST_F(TrayIconTest, BalloonGoesOnceAndLeavesTheTip)
 {
     CTrayIcon icon(1090);
     icon.AttachWindow(&m_owner, WM_USER + 1);
-    EXPECT_FALSE(icon.ShowBalloon("Lumaro", "9분")) << "no balloon without an icon";
     icon.ShowIcon(AppIcon());
-    icon.SetTip("tip");
-    g_calls.clear();
     EXPECT_TRUE(icon.ShowBalloon("Lumaro", "9분"));
     icon.SetTip("tip");
-    ASSERT_EQ(g_calls.size(), 2u);
-    EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";
-    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_TIP));
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";
+    EXPECT_EQ(g_calls[2].flags, static_cast<UINT>(NIF_TIP));
     EXPECT_STREQ(icon.Data().szInfo, "") << "the record must not keep the balloon";
 }
 
