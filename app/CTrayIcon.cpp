@@ -6,11 +6,35 @@
 
 static_assert(sizeof(NOTIFYICONDATAA) >= kNotifyIconDataSize, "icon record smaller than the shell expects");
 
+namespace {
+// Windows 2000 and XP keep a balloon this long at least; later systems use
+// the user's accessibility setting instead.
+const UINT kBalloonTimeoutMs = 10000;
+
+// The shell's broadcast comes from a process of lower integrity than an
+// elevated monitor, and UIPI drops such registered messages unless the
+// window lets them through. Windows 7 filters per window, Vista per process,
+// older systems not at all: looked up at run time so the program still starts there.
+void AllowFromShell(HWND hwnd, UINT msg)
+{
+    HMODULE user32 = ::GetModuleHandleA("user32.dll");
+    if (!user32 || !msg)
+        return;
+    using WindowFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    using ProcessFilter = BOOL(WINAPI*)(UINT, DWORD);
+    if (auto window = reinterpret_cast<WindowFilter>(::GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
+        window(hwnd, msg, MSGFLT_ALLOW, nullptr);
+    else if (auto process = reinterpret_cast<ProcessFilter>(::GetProcAddress(user32, "ChangeWindowMessageFilter")))
+        process(msg, MSGFLT_ADD);
+}
+}
+
 CTrayIcon::CTrayIcon(UINT id)
 {
     std::memset(&m_nid, 0, sizeof m_nid);
     m_nid.cbSize = kNotifyIconDataSize;
     m_nid.uID = id;
+    m_taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
 }
 
 CTrayIcon::~CTrayIcon()
@@ -24,6 +48,7 @@ BOOL CTrayIcon::AttachWindow(CWnd* owner, UINT callbackMessage)
     if (!owner || !::IsWindow(owner->m_hWnd))
         return FALSE;
     m_nid.hWnd = owner->m_hWnd;
+    AllowFromShell(m_nid.hWnd, m_taskbarCreated);
     if (callbackMessage == 0)
         return FALSE;
     m_nid.uCallbackMessage = callbackMessage;
@@ -35,27 +60,43 @@ BOOL CTrayIcon::SetMenuResource(UINT menuId)
     return m_menu.LoadMenu(menuId);
 }
 
+BOOL CTrayIcon::Notify(DWORD command, UINT flags)
+{
+    m_nid.uFlags = flags;
+    return ::Shell_NotifyIconA(command, &m_nid);
+}
+
+UINT CTrayIcon::IconFlags() const
+{
+    return NIF_ICON | (m_nid.hWnd && m_nid.uCallbackMessage ? NIF_MESSAGE : 0);
+}
+
+BOOL CTrayIcon::AddAgain()
+{
+    UINT flags = IconFlags() | (m_nid.szTip[0] ? NIF_TIP : 0);
+    m_inShell = Notify(NIM_ADD, flags) || Notify(NIM_MODIFY, flags);
+    return m_inShell;
+}
+
 BOOL CTrayIcon::ShowIcon(HICON icon)
 {
-    DWORD command;
-    m_nid.uFlags = 0;
-    if (icon) {
-        command = m_nid.hIcon ? NIM_MODIFY : NIM_ADD;
-        m_nid.hIcon = icon;
-        m_nid.uFlags = NIF_ICON;
-    } else {
-        // Nothing shown and nothing to show: the shell has nothing to do.
+    if (!icon) {
+        // Nothing to show and nothing the shell could hold.
         if (!m_nid.hIcon)
             return FALSE;
-        command = NIM_DELETE;
-    }
-    if (m_nid.hWnd && m_nid.uCallbackMessage)
-        m_nid.uFlags |= NIF_MESSAGE;
-
-    BOOL ok = ::Shell_NotifyIconA(command, &m_nid);
-    if (!ok || command == NIM_DELETE)
+        // Also when the shell seems to lack it: a change refused in passing
+        // may have left it there.
+        BOOL ok = Notify(NIM_DELETE, 0);
         m_nid.hIcon = nullptr;
-    return ok;
+        m_inShell = false;
+        return ok;
+    }
+    m_nid.hIcon = icon;
+    if (!m_inShell)
+        return AddAgain();
+    // A refused change keeps the icon; the next tooltip adds it again.
+    m_inShell = Notify(NIM_MODIFY, IconFlags());
+    return m_inShell;
 }
 
 void CTrayIcon::ShowIconResource(UINT iconId, const char* moduleName)
@@ -71,12 +112,42 @@ void CTrayIcon::ShowIconResource(UINT iconId, const char* moduleName)
 void CTrayIcon::SetTip(const char* text)
 {
     m_nid.uFlags = 0;
+    // A tooltip belongs to an icon: none to show, none to set.
     if (!m_nid.hIcon)
         return;
     lstrcpynA(m_nid.szTip, text ? text : "", sizeof m_nid.szTip);
-    m_nid.uFlags = NIF_TIP;
-    if (!::Shell_NotifyIconA(NIM_MODIFY, &m_nid))
-        m_nid.hIcon = nullptr;
+    if (!m_inShell) {
+        AddAgain();
+        return;
+    }
+    m_inShell = Notify(NIM_MODIFY, NIF_TIP);
+}
+
+BOOL CTrayIcon::ShowBalloon(const char* title, const char* text)
+{
+    if (!m_inShell)
+        return FALSE;
+    lstrcpynA(m_nid.szInfo, text ? text : "", sizeof m_nid.szInfo);
+    lstrcpynA(m_nid.szInfoTitle, title ? title : "", sizeof m_nid.szInfoTitle);
+    m_nid.dwInfoFlags = NIIF_WARNING;
+    m_nid.uTimeout = kBalloonTimeoutMs;
+    BOOL ok = Notify(NIM_MODIFY, NIF_INFO);
+    // The same record goes with every later tooltip and add: it keeps no
+    // balloon, so none of them can show this one again.
+    std::memset(m_nid.szInfo, 0, sizeof m_nid.szInfo);
+    std::memset(m_nid.szInfoTitle, 0, sizeof m_nid.szInfoTitle);
+    m_nid.dwInfoFlags = 0;
+    m_nid.uTimeout = 0;
+    m_inShell = ok;
+    return ok;
+}
+
+void CTrayIcon::OnTaskbarCreated()
+{
+    // The new notification area starts empty, whatever the old one held.
+    m_inShell = false;
+    if (m_nid.hIcon)
+        AddAgain();
 }
 
 LRESULT CTrayIcon::OnNotify(WPARAM id, LPARAM event)
@@ -97,6 +168,9 @@ LRESULT CTrayIcon::OnNotify(WPARAM id, LPARAM event)
         ::GetCursorPos(&pt);
         ::SetForegroundWindow(m_nid.hWnd);
         ::TrackPopupMenuEx(popup, 0, pt.x, pt.y, m_nid.hWnd, nullptr);
+        // Without a task switch after the menu, Windows shows the next one
+        // and closes it at once; any posted message makes that switch.
+        ::PostMessageA(m_nid.hWnd, WM_NULL, 0, 0);
         return 1;
     }
     UINT first = ::GetMenuItemID(popup, 0);

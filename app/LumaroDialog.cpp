@@ -57,6 +57,11 @@ void LumaroDialog::DoDataExchange(CDataExchange* dx)
 
 LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A registered message: its number is known only at run time.
+    if (m_tray.IsTaskbarCreated(msg)) {
+        OnTaskbarCreated();
+        return 0;
+    }
     switch (msg) {
     case WM_SYSCOMMAND:
         OnSysCommand(wParam);
@@ -239,6 +244,12 @@ LRESULT LumaroDialog::OnTrayNotify(WPARAM wParam, LPARAM lParam)
     return m_tray.OnNotify(wParam, lParam);
 }
 
+void LumaroDialog::OnTaskbarCreated()
+{
+    // Explorer has started again with an empty notification area.
+    m_tray.OnTaskbarCreated();
+}
+
 void LumaroDialog::OnShowClock()
 {
     if (!m_bShown) {
@@ -324,6 +335,9 @@ void LumaroDialog::RaiseWarning(int remainSec)
     m_warning.m_remainSec = remainSec;
     m_warning.Create(IDD_EXPIRY_WARNING, this);
     m_warning.ShowWindow(SW_SHOW);
+    // Windows may keep the warning behind the user's window; the balloon
+    // comes from the icon, which is always in sight.
+    m_tray.ShowBalloon("Lumaro", m_warning.m_msg.c_str());
 }
 
 void LumaroDialog::OnClockTick()

@@ -84,6 +84,7 @@ protected:
     void OnPaint();
     LRESULT OnQueryDragIcon();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnTaskbarCreated();
     void OnShowClock();
     void OnInstanceQuit();
     void OnSaveLog();

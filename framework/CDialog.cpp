@@ -43,9 +43,9 @@ INT_PTR CDialog::DoModal()
         if (main && main != this && main->m_hWnd && ::IsWindow(main->m_hWnd))
             owner = main->m_hWnd;
     }
-    bool reenable = owner && ::IsWindowEnabled(owner);
-    if (reenable)
-        ::EnableWindow(owner, FALSE);
+    m_disabledOwner = owner && ::IsWindowEnabled(owner) ? owner : nullptr;
+    if (m_disabledOwner)
+        ::EnableWindow(m_disabledOwner, FALSE);
 
     m_modal = true;
     m_endModal = false;
@@ -54,8 +54,8 @@ INT_PTR CDialog::DoModal()
         RunModalLoop();
     m_modal = false;
 
-    if (reenable)
-        ::EnableWindow(owner, TRUE);
+    // A loop ended without EndDialog (a quit message, a failed creation).
+    EnableOwner();
     if (owner && m_hWnd && ::GetActiveWindow() == m_hWnd)
         ::SetActiveWindow(owner);
     DestroyWindow();
@@ -104,15 +104,30 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent)
     return CreateFromTemplate(m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr) != nullptr;
 }
 
+void CDialog::EnableOwner()
+{
+    if (m_disabledOwner)
+        ::EnableWindow(m_disabledOwner, TRUE);
+    m_disabledOwner = nullptr;
+}
+
 void CDialog::EndDialog(int result)
 {
     m_modalResult = result;
-    if (m_modal) {
-        m_endModal = true;
-        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    if (!m_modal) {
+        // For a modeless dialog this hides it; the window lives on.
+        ::EndDialog(m_hWnd, result);
+        return;
     }
-    // For a modeless dialog this hides it; the window lives on.
-    ::EndDialog(m_hWnd, result);
+    m_endModal = true;
+    // The owner first, as the system's own modal dialogs do: hiding the
+    // active dialog hands activation on, and a still disabled owner would be
+    // passed over for another program's window, which then covers it. Not
+    // left to ::EndDialog: Wine's enables the owner of any dialog, Windows'
+    // only of one that DialogBox runs.
+    EnableOwner();
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate)

@@ -34,8 +34,10 @@ protected:
 
 private:
     void RunModalLoop();
+    void EnableOwner();
     HWND CreateFromTemplate(HWND owner);
 
+    HWND m_disabledOwner = nullptr;  // disabled by DoModal until the dialog ends
     bool m_modal = false;
     bool m_endModal = false;
     INT_PTR m_modalResult = -1;

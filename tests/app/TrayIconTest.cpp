@@ -20,6 +20,7 @@ struct ShellCall {
 
 std::vector<ShellCall> g_calls;
 bool g_refuse = false;
+bool g_refuseAdd = false;  // as the shell refuses to add an icon it holds
 
 LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -35,7 +36,7 @@ LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             call.tip.assign(reinterpret_cast<const wchar_t*>(bytes + 16));
         }
         g_calls.push_back(call);
-        return g_refuse ? FALSE : TRUE;
+        return g_refuse || (g_refuseAdd && call.command == NIM_ADD) ? FALSE : TRUE;
     }
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -79,7 +80,7 @@ protected:
             << "another notification area answers in this session; these checks need their own";
         ASSERT_TRUE(m_owner.Create());
         g_calls.clear();
-        g_refuse = false;
+        g_refuse = g_refuseAdd = false;
     }
     void TearDown() override
     {
@@ -138,22 +139,47 @@ TEST_F(TrayIconTest, TipIsOnlySetOnAShownIconAndCutAt127Bytes)
     EXPECT_EQ(g_calls[1].tip, std::wstring(127, L'x'));
 }
 
-TEST_F(TrayIconTest, RefusedCallsLeaveNoIconShown)
+TEST_F(TrayIconTest, IconTheShellLacksComesBackWholeWithItsTip)
 {
-    CTrayIcon icon(7);
-    icon.AttachWindow(&m_owner, WM_USER + 1);
-    g_refuse = true;
-    EXPECT_FALSE(icon.ShowIcon(AppIcon()));
-    EXPECT_FALSE(icon.IconShown());
+    struct Row {
+        const char* name;
+        void (*run)(CTrayIcon&);
+        DWORD command;  // of the call that brings it back
+    };
+    const Row rows[] = {
+        {"add refused, tried again with the next tip",
+         [](CTrayIcon& i) { g_refuse = true; i.ShowIcon(AppIcon()); g_refuse = false; i.SetTip("tip"); }, NIM_ADD},
+        {"change refused, the shell still holds it",
+         [](CTrayIcon& i) { i.ShowIcon(AppIcon()); g_refuse = true; i.SetTip("x"); g_refuse = false;
+                            g_refuseAdd = true; i.SetTip("tip"); }, NIM_MODIFY},
+        {"a new notification area",
+         [](CTrayIcon& i) { i.ShowIcon(AppIcon()); i.SetTip("tip"); i.OnTaskbarCreated(); }, NIM_ADD},
+    };
+    for (const Row& row : rows) {
+        g_refuseAdd = false;
+        CTrayIcon icon(7);
+        icon.AttachWindow(&m_owner, WM_USER + 1);
+        row.run(icon);
+        ASSERT_FALSE(g_calls.empty()) << row.name;
+        EXPECT_EQ(g_calls.back().command, row.command) << row.name;
+        EXPECT_EQ(g_calls.back().flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP)) << row.name;
+        EXPECT_EQ(g_calls.back().tip, L"tip") << row.name;
+        EXPECT_TRUE(icon.IconShown()) << row.name;
+    }
+    EXPECT_TRUE(CTrayIcon(7).IsTaskbarCreated(::RegisterWindowMessageA("TaskbarCreated")));
+}
 
-    g_refuse = false;
-    EXPECT_TRUE(icon.ShowIcon(AppIcon()));
-    g_refuse = true;
-    icon.SetTip("refused");
-    EXPECT_FALSE(icon.IconShown()) << "a refused tooltip counts the icon as gone";
-    size_t before = g_calls.size();
-    icon.SetTip("later");
-    EXPECT_EQ(g_calls.size(), before) << "later tips do nothing until an icon is shown again";
+TEST_F(TrayIconTest, BalloonGoesOnceAndLeavesTheTip)
+{
+    CTrayIcon icon(1090);
+    icon.AttachWindow(&m_owner, WM_USER + 1);
+    icon.ShowIcon(AppIcon());
+    EXPECT_TRUE(icon.ShowBalloon("Lumaro", "9분"));
+    icon.SetTip("tip");
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";
+    EXPECT_EQ(g_calls[2].flags, static_cast<UINT>(NIF_TIP));
+    EXPECT_STREQ(icon.Data().szInfo, "") << "the record must not keep the balloon";
 }
 
 TEST_F(TrayIconTest, AttachWindowChecksWindowAndMessage)

@@ -48,8 +48,8 @@ from network import (  # noqa: F401
     Adapter, NetNs, adapter_line, cleanup_stale_namespaces, fake_adapter_env, parse_adapters, stage_program,
     write_adapters)
 from observe import (  # noqa: F401
-    COPYDATA_LOG, NIF_ICON, NIF_MESSAGE, NIF_TIP, copied_records, LogEntry, Monitor, TrayLog, TrayRecord, WatchEvent, WindowWatch, measure, parse_log,
-    seconds, wait_for)
+    COPYDATA_LOG, NIF_ICON, NIF_INFO, NIF_MESSAGE, NIF_TIP, NIIF_WARNING, LogEntry, Monitor, TrayLog, TrayRecord,
+    WatchEvent, WindowWatch, copied_records, measure, parse_log, seconds, wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
 from wine import Control, Found, Window, Wine, ensure_prefix, wine_environment  # noqa: F401
@@ -145,6 +145,7 @@ class MonitorCase(unittest.TestCase):
     display = None
     ppp = True
     lan = False
+    trayhost = True  # False: the tests start their own
 
     @classmethod
     def setUpClass(cls):
@@ -153,7 +154,7 @@ class MonitorCase(unittest.TestCase):
             cls.wine = cls.session.wine
             if cls.lan:
                 cls.session.netns.add_lan()
-            cls.tray = cls.session.start_trayhost()
+            cls.tray = cls.session.start_trayhost() if cls.trayhost else None
         except Exception:
             cls.session.close()
             raise

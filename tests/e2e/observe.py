@@ -116,9 +116,11 @@ def seconds(duration):
 
 # ---- the notification-area log ----
 
-TrayRecord = namedtuple('TrayRecord', 't_ms cmd owner id flags callback icon ok tip')
+TrayRecord = namedtuple('TrayRecord', 't_ms cmd owner id flags callback icon ok tip info_flags timeout info_title info',
+                        defaults=(0, 0, '', ''))
 
-NIF_MESSAGE, NIF_ICON, NIF_TIP = 1, 2, 4
+NIF_MESSAGE, NIF_ICON, NIF_TIP, NIF_INFO = 1, 2, 4, 0x10
+NIIF_WARNING = 2
 
 
 class TrayLog:
@@ -136,16 +138,21 @@ class TrayLog:
         return [line for line in data.split('\n') if line]
 
     def ready(self):
-        return any(line.split('\t')[1:2] == ['ready'] for line in self._lines())
+        return bool(self.ready_times())
+
+    def ready_times(self):
+        """When each tray window came (unix ms), the first and each restart."""
+        return [int(f[0]) for f in (line.split('\t') for line in self._lines()) if f[1:2] == ['ready']]
 
     def records(self):
         out = []
         for line in self._lines():
-            f = line.split('\t', 8)
-            if len(f) < 9:
+            f = line.split('\t')
+            if len(f) < 13:
                 continue
             out.append(TrayRecord(int(f[0]), f[1], int(f[2], 16), int(f[3]), int(f[4], 16), int(f[5], 16), f[6],
-                                  f[7] == '1', unescape(f[8])))
+                                  f[7] == '1', unescape(f[8]), int(f[9], 16), int(f[10]), unescape(f[11]),
+                                  unescape(f[12])))
         return out
 
     def _mine(self, icon_id=None, owner=None):

@@ -73,6 +73,7 @@ void ShowTrayMenu(HWND hwnd)
     GetCursorPos(&pt);
     SetForegroundWindow(hwnd);
     TrackPopupMenuEx(menu, 0, pt.x, pt.y, hwnd, nullptr);
+    PostMessageA(hwnd, WM_NULL, 0, 0);
     DestroyMenu(menu);
 }
 

@@ -22,6 +22,7 @@ SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
 DOCS = os.path.join(harness.SOURCE, 'docs')
 
 SESSION_TIME = ('--session-time', '650')
+WS_EX_APPWINDOW = 0x40000
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
 
 
@@ -43,6 +44,11 @@ class SessionDialogsTest(harness.MonitorCase):
             self.assertTrue(rect, 'no window to take %s of' % name)
             self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, name), rect),
                             'screenshot %s failed' % name)
+
+    def assert_taskbar_button(self, found, name):
+        # Windows flashes it where it keeps a dialog behind the user's window
+        styles = self.wine.styles('hwnd=0x%x' % found.hwnd)
+        self.assertTrue(styles and styles[1] & WS_EX_APPWINDOW, '%s without a taskbar button: %r' % (name, styles))
 
     def park_mouse(self):
         self.wine.driver('cursor', 1010, 10)
@@ -79,6 +85,7 @@ class SessionDialogsTest(harness.MonitorCase):
         target = 'hwnd=0x%x' % reminder.hwnd
         texts = self.wine.text(target, 1000, 1001)
         self.assertEqual((texts.get(1000), texts.get(1001)), ('', '잔여시간: 00일 00:10:50'), 'reminder lines')
+        self.assert_taskbar_button(reminder, 'the reminder')
         self.shot('reminder.png', reminder.hwnd)
 
         # Timed on the program's clock: the watch's stamps against admin.log's.
@@ -129,6 +136,7 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(abs(harness.seconds(used.group(1)) - elapsed_now) <= 3,
                         'time used %s should be the time since the start (%.1f s)' % (used.group(1), elapsed_now))
         self.assertRegex(texts.get(1002, ''), COUNTDOWN, 'countdown line')
+        self.assert_taskbar_button(summary, 'the closing summary')
         self.shot('summary.png', summary.hwnd)
 
         events = watch.events(30)
@@ -152,6 +160,11 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(warning, 'no warning within 80 s:\n%s' % m.log()[-1000:])
         target = 'hwnd=0x%x' % warning.hwnd
         self.assertEqual(self.wine.text(target, 1001)[1001], '9분 후에 VPN연결이 끊어집니다 ', 'warning text')
+        self.assert_taskbar_button(warning, 'the warning')
+        b = next((r for r in self.tray.records() if r.owner == m.hwnd and r.flags & harness.NIF_INFO), None)
+        self.assertEqual(b and (b.cmd, b.ok, b.flags, b.info_flags, b.timeout, b.info_title, b.info),
+                         ('modify', True, harness.NIF_INFO, harness.NIIF_WARNING, 10000, 'Lumaro',
+                          '9분 후에 VPN연결이 끊어집니다 '), 'the warning as a balloon from the icon')
         self.shot('warning.png', warning.hwnd)
         if SHOTS:
             self.assertEqual(self.wine.driver('hover', target, harness.IDOK)[0], 0, 'could not move the mouse over OK')

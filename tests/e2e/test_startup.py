@@ -23,6 +23,8 @@ IDYES, IDNO = 6, 7
 WM_TIMER, WM_LBUTTONDOWN = 0x113, 0x201
 RETRIES_GIVEN_UP = 'Admin서버에 재접속(4) 시도중... '
 CONNECTING = 'Admin서버에 접속 시도중...'
+TRAY_RESTART = 0x8000 + 1  # trayhost: WM_APP+1, its window goes and a new one comes
+TIP_PERIOD = 3.0  # the tooltip timer
 
 
 setUpModule = harness.setup_monitor_module
@@ -308,6 +310,54 @@ class RunningMonitorTest(harness.MonitorCase):
                 self.assertEqual(self.save_log_as(path, replace), '로그파일 저장 실패 rc=-20')
                 self.assertEqual(harness.read_bytes(self.monitor.log_path), before, 'a failed export changes the log')
         self.assertFalse(os.path.exists(os.path.join(self.session.home(), 'missing')))
+
+
+class ShellTest(harness.MonitorCase):
+    """Explorer restarting, or coming after the monitor: each test its own tray."""
+    trayhost = False
+    WHOLE = harness.NIF_ICON | harness.NIF_MESSAGE | harness.NIF_TIP
+
+    def start_tray(self, *options):
+        proc, tray = self.wine.start_trayhost(os.path.join(self.session.home(), 'tray.log'), *options)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return tray
+
+    def first_call(self, tray, m, after_ms, ok=(True, False)):
+        return wait_for(lambda: next((r for r in tray.records() if r.owner == m.hwnd and r.t_ms >= after_ms
+                                      and r.ok in ok), None), 2 * TIP_PERIOD)
+
+    def test_TrayRestarted_IconBackAtTheBroadcastWithCurrentTooltip(self):
+        tray = self.start_tray()
+        m = self.start_monitor()
+        self.assertTrue(tray.wait_for_tip(RETRIES_GIVEN_UP, 20, owner=m.hwnd), 'tooltip never settled')
+        # no gap: only the broadcast, not a refused tooltip, can tell the monitor
+        self.assertTrue(self.wine.post('Tray', TRAY_RESTART, 0))
+        self.assertTrue(wait_for(lambda: len(tray.ready_times()) == 2, 10), 'trayhost did not restart')
+        again = self.first_call(tray, m, tray.ready_times()[1])
+        self.assertEqual(again and (again.cmd, again.ok, again.flags, again.callback, again.tip, again.icon),
+                         ('add', True, self.WHOLE, harness.WM_TRAY_NOTIFY, RETRIES_GIVEN_UP, tray.records()[0].icon),
+                         'the new tray should first get the whole icon again')
+        delay = (again.t_ms - tray.ready_times()[1]) / 1000
+        self.assertLessEqual(delay, TIP_PERIOD, 'icon back later than one tooltip period')
+        harness.measure('tray restarted -> icon added again: %.3f s' % delay)
+
+    def test_ShellAfterTheMonitor_GetsTheIconWithinOneTooltipPeriod(self):
+        # a tray that refuses everything is no shell at all, until it takes icons
+        refuse = os.path.join(self.session.home(), 'no-shell')
+        open(refuse, 'w').close()
+        tray = self.start_tray('--refuse-file', harness.winpath(refuse))
+        m = self.start_monitor()
+        time.sleep(max(0.0, m.entries('Log START .........')[0].time.timestamp() + 5 - time.time()))
+        os.remove(refuse)
+        opened = time.time() * 1000
+        self.assertEqual(self.first_call(tray, m, 0).cmd, 'add', 'no add tried while there was no shell')
+        added = self.first_call(tray, m, opened, ok=(True,))
+        self.assertEqual(added and (added.cmd, added.flags, added.tip[:7]), ('add', self.WHOLE, 'Admin서버'),
+                         'the whole icon with the current tooltip should follow')
+        # a busy machine may delay the tick a little
+        delay = (added.t_ms - opened) / 1000
+        self.assertLessEqual(delay, TIP_PERIOD + 1.0, 'icon later than one tooltip period')
+        harness.measure('shell there -> icon added: %.3f s' % delay)
 
 
 class NoSessionCase(harness.MonitorCase):

@@ -253,6 +253,11 @@ class Wine:
         hwnd, visible, cls, pid = out.rstrip('\n').split('\t')
         return Found(int(hwnd, 16), visible == '1', cls, int(pid))
 
+    def styles(self, title):
+        """(style, extended style) of the window, or None."""
+        rc, out = self.driver('styles', title)
+        return tuple(int(v, 16) for v in out.split()) if rc == 0 else None
+
     def visible(self, title):
         """True or False, or None when there is no such window."""
         rc, _ = self.driver('visible', title)

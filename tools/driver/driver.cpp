@@ -29,6 +29,7 @@ const char kUsage[] =
     "usage: driver COMMAND ...\n"
     "  find TITLE                    hwnd, visibility, class and pid of the window\n"
     "  visible TITLE                 exit 0 visible, 2 hidden, 1 no such window\n"
+    "  styles TITLE                  window style and extended style, in hex\n"
     "  wait TITLE SECONDS [gone]     wait until the window exists (or has gone)\n"
     "  watch TITLE SECONDS [ID]      follow a window's life on the local clock, as admin.log stamps it:\n"
     "                                watching STAMP, shown STAMP HWND, text STAMP TEXT (of item ID), gone STAMP\n"
@@ -231,6 +232,18 @@ int CmdVisible(const Args& a)
     bool visible = IsWindowVisible(hwnd) != 0;
     Print(visible ? "visible" : "hidden");
     return visible ? 0 : 2;
+}
+
+int CmdStyles(const Args& a)
+{
+    if (a.size() < 1)
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    Print(Fmt("%08lx\t%08lx", static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
+              static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE))));
+    return 0;
 }
 
 int CmdWait(const Args& a)
@@ -923,6 +936,7 @@ int CmdMsgBoxWait(const Args& a) { return CmdMsgBox(a, true); }
 
 const Command kCommands[] = {
     {L"find", CmdFind},           {L"visible", CmdVisible},       {L"wait", CmdWait},
+    {L"styles", CmdStyles},
     {L"watch", CmdWatch},
     {L"text", CmdText},           {L"edit-text", CmdEditText},    {L"settext", CmdSetText},
     {L"command", CmdCommand},     {L"close", CmdClose},           {L"post", CmdPost},

@@ -10,16 +10,27 @@
 //
 // Log lines (UTF-8, fields separated by TAB, one line per call):
 //   unix-ms  command  owner  id  flags  callback  icon  result  tooltip
-// command is add, modify, delete, setfocus, setversion or cmdN; owner, flags
-// and callback are hex; icon is "-" or WxHxBPP:checksum of the icon bits;
-// result is 1 when the call was accepted; TAB, CR, LF and backslash in the
-// tooltip are written as \t, \r, \n and \\. A first line with command "ready"
-// and the tray window's handle tells that the window exists.
+//            balloon-flags  balloon-timeout  balloon-title  balloon-text
+// command is add, modify, delete, setfocus, setversion or cmdN; owner, flags,
+// callback and balloon-flags are hex; icon is "-" or WxHxBPP:checksum of the
+// icon bits; result is 1 when the call was accepted; TAB, CR, LF and
+// backslash in the texts are written as \t, \r, \n and \\. The balloon fields
+// are logged whatever the flags say, so a test sees what every record holds.
+// A line with command "ready" and the tray window's handle tells that a
+// window exists.
 //
 // Like the shell, an add of an icon that exists and a modify or delete of one
 // that does not are refused, unless --always-ok is given. While the file
 // named by --refuse-file exists every call is refused, which stands in for a
-// shell that has gone away.
+// shell that has gone away or is not there yet. (Wine's own explorer keeps a
+// hidden "Shell_TrayWnd" that takes every icon; this window, being newer, is
+// found first, so a refusing trayhost is the only way to a shell that says no.)
+//
+// Like Explorer, every new tray window broadcasts the registered message
+// "TaskbarCreated" to all top-level windows, and a new tray holds no icon.
+// The message WM_APP+1 (wParam: a gap in ms) posted to the tray window
+// restarts it: the window goes, and after the gap a new one comes, as when
+// Explorer restarts.
 #include "tools/common/EscapeLine.h"
 #include <windows.h>
 #include <shellapi.h>
@@ -46,6 +57,16 @@ constexpr size_t kIdAt = 4;
 constexpr size_t kFlagsAt = 8;
 constexpr size_t kCallbackAt = 12;
 constexpr size_t kTipChars = 128;
+// The balloon follows the tooltip as in the version-2 record, in UTF-16:
+// dwState and dwStateMask, szInfo[256], uTimeout, szInfoTitle[64],
+// dwInfoFlags. Found by sending known texts through Wine 8's shell32.
+constexpr size_t kInfoAfterTip = kTipChars * 2 + 8;
+constexpr size_t kInfoChars = 256;
+constexpr size_t kTimeoutAfterTip = kInfoAfterTip + kInfoChars * 2;
+constexpr size_t kInfoTitleAfterTip = kTimeoutAfterTip + 4;
+constexpr size_t kInfoTitleChars = 64;
+constexpr size_t kInfoFlagsAfterTip = kInfoTitleAfterTip + kInfoTitleChars * 2;
+constexpr UINT kRestartMessage = WM_APP + 1;
 
 struct RecordLayout {
     size_t tipAt;
@@ -68,6 +89,8 @@ struct TrayRecord {
     DWORD command = 0;
     uint32_t owner = 0, id = 0, flags = 0, callback = 0;
     std::wstring tip;
+    uint32_t infoFlags = 0, timeout = 0;
+    std::wstring infoTitle, info;
     IconBits icon;
 };
 
@@ -121,6 +144,18 @@ bool MatchLayout(const BYTE* data, size_t size, const RecordLayout& layout, Icon
     return true;
 }
 
+// A NUL-terminated UTF-16 text of at most `chars` characters at `at`.
+void ReadText(const BYTE* data, size_t size, size_t at, size_t chars, std::wstring& text)
+{
+    if (size < at + chars * sizeof(WCHAR))
+        return;
+    const WCHAR* p = reinterpret_cast<const WCHAR*>(data + at);
+    size_t n = 0;
+    while (n < chars && p[n])
+        ++n;
+    text.assign(p, n);
+}
+
 bool ParseRecord(const COPYDATASTRUCT& cds, TrayRecord& rec)
 {
     const BYTE* data = static_cast<const BYTE*>(cds.lpData);
@@ -140,12 +175,13 @@ bool ParseRecord(const COPYDATASTRUCT& cds, TrayRecord& rec)
             break;
         }
     }
-    if (size >= layout->tipAt + kTipChars * sizeof(WCHAR)) {
-        const WCHAR* tip = reinterpret_cast<const WCHAR*>(data + layout->tipAt);
-        size_t n = 0;
-        while (n < kTipChars && tip[n])
-            ++n;
-        rec.tip.assign(tip, n);
+    size_t tipAt = layout->tipAt;
+    ReadText(data, size, tipAt, kTipChars, rec.tip);
+    ReadText(data, size, tipAt + kInfoAfterTip, kInfoChars, rec.info);
+    ReadText(data, size, tipAt + kInfoTitleAfterTip, kInfoTitleChars, rec.infoTitle);
+    if (size >= tipAt + kInfoFlagsAfterTip + 4) {
+        rec.timeout = ReadU32(data, tipAt + kTimeoutAfterTip);
+        rec.infoFlags = ReadU32(data, tipAt + kInfoFlagsAfterTip);
     }
     return true;
 }
@@ -267,9 +303,15 @@ public:
         snprintf(head, sizeof head, "%llu\t%s\t%x\t%u\t%x\t%x\t%s\t%d\t", UnixMillis(),
                  CommandName(rec.command, name, sizeof name), rec.owner, rec.id, rec.flags, rec.callback, icon,
                  ok ? 1 : 0);
-        WriteLine(head + EscapeLine(ToUtf8(rec.tip)) + "\n");
+        char balloon[64];
+        snprintf(balloon, sizeof balloon, "\t%x\t%u\t", rec.infoFlags, rec.timeout);
+        WriteLine(head + EscapeLine(ToUtf8(rec.tip)) + balloon + EscapeLine(ToUtf8(rec.infoTitle)) + "\t" +
+                  EscapeLine(ToUtf8(rec.info)) + "\n");
         return ok;
     }
+
+    // A new shell knows none of the old one's icons.
+    void Forget() { m_icons.clear(); }
 
     void Paint(HWND hwnd, HDC dc)
     {
@@ -334,6 +376,8 @@ private:
 };
 
 TrayHost* g_host = nullptr;
+bool g_restart = false;
+DWORD g_restartGapMs = 0;
 
 LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -355,6 +399,11 @@ LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_ERASEBKGND:
         return 1;
+    case kRestartMessage:
+        g_restartGapMs = static_cast<DWORD>(wParam);
+        g_restart = true;
+        DestroyWindow(hwnd);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -396,16 +445,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!RegisterClassW(&wc))
         return 3;
     int screenH = GetSystemMetrics(SM_CYSCREEN);
-    HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Shell_TrayWnd", L"Tray", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
-                                0, screenH - 150, 420, 150, nullptr, nullptr, instance, nullptr);
-    if (!hwnd)
-        return 4;
-    host.LogReady(hwnd);
+    UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    for (;;) {
+        HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Shell_TrayWnd", L"Tray",
+                                    WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 0, screenH - 150, 420, 150, nullptr,
+                                    nullptr, instance, nullptr);
+        if (!hwnd)
+            return 4;
+        host.LogReady(hwnd);
+        SendNotifyMessageW(HWND_BROADCAST, taskbarCreated, 0, 0);
 
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!g_restart)
+            return 0;
+        g_restart = false;
+        host.Forget();
+        Sleep(g_restartGapMs);
     }
-    return 0;
 }
