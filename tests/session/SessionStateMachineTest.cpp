@@ -46,54 +46,41 @@ public:
     explicit RecordingEffects(const Script& script) : m_script(script) {}
     std::vector<std::string> seen;
 
-    void Log(int level, const std::string& text) override
-    {
-        seen.push_back(std::string(level == kLogError ? "E " : "F ") + Escape(text));
-    }
+    void Log(int level, const std::string& text) override { Note(level == kLogError ? "E " : "F ", text); }
     int Send(const std::string& command) override
     {
-        seen.push_back("send " + Escape(command));
+        Note("send ", command);
         return m_sends++ == m_script.failSend ? -1 : static_cast<int>(command.size());
     }
-    bool DeleteCapture() override
-    {
-        seen.push_back("delete");
-        return !m_script.deleteFails;
-    }
+    bool DeleteCapture() override { return Note("delete"), !m_script.deleteFails; }
     bool ReadCapture(const std::function<bool(const std::string&)>& onLine) override
     {
-        seen.push_back("read");
-        if (m_script.captureMissing)
-            return false;
-        for (const std::string& line : m_script.capture)
-            if (!onLine(line))
-                break;
-        return true;
+        Note("read");
+        for (size_t i = 0; !m_script.captureMissing && i < m_script.capture.size() && onLine(m_script.capture[i]);)
+            ++i;
+        return !m_script.captureMissing;
     }
     bool ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes) override
     {
-        seen.push_back("read from " + std::to_string(offset));
-        if (m_script.captureMissing)
-            return false;
+        Note("read from ", std::to_string(offset));
         std::string all;
         for (const std::string& line : m_script.capture)
             all += line;
-        if (offset < static_cast<int>(all.size()))
+        if (!m_script.captureMissing && offset < static_cast<int>(all.size()))
             onBytes(all.substr(offset));
-        return true;
+        return !m_script.captureMissing;
     }
-    void StartTimer(int id, int periodMs) override
-    {
-        seen.push_back("timer " + std::to_string(id) + " " + std::to_string(periodMs));
-    }
-    void StopTimer(int id) override { seen.push_back("stop " + std::to_string(id)); }
-    void ShowReminder(int rTime) override { seen.push_back("reminder " + std::to_string(rTime)); }
-    void ShowWarning(int remainSec) override { seen.push_back("warning " + std::to_string(remainSec)); }
-    void ShowBox(const std::string& text) override { seen.push_back("box " + text); }
-    void StartWorker() override { seen.push_back("worker"); }
-    void Close() override { seen.push_back("close"); }
+    void StartTimer(int id, int ms) override { Note("timer ", std::to_string(id) + " " + std::to_string(ms)); }
+    void StopTimer(int id) override { Note("stop ", std::to_string(id)); }
+    void ShowReminder(int rTime) override { Note("reminder ", std::to_string(rTime)); }
+    void ShowWarning(int remainSec) override { Note("warning ", std::to_string(remainSec)); }
+    void ShowBox(const std::string& text) override { Note("box ", text); }
+    void StartWorker() override { Note("worker"); }
+    void Close() override { Note("close"); }
 
 private:
+    void Note(const char* what, const std::string& text = "") { seen.push_back(what + Escape(text)); }
+
     const Script& m_script;
     int m_sends = 0;
 };
