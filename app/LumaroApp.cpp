@@ -3,12 +3,12 @@
 #include "app/CommandLine.h"
 #include "app/LumaroDialog.h"
 #include "app/VersionNumber.h"
+#include "framework/CommonControls.h"
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "notice/NoticeDialog.h"
 #include "resource.h"
 
-#include <commctrl.h>
 #include <winsock.h>
 
 #include <cstring>
@@ -54,7 +54,7 @@ BOOL LumaroApp::InitInstance()
         AfxMessageBox(LoadResourceString(IDP_SOCKETS_INIT_FAILED).c_str());
         return FALSE;
     }
-    ::InitCommonControls();
+    Comctl32::InitCommonControls();
 
     switch (ClassifyCommandLine(m_lpCmdLine)) {
     case kCmdEmpty:

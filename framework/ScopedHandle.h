@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "framework/CommonControls.h"
+
 class AutoCloseHandle {
 public:
     explicit AutoCloseHandle(HANDLE h = nullptr) : m_h(h) {}
@@ -170,7 +172,7 @@ struct DestroyCursorFn {
     void operator()(HCURSOR cursor) const { ::DestroyCursor(cursor); }
 };
 struct DestroyImageListFn {
-    void operator()(HIMAGELIST list) const { ::ImageList_Destroy(list); }
+    void operator()(HIMAGELIST list) const { Comctl32::ImageList_Destroy(list); }
 };
 // A window is also destroyed with the window that owns it, which may go first.
 struct DestroyWindowFn {
