@@ -1,5 +1,6 @@
 #include "framework/CommonControls.h"
 
+#include "framework/ScopedHandle.h"
 #include "framework/SystemLibrary.h"
 
 namespace {
@@ -72,4 +73,9 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
     static const auto fn = Find<decltype(&::ImageList_Draw)>("ImageList_Draw");
     return fn ? fn(list, index, dc, x, y, style) : FALSE;
 }
+}
+
+void DestroyImageListFn::operator()(HIMAGELIST list) const
+{
+    Comctl32::ImageList_Destroy(list);
 }

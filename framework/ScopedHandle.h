@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "framework/CommonControls.h"
-
 class AutoCloseHandle {
 public:
     explicit AutoCloseHandle(HANDLE h = nullptr) : m_h(h) {}
@@ -171,8 +169,9 @@ private:
 struct DestroyCursorFn {
     void operator()(HCURSOR cursor) const { ::DestroyCursor(cursor); }
 };
+// Defined beside the other common-control calls (CommonControls.cpp).
 struct DestroyImageListFn {
-    void operator()(HIMAGELIST list) const { Comctl32::ImageList_Destroy(list); }
+    void operator()(HIMAGELIST list) const;
 };
 // A window is also destroyed with the window that owns it, which may go first.
 struct DestroyWindowFn {
