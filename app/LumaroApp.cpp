@@ -4,12 +4,12 @@
 #include "app/HandOver.h"
 #include "app/LumaroDialog.h"
 #include "app/VersionNumber.h"
+#include "framework/CommonControls.h"
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "notice/NoticeDialog.h"
 #include "resource.h"
 
-#include <commctrl.h>
 #include <winsock.h>
 
 #include <cstring>
@@ -52,7 +52,7 @@ BOOL LumaroApp::InitInstance()
         AfxMessageBox(LoadResourceString(IDP_SOCKETS_INIT_FAILED).c_str());
         return FALSE;
     }
-    ::InitCommonControls();
+    Comctl32::InitCommonControls();
 
     switch (ClassifyCommandLine(m_lpCmdLine)) {
     case kCmdEmpty:

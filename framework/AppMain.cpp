@@ -1,8 +1,10 @@
 // The program's entry: hand the command line to the application object.
 #include "framework/CWinApp.h"
+#include "framework/SystemLibrary.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
+    RestrictDllSearchToSystemFolder();
     CWinApp* app = AfxGetApp();
     if (!app)
         return -1;

@@ -169,8 +169,9 @@ private:
 struct DestroyCursorFn {
     void operator()(HCURSOR cursor) const { ::DestroyCursor(cursor); }
 };
+// Defined beside the other common-control calls (CommonControls.cpp).
 struct DestroyImageListFn {
-    void operator()(HIMAGELIST list) const { ::ImageList_Destroy(list); }
+    void operator()(HIMAGELIST list) const;
 };
 // A window is also destroyed with the window that owns it, which may go first.
 struct DestroyWindowFn {

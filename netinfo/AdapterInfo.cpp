@@ -1,5 +1,7 @@
 #include "netinfo/AdapterInfo.h"
 
+#include "framework/SystemLibrary.h"
+
 #include <iphlpapi.h>
 
 namespace {
@@ -33,6 +35,16 @@ void CopyDnsServers(const IpHelperApi& api, AdapterInfo& info)
     for (const IP_ADDR_STRING* s = &per->DnsServerList; s; s = s->Next)
         if (s->IpAddress.String[0])
             info.m_dnsServers.push_back(s->IpAddress.String);
+}
+
+ULONG WINAPI NoAdaptersInfo(PIP_ADAPTER_INFO, PULONG)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+
+DWORD WINAPI NoPerAdapterInfo(ULONG, PIP_PER_ADAPTER_INFO, PULONG)
+{
+    return ERROR_NOT_SUPPORTED;
 }
 
 void CopyAdapter(const IpHelperApi& api, const IP_ADAPTER_INFO& a, AdapterInfo& info)
@@ -86,8 +98,16 @@ const char* AdapterTypeName(UINT type)
 
 const IpHelperApi& SystemIpHelper()
 {
-    static const IpHelperApi api = {::GetAdaptersInfo, ::GetPerAdapterInfo};
-    return api;
+    // iphlpapi is no KnownDLL: from the system folder, once. Without it no
+    // adapter is found, which the monitor answers as it does on a machine
+    // without adapters.
+    static const SystemLibrary library("iphlpapi.dll");
+    static const IpHelperApi api = {
+        library.Find<decltype(&::GetAdaptersInfo)>("GetAdaptersInfo"),
+        library.Find<decltype(&::GetPerAdapterInfo)>("GetPerAdapterInfo"),
+    };
+    static const IpHelperApi none = {NoAdaptersInfo, NoPerAdapterInfo};
+    return api.getAdaptersInfo && api.getPerAdapterInfo ? api : none;
 }
 
 int QueryAdapters(std::vector<AdapterInfo>& adapters, const IpHelperApi& api)

@@ -2,6 +2,7 @@
 
 #include "framework/CWinApp.h"
 #include "framework/CWnd.h"
+#include "framework/CommonControls.h"
 #include "framework/ScopedHandle.h"
 
 #include <algorithm>
@@ -608,27 +609,27 @@ BOOL IconMenu::addToolbarImage(int resourceId, UINT_PTR commandId)
     HGLOBAL bitmapData = ::LoadResource(instance, bitmapResource);
     const auto* header = bitmapData ? static_cast<const BITMAPINFOHEADER*>(::LockResource(bitmapData)) : nullptr;
     bool sixteenColours = header && header->biBitCount == 4;
-    ScopedGdiObj<HBITMAP> bitmap(sixteenColours ? ::CreateMappedBitmap(instance, resourceId, 0, nullptr, 0)
+    ScopedGdiObj<HBITMAP> bitmap(sixteenColours ? Comctl32::CreateMappedBitmap(instance, resourceId, 0, nullptr, 0)
                                                 : ::LoadBitmapA(instance, name));
     if (!bitmap.Get())
         return FALSE;
 
-    ScopedImageList strip(ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
+    ScopedImageList strip(Comctl32::ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
     if (!strip)
         return FALSE;
-    ImageList_AddMasked(strip, bitmap, m_useMaskColour ? m_maskColour : ::GetSysColor(COLOR_BTNFACE));
-    ScopedIcon icon(ImageList_GetIcon(strip, imageIndex, ILD_NORMAL));
+    Comctl32::ImageList_AddMasked(strip, bitmap, m_useMaskColour ? m_maskColour : ::GetSysColor(COLOR_BTNFACE));
+    ScopedIcon icon(Comctl32::ImageList_GetIcon(strip, imageIndex, ILD_NORMAL));
     if (!icon.Get())
         return FALSE;
 
     SharedImages& shared = Shared();
     if (!shared.list)
-        shared.list.Reset(ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
+        shared.list.Reset(Comctl32::ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
     int index = sharedIndexOf(commandId);
     if (index >= 0) {
-        ImageList_ReplaceIcon(shared.list, index, icon.Get());
+        Comctl32::ImageList_ReplaceIcon(shared.list, index, icon.Get());
     } else {
-        index = ImageList_AddIcon(shared.list, icon.Get());
+        index = Comctl32::ImageList_AddIcon(shared.list, icon.Get());
         if (index >= 0)
             shared.ids.push_back(commandId);
     }
@@ -660,17 +661,17 @@ void IconMenu::addDerivedImages(HICON icon, UINT_PTR commandId, int sharedIndex)
                         ::SetPixelV(dc, x, y, copy == 1 ? lighten(pixel, 0.3) : shadow);
                 }
         }
-        ScopedImageList single(ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
+        ScopedImageList single(Comctl32::ImageList_Create(m_iconWidth, m_iconHeight, ILC_COLORDDB | ILC_MASK, 1, 1));
         if (!single)
             return;
-        ImageList_AddMasked(single, bitmap, background);
-        ScopedIcon derived(ImageList_GetIcon(single, 0, ILD_NORMAL));
+        Comctl32::ImageList_AddMasked(single, bitmap, background);
+        ScopedIcon derived(Comctl32::ImageList_GetIcon(single, 0, ILD_NORMAL));
         if (!derived.Get())
             return;
         int slot = sharedIndex + copy;
         if (slot < static_cast<int>(shared.ids.size()) && shared.ids[slot] == commandId)
-            ImageList_ReplaceIcon(shared.list, slot, derived.Get());
-        else if (ImageList_AddIcon(shared.list, derived.Get()) >= 0)
+            Comctl32::ImageList_ReplaceIcon(shared.list, slot, derived.Get());
+        else if (Comctl32::ImageList_AddIcon(shared.list, derived.Get()) >= 0)
             shared.ids.push_back(commandId);
     }
 }
@@ -710,7 +711,7 @@ IconMenu::ItemImage IconMenu::imageOf(const IconMenuItem& item, bool checked, bo
         image.mode = kOwnImage;
         image.list = item.m_imageList;
         image.index = item.m_imageIndex;
-        image.threeImages = ImageList_GetImageCount(item.m_imageList) > 2 && item.m_imageIndex == 0;
+        image.threeImages = Comctl32::ImageList_GetImageCount(item.m_imageList) > 2 && item.m_imageIndex == 0;
     } else if (item.m_sharedIndex >= 0 && sharedImageList()) {
         const auto& ids = Shared().ids;
         image.mode = kOwnImage;
@@ -766,7 +767,7 @@ void IconMenu::drawEmbossed(HDC dc, HIMAGELIST list, int index, int x, int y, CO
     ScopedGdiObj<HBITMAP> bitmap(::CreateCompatibleBitmap(dc, m_iconWidth, m_iconHeight));
     ScopedSelectObject use(mem, bitmap);
     Fill(mem, RECT{0, 0, m_iconWidth, m_iconHeight}, face);
-    ImageList_Draw(list, index, mem, 0, 0, ILD_TRANSPARENT);
+    Comctl32::ImageList_Draw(list, index, mem, 0, 0, ILD_TRANSPARENT);
 
     std::vector<POINT> shape;
     for (int py = 0; py < m_iconHeight; ++py)
@@ -822,7 +823,7 @@ void IconMenu::drawClassic(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item
             Fill(dc, box, back);
             if (richGdi())
                 checked ? Frame3d(dc, box, shadow, highlight) : Frame3d(dc, box, highlight, shadow);
-            ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
+            Comctl32::ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
         } else if (grayed) {
             Fill(dc, box, back);
             drawEmbossed(dc, image.list, image.index, ix, iy, back);
@@ -830,10 +831,10 @@ void IconMenu::drawClassic(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item
             Fill(dc, box, lighten(back, 0.6));
             if (richGdi())
                 Frame3d(dc, box, shadow, highlight);
-            ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
+            Comctl32::ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
         } else {
             Fill(dc, box, back);
-            ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
+            Comctl32::ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
         }
     } else if (checked) {
         RECT mark{r.left + 1, r.top + dy + 2, r.left + m_iconWidth + 1, r.top + dy + m_iconHeight + 2};
@@ -918,7 +919,7 @@ void IconMenu::paintFlat(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item, 
         const int ix = r.left + (pad + 1) / 2;
         const int iy = std::max(r.top, r.top + (height - m_iconHeight + 1) / 2);
         const RECT box{r.left + 1, r.top + 1, r.left + column - 1, r.bottom - 1};
-        auto drawImage = [&](int index, int x, int y) { ImageList_Draw(image.list, index, dc, x, y, ILD_TRANSPARENT); };
+        auto drawImage = [&](int index, int x, int y) { Comctl32::ImageList_Draw(image.list, index, dc, x, y, ILD_TRANSPARENT); };
         if (image.mode != kNoImage) {
             if (selected && !grayed) {
                 Fill(dc, box, selection);

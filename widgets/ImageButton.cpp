@@ -1,7 +1,9 @@
 #include "widgets/ImageButton.h"
 
 #include "framework/CWinApp.h"
+#include "framework/CommonControls.h"
 #include "framework/ScopedHandle.h"
+#include "framework/SystemLibrary.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -290,7 +292,7 @@ void ImageButton::initToolTip()
     if (m_toolTip)
         return;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    Comctl32::InitCommonControlsEx(&controls);
     m_toolTip.Reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, AfxGetInstanceHandle(),
                                       nullptr));
@@ -486,8 +488,14 @@ void ImageButton::OnMouseMove(UINT flags, POINT point)
 void ImageButton::playSound(int which)
 {
     const Sound& sound = m_sounds[which];
-    if (sound.sound)
-        ::PlaySoundA(sound.sound, sound.module, sound.flags);
+    if (!sound.sound)
+        return;
+    // winmm is no KnownDLL: taken from the system folder when a button first
+    // sounds; without it the button stays silent.
+    static const SystemLibrary winmm("winmm.dll");
+    static const auto play = winmm.Find<decltype(&::PlaySoundA)>("PlaySoundA");
+    if (play)
+        play(sound.sound, sound.module, sound.flags);
 }
 
 void ImageButton::OnClicked()

@@ -34,12 +34,23 @@ TRAYHOST_EXE = os.path.join(BUILD, 'tools', 'trayhost', 'trayhost.exe')
 WINDOWS_DELIVERY_EXE = os.path.join(BUILD, 'tools', 'windows_delivery', 'windows_delivery_host.exe')
 ADAPTERS_EXE = os.path.join(BUILD, 'tools', 'adapters', 'adapters.exe')
 FAKE_IPHLPAPI_DLL = os.path.join(BUILD, 'tools', 'fake_iphlpapi', 'iphlpapi.dll')
+MARKER_DLL = os.path.join(BUILD, 'tools', 'marker_dll', 'marker.dll')
+MINIMAL_EXE = os.path.join(BUILD, 'tools', 'minimal', 'minimal.exe')
 PROBE_EXE = os.path.join(BUILD, 'tests', 'e2e', 'e2e_probe.exe')
 NOTICE_SERVER_PY = os.path.join(SOURCE, 'tools', 'notice_server.py')
 ADMIN_SERVER_PY = os.path.join(SOURCE, 'tools', 'admin_server.py')
 
-# The stand-in iphlpapi.dll is taken from the program's folder only with this override.
+# The stand-in iphlpapi.dll sits in the prefix's system folder while a run
+# holds the prefix (wine.py); Wine takes it there in place of its own only
+# with this override.
 FAKE_IPHLPAPI_OVERRIDE = 'iphlpapi=n'
+
+# Windows' DLL search as lumaro.exe meets it there: a DLL that is no KnownDLL
+# is looked for beside the program first (Wine prefers its builtin unless
+# told otherwise); with Wine.windows_dll_search_env, what the system's own
+# DLLs import comes from the system folder, as for KnownDLLs.
+PLANTED_DLLS = ('version.dll', 'iphlpapi.dll', 'winmm.dll', 'comctl32.dll')
+WINDOWS_DLL_SEARCH_OVERRIDE = ','.join(name[:-len('.dll')] for name in PLANTED_DLLS) + '=n,b'
 
 WM_USER = 0x0400
 WM_TRAY_NOTIFY = WM_USER + 1

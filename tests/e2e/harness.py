@@ -39,10 +39,11 @@ import unittest
 import runs
 from basics import (  # noqa: F401 - offered to the tests
     ADAPTERS_EXE, ADMIN_SERVER_PY, BUILD, DRIVER_EXE, FAKE_IPHLPAPI_DLL, FAKE_IPHLPAPI_OVERRIDE, HERE, IDCANCEL,
-    IDOK, ID_SAVE_LOG, ID_SHOW_CLOCK, KEEP, LUMARO_EXE, LUMARO_TITLE, NOTICE_SERVER_PY, PREFIX, PROBE_EXE, SC_CLOSE,
-    SOURCE, TRAYHOST_EXE, TRAY_ICON_ID, USAGE_TITLE, VK_ESCAPE, VK_RETURN, WARNING_TITLE, WINE, WINESERVER,
-    WM_CLOSE, WM_COMMAND, WM_INSTANCE_QUIT, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_SYSCOMMAND,
-    WM_TRAY_NOTIFY, WM_USER, end_process, make_temp_dir, read_bytes, read_log, remove_temp_dir, unescape, winpath)
+    IDOK, ID_SAVE_LOG, ID_SHOW_CLOCK, KEEP, LUMARO_EXE, LUMARO_TITLE, MARKER_DLL, MINIMAL_EXE, NOTICE_SERVER_PY,
+    PLANTED_DLLS, PREFIX, PROBE_EXE, SC_CLOSE, SOURCE, TRAYHOST_EXE, TRAY_ICON_ID, USAGE_TITLE, VK_ESCAPE, VK_RETURN,
+    WARNING_TITLE, WINDOWS_DLL_SEARCH_OVERRIDE, WINE, WINESERVER, WM_CLOSE, WM_COMMAND,
+    WM_INSTANCE_QUIT, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_SYSCOMMAND, WM_TRAY_NOTIFY, WM_USER,
+    end_process, make_temp_dir, read_bytes, read_log, remove_temp_dir, unescape, winpath)
 from display import Display
 from network import (  # noqa: F401
     Adapter, NetNs, adapter_line, cleanup_stale_namespaces, fake_adapter_env, parse_adapters, stage_program,

@@ -9,7 +9,7 @@ import sys
 from collections import namedtuple
 
 import runs
-from basics import FAKE_IPHLPAPI_DLL, dies_with_harness, ip, remove_namespace, unique
+from basics import dies_with_harness, ip, remove_namespace, unique
 
 
 _TUNSETIFF = 0x400454ca
@@ -165,16 +165,14 @@ def write_adapters(path, lines):
     os.replace(tmp, path)
 
 
-def stage_program(exe, folder, fake_iphlpapi=True):
-    """Copies a program (and the stand-in iphlpapi.dll) into folder: Wine
-    loads a native iphlpapi only from the program's own folder. Run the copy
-    with dll_overrides=FAKE_IPHLPAPI_OVERRIDE and env
-    {'LUMARO_FAKE_ADAPTERS': table path}. Returns the copy's path."""
+def stage_program(exe, folder):
+    """Copies a program into folder, a folder of its own for what a test puts
+    beside it. The stand-in adapter table: run the copy (or the program
+    itself) with dll_overrides=FAKE_IPHLPAPI_OVERRIDE and
+    env=fake_adapter_env(table path). Returns the copy's path."""
     os.makedirs(folder, exist_ok=True)
     target = os.path.join(folder, os.path.basename(exe))
     shutil.copy2(exe, target)
-    if fake_iphlpapi:
-        shutil.copy2(FAKE_IPHLPAPI_DLL, os.path.join(folder, 'iphlpapi.dll'))
     return target
 
 

@@ -26,7 +26,8 @@ import time
 import unittest
 
 from basics import (NAME_PREFIX, RUN_MARK, TMP, WINE, WINESERVER, BUILD, LUMARO_EXE, DRIVER_EXE, TRAYHOST_EXE,
-                    WINDOWS_DELIVERY_EXE, ADAPTERS_EXE, FAKE_IPHLPAPI_DLL, ip, pid_alive, remove_namespace)
+                    WINDOWS_DELIVERY_EXE, ADAPTERS_EXE, FAKE_IPHLPAPI_DLL, MARKER_DLL, MINIMAL_EXE, ip, pid_alive,
+                    remove_namespace)
 
 ALLOW_SKIP = os.environ.get('LUMARO_E2E_ALLOW_SKIP') == '1'
 
@@ -281,7 +282,8 @@ class MissingPrerequisite(Exception):
 
 def tools_built():
     """The names of the harness's programs that are missing from the build."""
-    return [p for p in (DRIVER_EXE, TRAYHOST_EXE, ADAPTERS_EXE, FAKE_IPHLPAPI_DLL, WINDOWS_DELIVERY_EXE)
+    return [p for p in (DRIVER_EXE, TRAYHOST_EXE, ADAPTERS_EXE, FAKE_IPHLPAPI_DLL, MARKER_DLL, MINIMAL_EXE,
+                        WINDOWS_DELIVERY_EXE)
             if not os.path.exists(p)]
 
 

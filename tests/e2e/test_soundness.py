@@ -1,13 +1,18 @@
 """The monitor stays sound when it is ended at an awkward moment, when another
-process sends it records, and when the server's answers are cut, endless or
-name another user: it ends with exit code 0 at once, acts on nothing foreign,
-and never stalls. (The notice process's own ends are in test_notice, an
-endless answer in test_hostile.)"""
+process sends it records, when the server's answers are cut, endless or
+name another user, and when someone has put DLLs beside it: it ends with
+exit code 0 at once, acts on nothing foreign, loads nothing from its own
+folder, and never stalls. The built program is hardened on purpose. (The
+notice process's own ends are in test_notice, an endless answer in
+test_hostile.)"""
 import datetime
 import os
 import re
+import shutil
+import struct
 import sys
 import time
+import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -19,6 +24,15 @@ RECORD_TYPES = (10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 
 # 2 s); the bound leaves room for a busy machine.
 PROMPT_END = 2.5
 FILE_NAME_ID = 0x47C  # the file dialog's file name box
+
+# Windows takes these from its system folder whatever the program's folder
+# holds (KnownDLLs): the only imports lumaro.exe may have.
+KNOWN_DLLS = {'advapi32.dll', 'comdlg32.dll', 'gdi32.dll', 'kernel32.dll', 'msvcrt.dll', 'shell32.dll', 'user32.dll',
+              'ws2_32.dll'}
+# IMAGE_DLLCHARACTERISTICS_
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH = 0x0020, 0x0040, 0x0100, 0x0400
+LUMARO_X64_EXE = os.path.join(harness.SOURCE, 'build-x64', 'lumaro.exe')
+MAX_EXE_SIZE = 700 * 1024
 
 setUpModule = harness.setup_monitor_module
 tearDownModule = harness.teardown_monitor_module
@@ -182,6 +196,97 @@ class AnswerTest(Case):
         self.assertTrue(m.wait_log('close event', 90), 'session did not complete:\n%s' % m.log()[-1500:])
         self.assertTrue(m.entries('rTime[3600]'))
         self.assertTrue(server.received().endswith(FULL_CONVERSATION), 'commands on the wire: %r' % server.received())
+
+
+class DllSearchTest(Case):
+
+    def test_PlantedDlls_LoadedByAPlainSearch_NeverByTheMonitorThroughASession(self):
+        home = self.session.home()
+        folder = os.path.join(home, 'bin')
+        exe = harness.stage_program(harness.LUMARO_EXE, folder)
+        minimal = harness.stage_program(harness.MINIMAL_EXE, folder)
+        for name in harness.PLANTED_DLLS:
+            shutil.copy2(harness.MARKER_DLL, os.path.join(folder, name))
+        loads = os.path.join(home, 'loads.txt')
+        table = os.path.join(home, 'adapters.txt')
+        harness.write_adapters(table, [harness.adapter_line(dns=('127.0.0.1',))])
+        env = dict(self.wine.windows_dll_search_env(os.path.join(home, 'system')),
+                   LUMARO_MARKER_FILE=harness.winpath(loads), **harness.fake_adapter_env(table))
+
+        def loaded():
+            return sorted({line.split('\t')[0].rsplit('\\', 1)[-1].lower()
+                           for line in harness.read_log(loads).splitlines() if line})
+
+        # Under the same search, a program that loads these DLLs by plain
+        # name gets every planted copy: the marker can appear.
+        control = self.wine.start([minimal, 'dlls'], env=env, dll_overrides=harness.WINDOWS_DLL_SEARCH_OVERRIDE)
+        seen = wait_for(lambda: loaded() == sorted(harness.PLANTED_DLLS), 30)
+        control.kill()
+        control.wait()
+        self.assertTrue(seen, 'a plain search should load all planted copies, loaded: %r' % loaded())
+        os.remove(loads)
+
+        server = self.admin_server()
+        try:
+            m = self.start_monitor(exe=exe, env=env, dll_overrides=harness.WINDOWS_DLL_SEARCH_OVERRIDE)
+        except RuntimeError as e:
+            self.fail('%s; planted DLLs loaded: %r' % (e, loaded()))
+        self.assertTrue(m.wait_log('close event', 30), 'session did not complete:\n%s' % m.log()[-1500:])
+        self.dismiss_reminder()
+        self.kill()
+        self.assertTrue(self.wait_ended(m), 'no closing summary')
+        self.assertEqual(server.received()[-len(FULL_CONVERSATION):], FULL_CONVERSATION, 'the whole conversation')
+        self.assertEqual(loaded(), [], 'planted DLLs loaded by the monitor')
+        # What the system folder's libraries gave: the version and the stand-in adapter table.
+        self.assertTrue(m.entries('version 1.0.3.1'), 'version.dll of the system folder read no version')
+        self.assertIn('Name={PPP-VPN}', m.log(), 'the adapters did not come from the system folder\'s IP helper')
+
+
+def pe_facts(path):
+    """(bits, DllCharacteristics, size of the base relocations, imported DLL
+    names in lower case) from a PE file's headers."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    pe = struct.unpack_from('<I', data, 0x3C)[0]
+    assert data[pe:pe + 4] == b'PE\0\0', '%s is no PE file' % path
+    sections_at = pe + 24 + struct.unpack_from('<H', data, pe + 20)[0]
+    sections = [struct.unpack_from('<8xIIII', data, sections_at + 40 * i)
+                for i in range(struct.unpack_from('<H', data, pe + 6)[0])]
+
+    def offset(rva):
+        return next(rva - va + raw for size, va, raw_size, raw in sections if va <= rva < va + max(size, raw_size))
+    optional = pe + 24
+    bits = {0x10B: 32, 0x20B: 64}[struct.unpack_from('<H', data, optional)[0]]
+    characteristics = struct.unpack_from('<H', data, optional + 70)[0]
+    directories = optional + (96 if bits == 32 else 112)
+    import_rva = struct.unpack_from('<I', data, directories + 8 * 1)[0]
+    reloc_size = struct.unpack_from('<I', data, directories + 8 * 5 + 4)[0]
+    imports = []
+    at = offset(import_rva)
+    while any(struct.unpack_from('<5I', data, at)):
+        name = offset(struct.unpack_from('<I', data, at + 12)[0])
+        imports.append(data[name:data.index(b'\0', name)].decode().lower())
+        at += 20
+    return bits, characteristics, reloc_size, imports
+
+
+class BinaryTest(unittest.TestCase):
+
+    def test_Executable_HardenedOnPurpose_ImportsOnlyKnownDlls(self):
+        builds = [harness.LUMARO_EXE] + [p for p in (LUMARO_X64_EXE,) if os.path.exists(p)]
+        for path in builds:
+            with self.subTest(exe=path):
+                bits, characteristics, relocations, imports = pe_facts(path)
+                wanted = {'--dynamicbase': DYNAMIC_BASE, '--nxcompat': NX_COMPAT}
+                wanted.update({'--no-seh': NO_SEH} if bits == 32 else {'--high-entropy-va': HIGH_ENTROPY_VA})
+                missing = [flag for flag, bit in wanted.items() if not characteristics & bit]
+                self.assertEqual(missing, [], 'DllCharacteristics 0x%04x lacks these' % characteristics)
+                self.assertGreater(relocations, 0, 'no base relocations: ASLR could not move the image')
+                self.assertEqual(sorted(set(imports) - KNOWN_DLLS), [],
+                                 'imports that Windows would look for beside the program first')
+                self.assertIn(b'*** stack smashing detected ***', harness.read_bytes(path),
+                              'no stack protector linked in')
+                self.assertLess(os.path.getsize(path), MAX_EXE_SIZE, 'program size')
 
 
 if __name__ == '__main__':

@@ -415,6 +415,13 @@ class NoPppAdapterTest(NoSessionCase):
         self.assertRegex(texts[4], r'^ \[idx=0\]\n Name=\{[0-9A-F-]+\}\n Description=eth0\n Type=6, Ethernet\n'
                                    r' IP=10\.98\.0\.2\n DNS=127\.0\.0\.1$', 'adapter block of the Ethernet adapter')
 
+    def test_IpHelperMissing_TakenAsNoAdapters(self):
+        # iphlpapi.dll cannot be loaded (Wine's is switched off): the adapter is
+        # not seen, and the monitor lives on as on a machine without adapters.
+        monitor = self.start_monitor(dll_overrides='iphlpapi=')
+        self.check_no_session(monitor, ['No Network Adapters Found on System-2.',
+                                        'ppp DNS Get failed. rc=-20, SvcName[VPN]'])
+
 
 if __name__ == '__main__':
     harness.main()

@@ -8,8 +8,9 @@ import subprocess
 from collections import namedtuple
 
 import runs
-from basics import (ADAPTERS_EXE, DRIVER_EXE, LUMARO_EXE, PREFIX, SOURCE, TRAYHOST_EXE, WINDOWS_DELIVERY_EXE, WINE,
-                    WINESERVER, dies_with_harness, run_quiet, unescape, winpath)
+from basics import (ADAPTERS_EXE, DRIVER_EXE, FAKE_IPHLPAPI_DLL, LUMARO_EXE, PLANTED_DLLS, PREFIX, SOURCE,
+                    TRAYHOST_EXE, WINDOWS_DELIVERY_EXE, WINE, WINESERVER, dies_with_harness, run_quiet, unescape,
+                    winpath)
 from network import parse_adapters
 from observe import TrayLog, WindowWatch, wait_for
 
@@ -58,6 +59,35 @@ def ensure_prefix(prefix=PREFIX):
         runs.release_prefix(prefix)
 
 
+def system_folder(prefix):
+    """The system folder of a 32-bit program in the prefix."""
+    return os.path.join(prefix, 'drive_c', 'windows', 'syswow64')
+
+
+def _iphlpapi_paths(prefix):
+    """The IP helper of the system folder, and where Wine's own file waits
+    while the stand-in takes its place."""
+    path = os.path.join(system_folder(prefix), 'iphlpapi.dll')
+    return path, path + '.wine'
+
+
+def install_fake_iphlpapi(prefix):
+    """Puts the stand-in iphlpapi.dll where lumaro.exe looks for its IP
+    helper, the system folder, as long as the run holds the prefix. Wine
+    still uses its own there unless FAKE_IPHLPAPI_OVERRIDE says otherwise."""
+    path, kept = _iphlpapi_paths(prefix)
+    # A run killed outright leaves the stand-in in place and Wine's file kept.
+    if not os.path.exists(kept):
+        shutil.copy2(path, kept)
+    shutil.copy2(FAKE_IPHLPAPI_DLL, path)
+
+
+def restore_wine_iphlpapi(prefix):
+    path, kept = _iphlpapi_paths(prefix)
+    if os.path.exists(kept):
+        os.replace(kept, path)
+
+
 Found = namedtuple('Found', 'hwnd visible cls pid')
 Window = namedtuple('Window', 'hwnd visible pid cls title rect children')
 Control = namedtuple('Control', 'id visible cls text')
@@ -96,6 +126,21 @@ class Wine:
             env.update(extra)
         return env
 
+    def windows_dll_search_env(self, folder):
+        """With WINDOWS_DLL_SEARCH_OVERRIDE, the environment under which the
+        DLLs of PLANTED_DLLS are found as Windows finds them. Wine's own
+        user32 and comdlg32 import version.dll and comctl32.dll; under the
+        override Wine would take those from beside the program, where Windows
+        serves its KnownDLLs' imports from the system folder. Wine takes what
+        its own DLLs import from WINESYSTEMDLLPATH first: `folder` gets the
+        system folder's copies of these DLLs, and only these (Wine's other
+        DLLs taken from there misbehave: a dialog's caption comes out in the
+        wrong code page)."""
+        os.makedirs(folder, exist_ok=True)
+        for name in PLANTED_DLLS:
+            shutil.copy2(os.path.join(system_folder(self.prefix), name), folder)
+        return {'WINESYSTEMDLLPATH': winpath(folder)}
+
     def command_line(self, args):
         args = [str(a) for a in args]
         return self._in_netns([WINE] + (self._on_desktop(args) if self.desktop else args))
@@ -122,6 +167,7 @@ class Wine:
             # a server of this prefix left in another namespace would answer instead
             self._kill_server(env)
             ensure_prefix(self.prefix)
+            install_fake_iphlpapi(self.prefix)
             server = [WINESERVER, '-p']
             run_quiet(self.netns.exec_args(server) if self.netns else server, env=env)
             # the first program of a session starts Wine's services and desktop (seconds)
@@ -177,6 +223,7 @@ class Wine:
                 proc.kill()
                 proc.wait()
         self.procs = []
+        restore_wine_iphlpapi(self.prefix)
         runs.release_prefix(self.prefix)
 
     # programs

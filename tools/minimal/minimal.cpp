@@ -15,8 +15,11 @@ INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
-    // With "dlls", the system libraries lumaro.exe imports are loaded too, so
+    // With "dlls", the system libraries lumaro.exe uses are loaded too, so
     // that the baseline tells Wine's share of the memory from the program's.
+    // They are loaded by plain name, the usual search that looks beside the
+    // program first: the DLL-search test shows with it that its planted
+    // copies would be found.
     if (cmdLine && lstrcmpA(cmdLine, "dlls") == 0) {
         const char* libraries[] = {"ws2_32", "iphlpapi", "comctl32", "comdlg32", "shell32", "shlwapi",
                                    "winmm", "version", "gdi32", "advapi32"};

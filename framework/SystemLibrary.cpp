@@ -1,0 +1,43 @@
+#include "framework/SystemLibrary.h"
+
+#include <cstring>
+
+namespace {
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+// Present from Windows 8 on, and on Windows 7 with the loader update
+// (KB2533623) that also brings the LOAD_LIBRARY_SEARCH_ flags.
+SetDefaultDllDirectoriesFn FindSetDefaultDllDirectories()
+{
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(::GetProcAddress(kernel, "SetDefaultDllDirectories"))
+                  : nullptr;
+}
+
+HMODULE LoadFromSystemFolder(const char* fileName)
+{
+    if (FindSetDefaultDllDirectories())
+        return ::LoadLibraryExA(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Without the search flags: the full path, and the altered search order
+    // so that the library's own imports come from its folder, not ours.
+    char path[MAX_PATH];
+    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 1 + std::strlen(fileName) >= MAX_PATH)
+        return nullptr;
+    path[length] = '\\';
+    std::strcpy(path + length + 1, fileName);
+    return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+}
+
+void RestrictDllSearchToSystemFolder()
+{
+    SetDefaultDllDirectoriesFn setDefault = FindSetDefaultDllDirectories();
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // An old Windows 7 keeps the program's folder first whatever we do; at
+    // least the current directory, often the VPN client's, leaves the search.
+    ::SetDllDirectoryA("");
+}
+
+SystemLibrary::SystemLibrary(const char* fileName) : m_module(LoadFromSystemFolder(fileName)) {}
