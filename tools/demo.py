@@ -104,6 +104,9 @@ def main():
             reminder = harness.wait_for(lambda: window(s.wine, harness.USAGE_TITLE), 5, 0.1)
             if reminder:
                 shoot(display, os.path.join(out, 'reminder.png'), reminder.rect)
+            # The tooltip follows the session every 3 seconds: one period on,
+            # it shows the time left.
+            time.sleep(3.2)
             tip, around = hover_tray_icon(s)
             if around:
                 shoot(display, os.path.join(out, 'tray-tooltip.png'), around)
