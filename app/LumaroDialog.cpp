@@ -22,18 +22,15 @@ const char kZeroDuration[] = "00일 00:00:00";
 }
 
 LumaroDialog::LumaroDialog()
-    : CDialog(IDD_LUMARO_DIALOG, nullptr), m_warning(nullptr), m_tray(kTrayIconId)
+    : CDialog(IDD_LUMARO_DIALOG, nullptr), m_warning(nullptr), m_tray(kTrayIconId), m_session(*this)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    theApp.m_pMainDlg = this;
 }
 
 LumaroDialog::~LumaroDialog()
 {
     // Normally done as the window closes; here for a window that never ran.
     EndSession();
-    if (theApp.m_pMainDlg == this)
-        theApp.m_pMainDlg = nullptr;
 }
 
 int64_t LumaroDialog::Elapsed() const
@@ -156,7 +153,7 @@ BOOL LumaroDialog::OnInitDialog()
         m_log.Write(kLogError, m_msg.c_str());
         return TRUE;
     }
-    RunSession(m_session.OnStart());
+    m_session.OnStart();
     SetTimer(kTimerClock, kClockPeriodMs);
     return TRUE;
 }
@@ -297,7 +294,7 @@ void LumaroDialog::OnWindowPosChanging(WINDOWPOS* pos)
 
 void LumaroDialog::UpdateTrayTip()
 {
-    m_tray.SetTip(TrayTipText(m_session.m_state, m_session.m_retryCount, m_session.m_rTime, Elapsed()).c_str());
+    m_tray.SetTip(TrayTipText(m_session.State(), m_session.RetryCount(), m_session.SessionTime(), Elapsed()).c_str());
 }
 
 void LumaroDialog::OnTimer(UINT_PTR id)
@@ -314,9 +311,9 @@ void LumaroDialog::OnTimer(UINT_PTR id)
         // from outside must not close the monitor.
         if (id == static_cast<UINT_PTR>(kAdapterWatchTimer.id)) {
             if (m_session.TimerRunning(kAdapterWatchTimer.id))
-                RunSession(m_session.OnAdapterWatch(GetPppDns() >= 0));
+                m_session.OnAdapterWatch(GetPppDns() >= 0);
         } else {
-            RunSession(m_session.OnTimer(static_cast<int>(id), Elapsed()));
+            m_session.OnTimer(static_cast<int>(id), Elapsed());
         }
         break;
     }
@@ -342,7 +339,7 @@ void LumaroDialog::RaiseWarning(int remainSec)
 
 void LumaroDialog::OnClockTick()
 {
-    int rTime = m_session.m_rTime;
+    int rTime = m_session.SessionTime();
     if (rTime <= 0)
         return;
     m_lblGranted.setText(FormatDuration(rTime).c_str());
@@ -359,7 +356,7 @@ BOOL LumaroDialog::DestroyWindow()
     // Before the summary: its modal loop must not serve a worker that could
     // still start another one.
     EndSession();
-    int rTime = m_session.m_rTime;
+    int rTime = m_session.SessionTime();
     int64_t elapsed = Elapsed();
     if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {
         UsageDialog summary(nullptr);

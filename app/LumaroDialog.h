@@ -9,7 +9,7 @@
 #include "log/LogFile.h"
 #include "netinfo/AdapterInfo.h"
 #include "session/CThreadSockTelnet.h"
-#include "session/SessionRunner.h"
+#include "session/SessionStateMachine.h"
 #include "widgets/Label.h"
 
 #include <atomic>
@@ -66,11 +66,8 @@ public:
     std::vector<AdapterInfo> m_adapters;
     std::string m_homePath;
     // The conversation: the one owner of the session state, the session
-    // time and the attempts made.
+    // time and the attempts made; it calls this window's effects.
     SessionStateMachine m_session;
-    // The session state as the runner publishes it after each handling, for
-    // the worker, which reads it while it waits for the end of an answer.
-    std::atomic<int32_t> m_workerState{kStateConnecting};
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -96,19 +93,18 @@ private:
     void SetUpLabels();
     void OnClockTick();
     void RaiseWarning(int remainSec);
-    void RunSession(SessionActions actions);
 
     // The conversation's effects on this window.
     void Log(int level, const std::string& text) override;
     int Send(const std::string& command) override;
     bool DeleteCapture() override;
-    bool ReadCapture(const std::function<bool(const std::string&)>& onLine) override;
-    bool ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes) override;
+    bool ReadCaptureFrom(int64_t offset, const std::function<void(const char*, size_t)>& onBytes) override;
     void StartTimer(int id, int periodMs) override;
     void StopTimer(int id) override;
     void ShowReminder(int rTime) override;
     void ShowWarning(int remainSec) override;
     void ShowBox(const std::string& text) override;
+    void AskWorkerToStop() override;
     void Close() override;
     // The monitor is ending: no new worker, the running one stopped and waited for.
     void EndSession();

@@ -4,13 +4,13 @@
 #include "app/LumaroApp.h"
 #include "app/LumaroDialog.h"
 #include "framework/CFile.h"
+#include "framework/FileInUse.h"
 #include "framework/Format.h"
 #include "framework/ScopedHandle.h"
 #include "framework/MessageBox.h"
 #include "netinfo/PppChoice.h"
 #include "session/SessionMessage.h"
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -44,7 +44,7 @@ void LumaroDialog::StartWorker()
     if (m_ending)
         return;
     m_pThread.reset();  // one that has ended but is not yet freed
-    m_pThread = StartSessionThread(this, m_ip, theApp.m_nPort, kModeSession, {&m_log, &m_workerState, m_resultPath});
+    m_pThread = StartSessionThread(this, m_ip, theApp.m_nPort, kModeSession, {&m_log, m_session.StateForWorker(), m_resultPath});
 }
 
 void LumaroDialog::OnWorkerEnded()
@@ -101,14 +101,9 @@ BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     if (!AcceptSessionMessage(*record, m_msg))
         return Default();
     ++m_handlingEvent;
-    RunSession(m_session.OnEvent(static_cast<int>(record->dwData)));
+    m_session.OnEvent(static_cast<int>(record->dwData));
     --m_handlingEvent;
     return Default();
-}
-
-void LumaroDialog::RunSession(SessionActions actions)
-{
-    RunSessionActions(m_session, std::move(actions), *this, m_workerState);
 }
 
 // The conversation's effects on this window.
@@ -125,26 +120,22 @@ int LumaroDialog::Send(const std::string& command)
 
 bool LumaroDialog::DeleteCapture()
 {
+    // The worker writes an answer through one handle, which must be gone
+    // before the name can be used again.
+    if (m_pThread)
+        m_pThread->m_client.CloseCapture();
     if (!CFile::Exists(m_resultPath.c_str()))
         return true;
     return CFile::Remove(m_resultPath.c_str()) != FALSE;
 }
 
-bool LumaroDialog::ReadCapture(const std::function<bool(const std::string&)>& onLine)
+bool LumaroDialog::ReadCaptureFrom(int64_t offset, const std::function<void(const char*, size_t)>& onBytes)
 {
-    // Text mode, so that CR LF is one line end; a line at a time, so that
-    // nothing of the capture is held beyond the current line.
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(m_resultPath.c_str(), "rt"), std::fclose);
-    if (!file)
-        return false;
-    ForEachTextLine(file.get(), onLine);
-    return true;
-}
-
-bool LumaroDialog::ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes)
-{
-    AutoCloseHandle file(::CreateFileA(m_resultPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared with the worker's handle, which is writing the same answer, and
+    // with whatever else looks at the file.
+    AutoCloseHandle file(CreateFileWhenFree(m_resultPath.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL));
     if (!file.Valid())
         return false;
     LARGE_INTEGER at{};
@@ -154,7 +145,7 @@ bool LumaroDialog::ReadCaptureFrom(int offset, const std::function<void(const st
     char buffer[4096];
     DWORD got = 0;
     while (::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        onBytes(std::string(buffer, got));
+        onBytes(buffer, got);
     return true;
 }
 
@@ -177,6 +168,12 @@ void LumaroDialog::ShowBox(const std::string& text)
 {
     m_msg = text;
     AfxMessageBox(m_msg.c_str());
+}
+
+void LumaroDialog::AskWorkerToStop()
+{
+    if (m_pThread)
+        m_pThread->m_client.Stop();
 }
 
 void LumaroDialog::Close()

@@ -8,10 +8,7 @@
 
 #include "session/CSockTelnet.h"
 
-class LumaroDialog;
-
 struct SessionConfig {
-    LumaroDialog* m_pMainDlg = nullptr;  // the main window while it exists; null in notice mode
     std::string m_SvcName;               // the VPN connection's name
     int32_t m_nPort = kAdminPort;
     std::string m_adminId;

@@ -5,8 +5,8 @@
 
 class CFile {
 public:
-    // Deletes the file; on failure shows the framework's error box and
-    // returns FALSE.
+    // Deletes the file, waiting briefly while another program holds it; on
+    // failure shows the framework's error box and returns FALSE.
     static BOOL Remove(const char* path);
     static BOOL Exists(const char* path);
 };

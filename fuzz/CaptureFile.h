@@ -1,23 +1,26 @@
 #pragma once
-// The fuzz input as the result capture file the parsers read. On Windows the
-// file is read in text mode, so its CR LF pairs reach the parser as LF; the
-// host's stdio does not translate, so the pairs are folded here first.
+// The fuzz input as the capture the conversation reads: its bytes go through
+// the line splitter in pieces whose sizes the input picks, and the lines it
+// gives must be those of fgets over the same file in Windows' text mode. The
+// host's stdio does not translate, so CR LF is folded and a Ctrl-Z ends the
+// text here first.
 #include "session/ResultParser.h"
 
 #include "FuzzCheck.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-inline std::string FoldCrLf(const uint8_t* data, size_t size)
+inline std::string TextModeView(const uint8_t* data, size_t size)
 {
     std::string text;
     text.reserve(size);
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = 0; i < size && data[i] != 0x1A; ++i) {
         if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n')
             continue;
         text += static_cast<char>(data[i]);
@@ -25,16 +28,33 @@ inline std::string FoldCrLf(const uint8_t* data, size_t size)
     return text;
 }
 
-inline std::vector<std::string> ReadCaptureLines(const uint8_t* data, size_t size)
+inline std::vector<std::string> FgetsLines(std::string text)
 {
-    std::string text = FoldCrLf(data, size);
+    std::vector<std::string> lines;
     // fmemopen refuses an empty buffer; an empty file has no lines anyway.
     if (text.empty())
-        return {};
+        return lines;
     FILE* f = fmemopen(&text[0], text.size(), "r");
     FUZZ_CHECK(f != nullptr, "fmemopen of %zu bytes failed", text.size());
-    std::vector<std::string> lines = ReadTextLines(f);
+    char buffer[1024];
+    while (std::fgets(buffer, sizeof buffer, f))
+        lines.push_back(buffer);
     std::fclose(f);
+    return lines;
+}
+
+inline std::vector<std::string> ReadCaptureLines(const uint8_t* data, size_t size)
+{
+    std::vector<std::string> lines;
+    CaptureLineSplitter splitter;
+    for (size_t at = 0, piece = 1; at < size; at += piece, piece = 1 + data[at - 1] % 64)
+        splitter.Feed(reinterpret_cast<const char*>(data) + at, std::min(piece, size - at),
+                      [&lines](const std::string& line) { lines.push_back(line); });
+    // The answer's silence makes the unfinished line its last.
+    if (!splitter.Unfinished().empty())
+        lines.push_back(splitter.Unfinished().c_str());
+    const std::string text = TextModeView(data, size);
+    FUZZ_CHECK(lines == FgetsLines(text), "the splitter's %zu lines differ from fgets'", lines.size());
 
     // Lines come whole up to 1023 bytes and in 1023-byte pieces beyond; with no
     // NUL in the file, the pieces put together are the file.

@@ -47,7 +47,9 @@ bool AllDigits(const std::string& s)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::vector<std::string> lines = ReadCaptureLines(data, size);
-    const AuthScan scan = ScanAuth(lines, -1);
+    AuthScan scan{-1, {}, false};
+    for (size_t i = 0; i < lines.size() && ScanAuthLine(scan, lines[i]); ++i) {
+    }
 
     // Walk the lines the way the scan should: stop at the first candidate
     // without a number (its first 15 characters), otherwise the last

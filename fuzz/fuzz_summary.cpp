@@ -60,7 +60,9 @@ std::string LinkByStrtok(const std::vector<std::string>& lines, size_t& matches)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::vector<std::string> lines = ReadCaptureLines(data, size);
-    const SummaryScan scan = ScanSummary(lines, kUser);
+    SummaryScan scan;
+    for (const std::string& line : lines)
+        ScanSummaryLine(scan, line, kUser);
 
     FUZZ_CHECK(scan.link.find('\t') == std::string::npos, "link [%s] holds a TAB", scan.link.c_str());
     FUZZ_CHECK(scan.link.find('\0') == std::string::npos, "link holds a NUL");

@@ -122,14 +122,14 @@ bool SplitOptionsOnly(const std::string& raw, TelnetSplit& out)
 int PromptOf(const char* t)
 {
     if (!*t)
-        return kOutcomeEmptyText;
+        return kNoEvent;
     if (std::strncmp(t, "Username:", 9) == 0)
-        return kOutcomeUsernamePrompt;
+        return kEvtUsernamePrompt;
     if (std::strstr(t, "Password:"))
-        return kOutcomePasswordPrompt;
+        return kEvtPasswordPrompt;
     if (std::strstr(t, "Welcome!"))
-        return kOutcomeWelcome;
-    return kLoginTextNoPrompt;
+        return kEvtLoginAccepted;
+    return kNoEvent;
 }
 
 }  // namespace

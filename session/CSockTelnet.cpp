@@ -42,9 +42,19 @@ void CSockTelnet::Log(int level, const std::string& text)
 
 void CSockTelnet::Dump(const char* data, int length)
 {
-    std::lock_guard<std::mutex> hold(m_sharedLock);
-    if (m_shared.log)
-        m_shared.log->DumpTraffic(kDumpReceived, data, length);
+    // A console that talks without end before its prompt must not fill the
+    // log: the dumps of one connection stop at a fixed size, with one line.
+    if (m_dumped >= kDumpLimitBytes)
+        return;
+    int shown = length < kDumpLimitBytes - m_dumped ? length : kDumpLimitBytes - m_dumped;
+    m_dumped += shown;
+    {
+        std::lock_guard<std::mutex> hold(m_sharedLock);
+        if (m_shared.log)
+            m_shared.log->DumpTraffic(kDumpReceived, data, shown);
+    }
+    if (m_dumped >= kDumpLimitBytes)
+        Log(kLogWarn, StrFormat("traffic dump stopped after %d bytes on this connection", kDumpLimitBytes));
 }
 
 void CSockTelnet::SendEvent(int type, const char* data, int length)
@@ -71,7 +81,18 @@ bool CSockTelnet::ResolveHost(sockaddr_in& address) const
     return true;
 }
 
-void CSockTelnet::RunSession()
+namespace {
+
+// The events after which a worker has nothing more to say.
+bool EndsConversation(int event)
+{
+    return event == kEvtClosed || event == kEvtReceiveFailed || event == kEvtUnknownOutcome ||
+           event == kEvtCaptureOpenFailed || event == kEvtNoticeTimeout;
+}
+
+}  // namespace
+
+void CSockTelnet::ConnectAndReport()
 {
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
@@ -96,145 +117,104 @@ void CSockTelnet::RunSession()
     SendEvent(kEvtConnected);
 
     for (;;) {
-        m_raw.clear();
-        m_reply.clear();
-        int outcome = m_mode == kModeSession ? RecvFrame() : RecvFrame_notice();
-        switch (outcome) {
-        case kOutcomeClosed:
-            SendEvent(kEvtClosed);
+        int event = m_mode == kModeSession ? RecvFrame() : RecvFrame_notice();
+        // The notice went with its payload, and ends the conversation.
+        if (event == kEvtNoticeBody)
             return;
-        case kOutcomeNoticeTimeout:
-            SendEvent(kEvtNoticeTimeout);
-            return;
-        case kOutcomeCaptureOpenFailed:
-            SendEvent(kEvtCaptureOpenFailed);
-            return;
-        case kOutcomeReceiveFailed:
-            SendEvent(kEvtReceiveFailed);
-            return;
-        case kOutcomeEmptyText:
-            break;
-        case kOutcomeUsernamePrompt:
-            SendEvent(kEvtUsernamePrompt);
-            break;
-        case kOutcomePasswordPrompt:
-            SendEvent(kEvtPasswordPrompt);
-            break;
-        case kOutcomeWelcome:
+        // From here on everything the server says is captured.
+        if (event == kEvtLoginAccepted)
             m_phase = kPhaseCapture;
-            SendEvent(kEvtLoginAccepted);
-            break;
-        case kOutcomeCaptured:
-            SendEvent(kEvtAnswerCaptured);
-            break;
-        case kOutcomeSummaryComplete:
-            SendEvent(kEvtSummaryComplete);
-            break;
-        case kOutcomeAuthComplete:
-            SendEvent(kEvtAuthComplete);
-            break;
-        case kOutcomeNoticeDelivered:
+        SendEvent(event);
+        if (EndsConversation(event))
             return;
-        default:
-            Log(kLogError, StrFormat("recv_type ERROR type=%d", outcome));
-            SendEvent(kEvtUnknownOutcome);
-            return;
-        }
     }
 }
 
-int CSockTelnet::AnswerCompleteOutcome() const
+int CSockTelnet::AnswerCompleteEvent() const
 {
     int state;
     {
         std::lock_guard<std::mutex> hold(m_sharedLock);
         if (!m_shared.state)
-            return 0;
+            return kNoEvent;
         state = m_shared.state->load();
     }
     // A 2-second silence ends an answer only while the window waits for one.
     if (state == kStateSummaryArriving)
-        return kOutcomeSummaryComplete;
+        return kEvtSummaryComplete;
     if (state == kStateAuthArriving)
-        return kOutcomeAuthComplete;
-    return 0;
+        return kEvtAuthComplete;
+    return kNoEvent;
 }
 
-int CSockTelnet::Capture(int length)
+int CSockTelnet::Capture(const std::string& text, int length)
 {
     const std::string& path = m_shared.resultPath;
-    CaptureAppend append = AppendToCapture(path, m_text.data(), static_cast<uint64_t>(length > 0 ? length : 0));
+    CaptureAppend append = m_capture.Append(path, text.data(), static_cast<uint64_t>(length > 0 ? length : 0));
     if (append.rc == kCaptureOpenFailed) {
         Log(kLogError, StrFormat("file open error, path=[%s]", path.c_str()));
-        return kOutcomeCaptureOpenFailed;
+        return kEvtCaptureOpenFailed;
     }
     // A frame that did not reach the disk whole (a full disk, say) ends the
     // conversation as a file that cannot be opened does: the answer parsed
     // would be a partial one.
     if (append.rc == kCaptureWriteFailed) {
         Log(kLogError, StrFormat("file write error, path=[%s], rc=%d", path.c_str(), static_cast<int>(append.error)));
-        return kOutcomeCaptureOpenFailed;
+        return kEvtCaptureOpenFailed;
     }
-    if (append.sizeBefore < kCaptureLimitBytes)
-        m_captureFull = false;  // a new answer: the window emptied the file
-    if (append.cut && !m_captureFull) {
-        m_captureFull = true;
+    if (m_capture.Full())
         Log(kLogError, StrFormat("result file full at %u bytes; the rest of the answer is dropped",
                                  static_cast<unsigned>(kCaptureLimitBytes)));
-    }
-    return kOutcomeCaptured;
+    return kEvtAnswerCaptured;
 }
 
 int CSockTelnet::RecvFrame()
 {
     if (!m_hSocket)
-        return kOutcomeClosed;
+        return kEvtClosed;
     char buffer[kFrameBufferSize];
     for (;;) {
         if (Stopping())
-            return kOutcomeClosed;
+            return kEvtClosed;
         int n = Receive(buffer, kFrameBufferSize, kFrameTimeoutSec, 0);
         // A receive cut short by Stop is the end, not a failure.
         if (Stopping())
-            return kOutcomeClosed;
+            return kEvtClosed;
         if (n == kReceiveTimedOut) {
-            if (int outcome = AnswerCompleteOutcome())
-                return outcome;
+            if (int complete = AnswerCompleteEvent())
+                return complete;
             continue;
         }
         if (n == 0)
-            return kOutcomeClosed;
+            return kEvtClosed;
         if (n < 0) {
             Log(kLogError, StrFormat("CSockTelnet::RecvFrame(), Receive() failed, rc=%d", n));
-            return kOutcomeReceiveFailed;
+            return kEvtReceiveFailed;
         }
 
-        m_raw = NormaliseLineEnds(buffer, n);
-        TelnetSplit split = SplitTelnetCommands(m_raw, m_pendingCommand);
-        m_text = std::move(split.text);
-        m_reply = std::move(split.reply);
-        if (!m_reply.empty())
-            SendAll(m_reply.data(), static_cast<int>(m_reply.size()));
-        m_reply.clear();
+        TelnetSplit split = SplitTelnetCommands(NormaliseLineEnds(buffer, n), m_pendingCommand);
+        if (!split.reply.empty())
+            SendAll(split.reply.data(), static_cast<int>(split.reply.size()));
 
-        int length = TextLength(m_text);
+        // Once an answer has filled the capture, the rest of it costs
+        // neither a record to the window nor a log line: only its silence
+        // (or the window's limit on its time) ends it.
+        if (m_phase >= kPhaseCapture && m_capture.Full())
+            continue;
+        int length = TextLength(split.text);
         Log(kLogFlow, StrFormat("CSockTelnet::RecvFrame(), recv_len=%d, length=%d", n, length));
-
         if (m_phase >= kPhaseCapture)
-            return Capture(length);
+            return Capture(split.text, length);
 
         Dump(buffer, n);
-        int outcome = ClassifyLoginFrame(m_carry, m_text, split.optionSeen);
-        if (outcome != kLoginTextNoPrompt)
-            return outcome;
-
-        m_raw.clear();
-        m_reply.clear();
+        int event = ClassifyLoginFrame(m_carry, split.text, split.optionSeen);
+        if (event != kNoEvent)
+            return event;
         // A full buffer means more may be waiting: read on before looking at
         // the window's state.
         if (n == kFrameBufferSize)
             continue;
-        if (int complete = AnswerCompleteOutcome())
+        if (int complete = AnswerCompleteEvent())
             return complete;
     }
 }
@@ -242,20 +222,20 @@ int CSockTelnet::RecvFrame()
 int CSockTelnet::RecvFrame_notice()
 {
     if (!m_hSocket)
-        return kOutcomeClosed;
+        return kEvtClosed;
     std::string buffer(kNoticeBufferSize + 1, '\0');
     bool headSeen = false;
     for (;;) {
         int n = Receive(&buffer[0], kNoticeBufferSize, kNoticeTimeoutSec, 0);
         if (Stopping())
-            return kOutcomeClosed;
+            return kEvtClosed;
         if (n == kReceiveTimedOut)
-            return kOutcomeNoticeTimeout;
+            return kEvtNoticeTimeout;
         if (n == 0)
-            return kOutcomeClosed;
+            return kEvtClosed;
         if (n < 0) {
             Log(kLogError, StrFormat("CSockTelnet::RecvFrame_notice(), Receive() failed, rc=%d", n));
-            return kOutcomeReceiveFailed;
+            return kEvtReceiveFailed;
         }
         buffer[n] = '\0';
         if (!headSeen) {
@@ -266,9 +246,9 @@ int CSockTelnet::RecvFrame_notice()
             if (body < 0)
                 continue;
             SendEvent(kEvtNoticeBody, buffer.data() + body, n - body);
-            return kOutcomeNoticeDelivered;
+            return kEvtNoticeBody;
         }
         SendEvent(kEvtNoticeBody, buffer.data(), n);
-        return kOutcomeNoticeDelivered;
+        return kEvtNoticeBody;
     }
 }

@@ -36,7 +36,7 @@ void CThreadSockTelnet::Configure(CWnd* owner, const std::string& host, int port
 
 BOOL CThreadSockTelnet::InitInstance()
 {
-    m_client.RunSession();
+    m_client.ConnectAndReport();
     m_client.Cleanup();
     HWND owner = m_client.Owner();
     m_finished.store(true);

@@ -1,6 +1,6 @@
 #include "session/ResultCapture.h"
 
-#include "framework/ScopedHandle.h"
+#include "framework/FileInUse.h"
 
 uint64_t CaptureRoom(uint64_t fileSize, uint64_t incoming, uint64_t limit)
 {
@@ -10,30 +10,37 @@ uint64_t CaptureRoom(uint64_t fileSize, uint64_t incoming, uint64_t limit)
     return incoming < room ? incoming : room;
 }
 
-CaptureAppend AppendToCapture(const std::string& path, const char* text, uint64_t length, uint64_t limit)
+CaptureAppend ResultCapture::Append(const std::string& path, const char* text, uint64_t length)
 {
     CaptureAppend result;
-    AutoCloseHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        result.rc = kCaptureOpenFailed;
-        result.error = ::GetLastError();
-        return result;
+    if (!m_file.Valid()) {
+        m_file.Reset(CreateFileWhenFree(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL));
+        LARGE_INTEGER size{};
+        LARGE_INTEGER end{};
+        if (!m_file.Valid() || !::GetFileSizeEx(m_file.Get(), &size) ||
+            !::SetFilePointerEx(m_file.Get(), end, nullptr, FILE_END)) {
+            result.rc = kCaptureOpenFailed;
+            result.error = ::GetLastError();
+            m_file.Reset();
+            return result;
+        }
+        m_size = static_cast<uint64_t>(size.QuadPart);
     }
-    LARGE_INTEGER size{};
-    ::GetFileSizeEx(file.Get(), &size);
-    result.sizeBefore = static_cast<uint64_t>(size.QuadPart);
-    uint64_t room = CaptureRoom(result.sizeBefore, length, limit);
+    uint64_t room = CaptureRoom(m_size, length, m_limit);
     result.cut = room < length;
-    LARGE_INTEGER end{};
     DWORD written = 0;
-    bool ok = ::SetFilePointerEx(file.Get(), end, nullptr, FILE_END) &&
-              (room == 0 || (::WriteFile(file.Get(), text, static_cast<DWORD>(room), &written, nullptr) &&
-                             written == room)) &&
-              ::FlushFileBuffers(file.Get());
-    if (!ok) {
+    if (room > 0 && (!::WriteFile(m_file.Get(), text, static_cast<DWORD>(room), &written, nullptr) || written != room)) {
         result.rc = kCaptureWriteFailed;
         result.error = ::GetLastError();
     }
+    m_size += written;
     return result;
+}
+
+void ResultCapture::Close()
+{
+    m_file.Reset();
+    m_size = 0;
 }

@@ -1,12 +1,16 @@
 #pragma once
-// The result capture file: the server's answers after the login, appended
-// frame by frame. The real answers are a few kB; a server that streams
-// without a pause must not fill the disk, so the file stops growing at a
-// fixed size.
+// The result capture file as the worker writes an answer into it: opened at
+// the answer's first frame and appended through that one handle until the
+// window empties the capture for the next answer. Others may read it, and
+// even delete it, meanwhile (a virus scanner, a viewer), as the window reads
+// it too. The real answers are a few kB; a server that streams without a
+// pause must not fill the disk, so the file stops growing at a fixed size.
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+
+#include "framework/ScopedHandle.h"
 
 const uint64_t kCaptureLimitBytes = 1024 * 1024;
 
@@ -19,12 +23,25 @@ const int kCaptureWriteFailed = -20;
 struct CaptureAppend {
     int rc = 0;               // 0, kCaptureOpenFailed or kCaptureWriteFailed
     DWORD error = 0;          // the system's code of the failure
-    uint64_t sizeBefore = 0;  // the file's size before this frame
     bool cut = false;         // the limit left out some of the frame
 };
 
-// Opens, appends, flushes and closes, so that the file is complete on disk
-// whenever the window reads or deletes it between two frames. A write or
-// flush that fails is reported, never taken for a captured frame.
-CaptureAppend AppendToCapture(const std::string& path, const char* text, uint64_t length,
-                              uint64_t limit = kCaptureLimitBytes);
+class ResultCapture {
+public:
+    explicit ResultCapture(uint64_t limit = kCaptureLimitBytes) : m_limit(limit) {}
+
+    // Appends a frame, opening the file first when no answer is being
+    // written. No flush: the window reads through the system's cache, and a
+    // write-through per frame would buy a reader on this machine nothing.
+    // A write that fails is reported, never taken for a captured frame.
+    CaptureAppend Append(const std::string& path, const char* text, uint64_t length);
+    // The answer is over: the window is about to delete the file.
+    void Close();
+    // The current answer has filled the file: what follows is dropped.
+    bool Full() const { return m_file.Valid() && m_size >= m_limit; }
+
+private:
+    AutoCloseHandle m_file;
+    uint64_t m_size = 0;
+    uint64_t m_limit;
+};

@@ -81,24 +81,6 @@ void CaptureLineSplitter::Feed(const char* data, size_t length,
     }
 }
 
-void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onLine)
-{
-    char buffer[1024];
-    while (std::fgets(buffer, sizeof(buffer), f))
-        if (!onLine(buffer))
-            return;
-}
-
-std::vector<std::string> ReadTextLines(FILE* f)
-{
-    std::vector<std::string> lines;
-    ForEachTextLine(f, [&lines](const std::string& line) {
-        lines.push_back(line);
-        return true;
-    });
-    return lines;
-}
-
 bool SummaryRowHoldsUser(const std::string& line, const std::string& userWithTab)
 {
     std::string name = userWithTab;
@@ -146,14 +128,6 @@ void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::stri
     }
 }
 
-SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab)
-{
-    SummaryScan scan;
-    for (const std::string& line : lines)
-        ScanSummaryLine(scan, line, userWithTab);
-    return scan;
-}
-
 bool ScanAuthLine(AuthScan& scan, const std::string& line)
 {
     size_t at = line.find("Session-Timeout");
@@ -185,11 +159,38 @@ bool ScanAuthLine(AuthScan& scan, const std::string& line)
     return true;
 }
 
-AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore)
+namespace {
+
+const size_t kMaxNameBytes = 32;
+
+// A name the console gives a link or a bundle: printable, no blank, no bracket.
+bool IsNameByte(unsigned char c)
 {
-    AuthScan scan{rTimeBefore, {}, false};
-    for (const std::string& line : lines)
-        if (!ScanAuthLine(scan, line))
-            break;
-    return scan;
+    return c > ' ' && c != 0x7F && c != '[' && c != ']';
+}
+
+}  // namespace
+
+bool IsConsolePrompt(const std::string& text)
+{
+    if (text.size() < 3 || text.size() > kMaxNameBytes + 3 || text.front() != '[' ||
+        text.compare(text.size() - 2, 2, "] ") != 0)
+        return false;
+    for (size_t i = 1; i + 2 < text.size(); ++i)
+        if (!IsNameByte(static_cast<unsigned char>(text[i])))
+            return false;
+    return true;
+}
+
+bool IsLinkName(const std::string& link)
+{
+    size_t length = link.size();
+    if (length > 0 && link[length - 1] == '\n')
+        --length;
+    if (length == 0 || length > kMaxNameBytes)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        if (!IsNameByte(static_cast<unsigned char>(link[i])))
+            return false;
+    return true;
 }

@@ -1,21 +1,10 @@
 #pragma once
-// The scanning half of ParseSummary and ParseAuth: lines of the result capture
-// file in, the link or the session time and the log lines to write out. The
-// main window opens the file, writes the log and sends the commands.
-#include <cstdio>
+// The reading of the console's answers: the capture's bytes in, the lines
+// text-mode fgets would give, and from them the user's link or the session
+// time with the log lines to write out. The conversation feeds and decides.
 #include <functional>
 #include <string>
 #include <vector>
-
-// Reads the way a 1024-byte fgets buffer does: a line of up to 1023 bytes (its
-// LF included) comes whole, a longer one in pieces of at most 1023 bytes, each
-// piece a line of its own. A line is taken up to its first NUL. Open the file
-// in text mode so that CR LF reads as one line end.
-std::vector<std::string> ReadTextLines(FILE* f);
-// The same reading, one line at a time through a single buffer, so that a
-// capture of any size is parsed in constant memory; stops when onLine
-// returns false.
-void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onLine);
 
 // The lines a text-mode fgets into a 1024-byte buffer would read, from the
 // capture's bytes as they arrive: CR LF becomes LF (a lone CR stays), a line
@@ -26,6 +15,9 @@ void ForEachTextLine(FILE* f, const std::function<bool(const std::string&)>& onL
 class CaptureLineSplitter {
 public:
     void Feed(const char* data, size_t length, const std::function<void(const std::string&)>& onLine);
+    // The text past the last complete line: what fgets would give as the
+    // last line at the end of the file.
+    std::string Unfinished() const { return m_pendingCr ? m_piece + '\r' : m_piece; }
 
 private:
     void Add(char c, const std::function<void(const std::string&)>& onLine);
@@ -49,8 +41,8 @@ struct SummaryScan {
 // True when one TAB-separated field of the row, blanks trimmed, is the name,
 // and the name does not open the line.
 bool SummaryRowHoldsUser(const std::string& line, const std::string& userWithTab);
-SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab);
-// One line of that scan; its log lines are appended to scan.log.
+// One line of the summary; its log lines are appended to scan.log. Every
+// matching row sets the link again: the last one decides.
 void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::string& userWithTab);
 
 struct AuthScan {
@@ -60,6 +52,15 @@ struct AuthScan {
     bool valueFound = false;  // a "Session-Timeout" line gave a value
 };
 
-AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore);
-// One line of that scan; false when the scan ends there (a value is missing).
+// One line of the auth answer; false when the scan ends there (a value is
+// missing), and nothing after that line counts.
 bool ScanAuthLine(AuthScan& scan, const std::string& line);
+
+// The console writes "[", the link or bundle selected (nothing when none) and
+// "] " after each command's output, with no line end: the one sign that an
+// answer is whole.
+bool IsConsolePrompt(const std::string& text);
+
+// A link as the console names one: 1 to 32 bytes without blanks or control
+// characters (a line end after it aside). Anything else is not sent back.
+bool IsLinkName(const std::string& link);

@@ -4,325 +4,310 @@
 #include "log/LogLevel.h"
 #include "session/SessionEvents.h"
 
-namespace {
-
-SessionAction Log(int level, std::string text)
-{
-    return {SessionActionKind::Log, level, 0, std::move(text)};
-}
-
-SessionAction Send(std::string text)
-{
-    return {SessionActionKind::Send, 0, 0, std::move(text)};
-}
-
-SessionAction Do(SessionActionKind kind, int number = 0, int period = 0)
-{
-    return {kind, number, period, std::string()};
-}
-
-void AppendLog(SessionActions& actions, std::vector<ParseLogLine>& lines)
-{
-    for (ParseLogLine& line : lines)
-        actions.push_back(Log(line.level, std::move(line.text)));
-    lines.clear();
-}
-
-}  // namespace
-
-SessionActions SessionStateMachine::Await(Step step, SessionActions actions)
-{
-    m_step = step;
-    return actions;
-}
-
-SessionAction SessionStateMachine::StartTimer(SessionTimer timer)
+void SessionStateMachine::StartTimer(SessionTimer timer)
 {
     m_timers.insert(timer.id);
-    return Do(SessionActionKind::StartTimer, timer.id, timer.periodMs);
+    m_effects.StartTimer(timer.id, timer.periodMs);
 }
 
-SessionAction SessionStateMachine::StopTimer(SessionTimer timer)
+void SessionStateMachine::StopTimer(SessionTimer timer)
 {
-    m_timers.erase(timer.id);
-    return Do(SessionActionKind::StopTimer, timer.id);
+    if (m_timers.erase(timer.id))
+        m_effects.StopTimer(timer.id);
 }
 
-SessionActions SessionStateMachine::OnStart()
+void SessionStateMachine::OnStart()
 {
-    return {Do(SessionActionKind::StartWorker), StartTimer(kWarningTimer), StartTimer(kReminderTimer)};
-}
-
-SessionActions SessionStateMachine::Failed(int level, const std::string& text)
-{
-    m_step = Step::Idle;
-    return {Log(level, text)};
+    m_effects.StartWorker();
+    StartTimer(kWarningTimer);
+    StartTimer(kReminderTimer);
+    // The watch runs whatever the conversation does: a monitor whose server
+    // never answers must still end with its VPN.
+    StartTimer(kAdapterWatchTimer);
 }
 
 // Events 12 and 23: the conversation is over; at most three more attempts in
 // the monitor's whole life.
-SessionActions SessionStateMachine::ConnectionLost(const std::string& logText)
+void SessionStateMachine::ConnectionLost(const std::string& logText)
 {
     int previous = m_retryCount;
     m_retryCount = previous + 1;
     m_state = kStateReconnecting;
-    SessionActions actions = {Log(kLogError, logText)};
+    StopTimer(kAnswerTimer);
+    m_effects.Log(kLogError, logText);
     // A timer rather than a sleep: the window keeps answering through the
     // pause, and the old worker ends meanwhile.
     if (previous < kMaxRetries)
-        actions.push_back(StartTimer(kRetryTimer));
-    return actions;
+        StartTimer(kRetryTimer);
 }
 
-SessionActions SessionStateMachine::OnEvent(int type)
+void SessionStateMachine::OnEvent(int type)
 {
-    m_step = Step::Idle;
     switch (type) {
     case kEvtConnected:
-        return {Log(kLogFlow, "connect succ")};
+        m_effects.Log(kLogFlow, "connect succ");
+        return;
     case kEvtSocketCreateFailed:
-        return {Log(kLogError, "socket create failed)")};
+        m_effects.Log(kLogError, "socket create failed)");
+        return;
     case kEvtConnectFailed:
-        return ConnectionLost(StrFormat("connect failed. retry_count=%d", m_retryCount));
+        ConnectionLost(StrFormat("connect failed. retry_count=%d", m_retryCount));
+        return;
     case kEvtUsernamePrompt:
+    case kEvtPasswordPrompt: {
         // Sent every time the prompt comes: a server that asks again gets it again.
-        return Await(Step::SendId, {Send(m_settings.adminId + "\n")});
-    case kEvtPasswordPrompt:
-        return Await(Step::SendPw, {Send(m_settings.adminPw + "\n")});
+        bool id = type == kEvtUsernamePrompt;
+        int sent = m_effects.Send((id ? m_settings.adminId : m_settings.adminPw) + "\n");
+        if (sent > 0)
+            m_effects.Log(kLogFlow, id ? "ID send succ" : "PW send succ");
+        else
+            m_effects.Log(kLogError, StrFormat(id ? "ID send failed, ret=%d" : "PW send failed, ret=%d", sent));
+        return;
+    }
     case kEvtLoginAccepted:
-        m_state = kStateLoggedIn;
-        // The summary parse must see only the answer to this command.
-        return Await(Step::DeleteBeforeSummary, {Log(kLogFlow, "Login OK !!!"), DeleteCapture()});
+        LoginAccepted();
+        return;
     case kEvtAnswerCaptured:
-        if (m_state == kStateSummaryRequested) {
-            m_state = kStateSummaryArriving;
-            m_probeSummary = SummaryScan();
-            return Probe({Log(kLogFlow, "summary정보 수신 중 ...")});
-        }
-        if (m_state == kStateAuthRequested) {
-            m_state = kStateAuthArriving;
-            m_probeAuth = AuthScan{-1, {}, false};
-            return Probe({Log(kLogFlow, "auth정보 수신 중 ...")});
-        }
-        if (m_state == kStateSummaryArriving || m_state == kStateAuthArriving)
-            return Probe({});
-        return {};
+        AnswerArriving();
+        return;
     case kEvtSummaryComplete:
-        m_summary = SummaryScan();
-        return Await(Step::ScanSummary, {Do(SessionActionKind::ReadCapture)});
+        SummaryAtSilence();
+        return;
     case kEvtAuthComplete:
-        m_auth = AuthScan{m_rTime, {}, false};
-        return Await(Step::ScanAuth, {Do(SessionActionKind::ReadCapture)});
+        AuthAtSilence();
+        return;
     case kEvtClosed:
-        return {Log(kLogFlow, "close event")};
+        StopTimer(kAnswerTimer);
+        m_effects.Log(kLogFlow, "close event");
+        return;
     case kEvtReceiveFailed:
-        return {Log(kLogFlow, "recv error")};
+        StopTimer(kAnswerTimer);
+        m_effects.Log(kLogFlow, "recv error");
+        return;
     case kEvtUnknownOutcome:
-        return {{SessionActionKind::ShowBox, 0, 0, "OnCopyData:recy_type error"}};
+        m_effects.ShowBox("OnCopyData:recy_type error");
+        return;
     case kEvtCaptureOpenFailed:
-        return ConnectionLost(StrFormat("OnCopyData:file open failed. retry=%d", m_retryCount));
+        ConnectionLost(StrFormat("OnCopyData:file open failed. retry=%d", m_retryCount));
+        return;
     case kEvtNoticeTimeout:
-        return {Log(kLogFlow, "recv Time-out")};
+        m_effects.Log(kLogFlow, "recv Time-out");
+        return;
     default:
-        return {{SessionActionKind::ShowBox, 0, 0, StrFormat("OnCopyData() command error. type=%d", type)}};
+        m_effects.ShowBox(StrFormat("OnCopyData() command error. type=%d", type));
+        return;
     }
 }
 
-SessionActions SessionStateMachine::OnSent(int result)
+void SessionStateMachine::LoginAccepted()
 {
-    bool sent = result > 0;
-    Step step = m_step;
-    m_step = Step::Idle;
-    switch (step) {
-    case Step::SendId:
-        return {sent ? Log(kLogFlow, "ID send succ") : Log(kLogError, StrFormat("ID send failed, ret=%d", result))};
-    case Step::SendPw:
-        return {sent ? Log(kLogFlow, "PW send succ") : Log(kLogError, StrFormat("PW send failed, ret=%d", result))};
-    case Step::SendSummary:
-        if (!sent)
-            return Failed(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", result));
-        m_state = kStateSummaryRequested;
-        return {Log(kLogFlow, "cmd[show summary] send succ")};
-    case Step::SendLink:
-        if (!sent)
-            return Failed(kLogError, StrFormat("send[link] failed, ret=%d", result));
-        // Sent straight after the link command: its answer lands in front of
-        // the auth answer, and the auth parse skips it.
-        return Await(Step::SendShowAuth, {Log(kLogFlow, StrFormat("Link [%s] succ", m_summary.link.c_str())),
-                                          Send("show auth\n")});
-    case Step::SendShowAuth:
-        if (!sent)
-            return Failed(kLogError, StrFormat("send[show auth] failed, ret=%d", result));
-        m_state = kStateAuthRequested;
-        return {Log(kLogFlow, "cmd[show auth] send succ")};
-    case Step::SendExit: {
-        // Nothing depends on the farewell arriving.
-        SessionActions actions;
-        StartWatchOnce(actions);
-        return actions;
+    m_effects.Log(kLogFlow, "Login OK !!!");
+    m_state = kStateLoggedIn;
+    // The summary must be read from an empty capture.
+    if (!BeginAnswer(Answer::Summary))
+        return;
+    int sent = m_effects.Send("show summary\n");
+    if (sent <= 0) {
+        m_effects.Log(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", sent));
+        return;
     }
-    default:
-        return {};
-    }
+    m_effects.Log(kLogFlow, "cmd[show summary] send succ");
+    m_state = kStateSummaryRequested;
 }
 
-SessionActions SessionStateMachine::OnCaptureDeleted(bool deleted)
+bool SessionStateMachine::BeginAnswer(Answer answer)
 {
-    Step step = m_step;
-    m_step = Step::Idle;
     // A file that cannot be deleted has been reported to the user; the
     // handling of this answer ends there.
-    if (!deleted)
-        return {};
-    if (step == Step::DeleteBeforeSummary)
-        return Await(Step::SendSummary, {Send("show summary\n")});
-    if (step == Step::DeleteBeforeLink)
-        return Await(Step::SendLink, {Send("link " + m_summary.link + "\n")});
-    return {};
+    if (!m_effects.DeleteCapture())
+        return false;
+    m_answer = answer;
+    m_answerRead = 0;
+    m_answerLines = CaptureLineSplitter();
+    m_summary = SummaryScan();
+    m_auth = AuthScan{m_rTime, {}, false};
+    return true;
 }
 
-SessionActions SessionStateMachine::OnCaptureLine(const std::string& line)
+bool SessionStateMachine::ReadAnswer()
 {
-    SessionActions actions;
-    if (m_step == Step::ScanSummary) {
-        ScanSummaryLine(m_summary, line, m_settings.user);
-        AppendLog(actions, m_summary.log);
-    } else if (m_step == Step::ScanAuth && !m_auth.valueMissing) {
-        // Every matching line sets the time again; the last one decides.
-        ScanAuthLine(m_auth, line);
-        AppendLog(actions, m_auth.log);
-        m_rTime = m_auth.rTime;
-    }
-    return actions;
-}
-
-SessionActions SessionStateMachine::OnCaptureEnd(bool opened)
-{
-    if (m_step == Step::ScanSummary)
-        return SummaryRead(opened);
-    if (m_step == Step::ScanAuth)
-        return AuthRead(opened);
-    return {};
-}
-
-SessionActions SessionStateMachine::SummaryRead(bool opened)
-{
-    if (!opened)
-        return Failed(kLogError, StrFormat("file[#show summary result] open failed, path[%s]",
-                                           m_settings.resultPath.c_str()));
-    if (m_summary.link.empty())
-        return Failed(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
-    // The capture is to hold only the next answer.
-    return Await(Step::DeleteBeforeLink, {DeleteCapture()});
-}
-
-SessionAction SessionStateMachine::DeleteCapture()
-{
-    // The next answer is read from the start of a new file.
-    m_captureSeen = 0;
-    m_captureLines = CaptureLineSplitter();
-    return Do(SessionActionKind::DeleteCapture);
-}
-
-SessionActions SessionStateMachine::Probe(SessionActions actions)
-{
-    // A Session-Timeout line without a number settles nothing: the answer's
-    // silence reports it.
-    if (m_state == kStateAuthArriving && m_probeAuth.valueMissing)
-        return actions;
-    actions.push_back(Do(SessionActionKind::ReadNewCapture, m_captureSeen));
-    return Await(m_state == kStateSummaryArriving ? Step::ProbeSummary : Step::ProbeAuth, actions);
-}
-
-void SessionStateMachine::OnCaptureBytes(const std::string& bytes)
-{
-    if (m_step != Step::ProbeSummary && m_step != Step::ProbeAuth)
-        return;
-    m_captureSeen += static_cast<int>(bytes.size());
-    m_captureLines.Feed(bytes.data(), bytes.size(), [this](const std::string& line) {
-        if (m_step == Step::ProbeSummary)
-            ScanSummaryLine(m_probeSummary, line, m_settings.user);
-        else if (!m_probeAuth.valueMissing)
-            ScanAuthLine(m_probeAuth, line);
+    return m_effects.ReadCaptureFrom(m_answerRead, [this](const char* bytes, size_t length) {
+        m_answerRead += static_cast<int64_t>(length);
+        m_answerLines.Feed(bytes, length, [this](const std::string& line) {
+            if (m_answer == Answer::Summary)
+                ScanSummaryLine(m_summary, line, m_settings.user);
+            else if (m_answer == Answer::Auth && !m_auth.valueMissing)
+                ScanAuthLine(m_auth, line);
+        });
     });
 }
 
-SessionActions SessionStateMachine::OnNewCaptureEnd(bool opened)
+bool SessionStateMachine::AnswerClosedByPrompt() const
 {
-    Step step = m_step;
-    m_step = Step::Idle;
-    SessionActions actions;
-    // Settled: the same log lines and the same next steps as after the
-    // answer's silence, from the complete lines so far. What the rest of
-    // the answer brings changes nothing decided here.
-    if (opened && step == Step::ProbeSummary && !m_probeSummary.link.empty()) {
-        m_summary = std::move(m_probeSummary);
-        m_probeSummary = SummaryScan();
-        AppendLog(actions, m_summary.log);
-        for (SessionAction& a : SummaryRead(true))
-            actions.push_back(std::move(a));
-        return actions;
-    }
-    if (opened && step == Step::ProbeAuth && m_probeAuth.valueFound && !m_probeAuth.valueMissing) {
-        m_auth = m_probeAuth;
-        AppendLog(actions, m_auth.log);
-        m_rTime = m_auth.rTime;
-        for (SessionAction& a : AuthRead(true))
-            actions.push_back(std::move(a));
-        return actions;
-    }
-    return actions;
+    return IsConsolePrompt(m_answerLines.Unfinished());
 }
 
-SessionActions SessionStateMachine::AuthRead(bool opened)
+void SessionStateMachine::AnswerArriving()
 {
-    m_step = Step::Idle;
-    SessionActions actions;
-    if (!opened) {
-        actions.push_back(
-            Log(kLogError, StrFormat("file[#show auth result] open failed, path[%s]", m_settings.resultPath.c_str())));
-    } else if (m_auth.valueMissing) {
-        // Its line has been logged; the next silence parses the answer again.
-    } else if (m_rTime == -1) {
-        // The test is on the session time itself, so a value from an earlier
-        // answer of this run counts.
-        actions.push_back(Log(kLogError, "잔여시간 파싱2 실패"));
-    } else {
-        m_state = kStateTimeKnown;
-        actions.push_back(Send("exit\n"));
-        return Await(Step::SendExit, actions);
+    if (m_state == kStateSummaryRequested) {
+        m_effects.Log(kLogFlow, "summary정보 수신 중 ...");
+        m_state = kStateSummaryArriving;
+        StartTimer(kAnswerTimer);
+    } else if (m_state == kStateAuthRequested) {
+        m_effects.Log(kLogFlow, "auth정보 수신 중 ...");
+        m_state = kStateAuthArriving;
+        StartTimer(kAnswerTimer);
     }
-    StartWatchOnce(actions);
-    return actions;
+    if (m_state != kStateSummaryArriving && m_state != kStateAuthArriving)
+        return;
+    // Each frame is read as it comes; once the console's prompt follows what
+    // the conversation needs, the answer is whole and there is no silence to
+    // wait for. A failure waits for the silence: more may still come.
+    if (!ReadAnswer() || !AnswerClosedByPrompt())
+        return;
+    if (m_state == kStateSummaryArriving && IsLinkName(m_summary.link))
+        DecideSummary(SummaryScan(m_summary));
+    else if (m_state == kStateAuthArriving && m_auth.valueFound && !m_auth.valueMissing && m_auth.rTime != -1)
+        DecideAuth(AuthScan(m_auth));
 }
 
-void SessionStateMachine::StartWatchOnce(SessionActions& actions)
+void SessionStateMachine::SummaryAtSilence()
 {
-    if (!TimerRunning(kAdapterWatchTimer.id))
-        actions.push_back(StartTimer(kAdapterWatchTimer));
+    StopTimer(kAnswerTimer);
+    if (!ReadAnswer()) {
+        m_effects.Log(kLogError, StrFormat("file[#show summary result] open failed, path[%s]",
+                                           m_settings.resultPath.c_str()));
+        return;
+    }
+    // The silence ends the answer: its unfinished line is its last, as
+    // fgets gives it at the end of the file. More may still extend it.
+    SummaryScan scan = m_summary;
+    std::string last = m_answerLines.Unfinished();
+    if (!last.empty())
+        ScanSummaryLine(scan, last.c_str(), m_settings.user);
+    DecideSummary(scan);
 }
 
-SessionActions SessionStateMachine::OnTimer(int id, int64_t elapsed)
+void SessionStateMachine::AuthAtSilence()
+{
+    StopTimer(kAnswerTimer);
+    if (!ReadAnswer()) {
+        m_effects.Log(kLogError, StrFormat("file[#show auth result] open failed, path[%s]",
+                                           m_settings.resultPath.c_str()));
+        return;
+    }
+    AuthScan scan = m_auth;
+    std::string last = m_answerLines.Unfinished();
+    if (!last.empty() && !scan.valueMissing)
+        ScanAuthLine(scan, last.c_str());
+    DecideAuth(scan);
+}
+
+void SessionStateMachine::WriteLog(const std::vector<ParseLogLine>& lines)
+{
+    for (const ParseLogLine& line : lines)
+        m_effects.Log(line.level, line.text);
+}
+
+void SessionStateMachine::DecideSummary(const SummaryScan& scan)
+{
+    WriteLog(scan.log);
+    if (scan.link.empty()) {
+        m_effects.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
+        return;
+    }
+    // The link goes back to the console as a command: only a name it can
+    // have given, never text that would make a second command.
+    if (!IsLinkName(scan.link)) {
+        m_effects.Log(kLogError, StrFormat("Link[%s] is not a link name", scan.link.c_str()));
+        return;
+    }
+    const std::string link = scan.link;
+    StopTimer(kAnswerTimer);
+    // The capture is to hold only the next answer.
+    if (!BeginAnswer(Answer::Auth))
+        return;
+    int sent = m_effects.Send("link " + link + "\n");
+    if (sent <= 0) {
+        m_effects.Log(kLogError, StrFormat("send[link] failed, ret=%d", sent));
+        return;
+    }
+    m_effects.Log(kLogFlow, StrFormat("Link [%s] succ", link.c_str()));
+    // Sent straight after the link command, whose answer (its echo and the
+    // prompt) lands in front of the auth answer.
+    sent = m_effects.Send("show auth\n");
+    if (sent <= 0) {
+        m_effects.Log(kLogError, StrFormat("send[show auth] failed, ret=%d", sent));
+        return;
+    }
+    m_effects.Log(kLogFlow, "cmd[show auth] send succ");
+    m_state = kStateAuthRequested;
+}
+
+void SessionStateMachine::DecideAuth(const AuthScan& scan)
+{
+    WriteLog(scan.log);
+    m_rTime = scan.rTime;
+    // A line without a number has been logged; the next silence reads the
+    // answer again.
+    if (scan.valueMissing)
+        return;
+    // The test is on the session time itself, so a value from an earlier
+    // answer of this run counts.
+    if (m_rTime == -1) {
+        m_effects.Log(kLogError, "잔여시간 파싱2 실패");
+        return;
+    }
+    StopTimer(kAnswerTimer);
+    m_state = kStateTimeKnown;
+    // Nothing depends on the farewell arriving.
+    m_effects.Send("exit\n");
+}
+
+void SessionStateMachine::AnswerStreamingTooLong()
+{
+    // An answer that never pauses and never ends with the prompt would be
+    // read for ever: it is taken as failed, once, and the connection ends.
+    m_effects.Log(kLogError, StrFormat("answer still arriving after %d s: taken as failed", kAnswerTimer.periodMs / 1000));
+    if (m_state == kStateSummaryArriving)
+        m_effects.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
+    else
+        m_effects.Log(kLogError, "잔여시간 파싱2 실패");
+    m_effects.AskWorkerToStop();
+}
+
+void SessionStateMachine::OnTimer(int id, int64_t elapsed)
 {
     if (!TimerRunning(id))
-        return {};
-    if (id == kRetryTimer.id)
-        return {StopTimer(kRetryTimer), Do(SessionActionKind::StartWorker)};
+        return;
+    if (id == kRetryTimer.id) {
+        StopTimer(kRetryTimer);
+        m_effects.StartWorker();
+        return;
+    }
+    if (id == kAnswerTimer.id) {
+        StopTimer(kAnswerTimer);
+        if (m_state == kStateSummaryArriving || m_state == kStateAuthArriving)
+            AnswerStreamingTooLong();
+        return;
+    }
     if (m_rTime <= 0)
-        return {};
-    if (id == kReminderTimer.id)
-        return {StopTimer(kReminderTimer), Do(SessionActionKind::ShowReminder, m_rTime)};
+        return;
+    if (id == kReminderTimer.id) {
+        StopTimer(kReminderTimer);
+        m_effects.ShowReminder(m_rTime);
+        return;
+    }
     if (id == kWarningTimer.id && elapsed > 0 && m_rTime - elapsed < kWarningThresholdSec) {
         // A time already run out is shown as none left, never as minus minutes.
         int64_t left = m_rTime - elapsed;
-        return {Do(SessionActionKind::ShowWarning, left > 0 ? static_cast<int>(left) : 0), StopTimer(kWarningTimer)};
+        StopTimer(kWarningTimer);
+        m_effects.ShowWarning(left > 0 ? static_cast<int>(left) : 0);
     }
-    return {};
 }
 
-SessionActions SessionStateMachine::OnAdapterWatch(bool adapterPresent)
+void SessionStateMachine::OnAdapterWatch(bool adapterPresent)
 {
-    if (adapterPresent || !TimerRunning(kAdapterWatchTimer.id))
-        return {};
-    return {Do(SessionActionKind::Close)};
+    if (!adapterPresent && TimerRunning(kAdapterWatchTimer.id))
+        m_effects.Close();
 }

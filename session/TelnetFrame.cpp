@@ -188,23 +188,23 @@ int ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionS
         carry = PromptCarry();
     const std::string own(text.c_str());  // nothing after a NUL counts
     if (own.empty())
-        return kOutcomeEmptyText;
+        return kNoEvent;
 
     const std::string joined = carry.tail + own;
     const bool joinedAtStart = carry.tail.empty() || carry.textStart;
-    int outcome = kLoginTextNoPrompt;
+    int event = kNoEvent;
     if (StartsWith(joinedAtStart ? joined : own, kUsernamePrompt))
-        outcome = kOutcomeUsernamePrompt;
+        event = kEvtUsernamePrompt;
     else if (joined.find(kPasswordPrompt) != std::string::npos)
-        outcome = kOutcomePasswordPrompt;
+        event = kEvtPasswordPrompt;
     else if (joined.find(kWelcome) != std::string::npos)
-        outcome = kOutcomeWelcome;
+        event = kEvtLoginAccepted;
 
-    if (outcome != kLoginTextNoPrompt)
+    if (event != kNoEvent)
         carry = PromptCarry();
     else if (joinedAtStart && IsProperPrefixOf(joined, kUsernamePrompt))
         carry = PromptCarry{joined, true};
     else
         carry = PromptCarry{OpenPromptTail(joined), false};
-    return outcome;
+    return event;
 }

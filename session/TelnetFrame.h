@@ -39,9 +39,9 @@ TelnetSplit SplitTelnetCommands(const std::string& raw);
 // logged or captured.
 int TextLength(const std::string& text);
 
-// Login-phase outcome of a frame text: kOutcomeEmptyText, kOutcomeUsernamePrompt
-// (only at the very start), kOutcomePasswordPrompt, kOutcomeWelcome, in that
-// order of precedence, or kLoginTextNoPrompt.
+// The event a login-phase frame text reports: kEvtUsernamePrompt (only at the
+// very start), kEvtPasswordPrompt, kEvtLoginAccepted ("Welcome!"), in that
+// order of precedence, or kNoEvent.
 int ClassifyLoginText(const std::string& text);
 
 // The end of a login frame's text that may be the beginning of a prompt the

@@ -40,47 +40,40 @@ public:
         std::fclose(f);
     }
     ~TempFile() { DeleteFileA(m_path.c_str()); }
+    // The lines text-mode fgets into a 1024-byte buffer reads: the reading
+    // the capture's splitter must give as the bytes arrive.
     std::vector<std::string> ReadLines() const
     {
+        std::vector<std::string> lines;
         FILE* f = std::fopen(m_path.c_str(), "rt");
-        if (!f)
-            return {};
-        std::vector<std::string> lines = ReadTextLines(f);
-        std::fclose(f);
+        char buffer[1024];
+        while (f && std::fgets(buffer, sizeof buffer, f))
+            lines.push_back(buffer);
+        if (f)
+            std::fclose(f);
         return lines;
     }
 private:
     std::string m_path;
 };
 
+SummaryScan ScanSummary(const std::vector<std::string>& lines, const std::string& userWithTab)
+{
+    SummaryScan scan;
+    for (const std::string& line : lines)
+        ScanSummaryLine(scan, line, userWithTab);
+    return scan;
+}
+
+AuthScan ScanAuth(const std::vector<std::string>& lines, int rTimeBefore)
+{
+    AuthScan scan{rTimeBefore, {}, false};
+    for (size_t i = 0; i < lines.size() && ScanAuthLine(scan, lines[i]); ++i) {
+    }
+    return scan;
+}
+
 }  // namespace
-
-TEST(ReadTextLines, SplitsLongLinesIntoPiecesOf1023Bytes)
-{
-    std::string exact(1022, 'a');
-    std::string oneOver(1023, 'b');
-    std::string long2500(2500, 'c');
-    TempFile file(exact + "\n" + oneOver + "\n" + long2500 + "\n" + "tail");
-    std::vector<std::string> lines = file.ReadLines();
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[0], exact + "\n") << "a line of 1023 bytes with its LF comes whole";
-    EXPECT_EQ(lines[1], oneOver) << "1024 bytes: the first piece holds 1023";
-    EXPECT_EQ(lines[2], "\n") << "and the LF is a line of its own";
-    EXPECT_EQ(lines[3], std::string(1023, 'c'));
-    EXPECT_EQ(lines[4], std::string(1023, 'c'));
-    EXPECT_EQ(lines[5], std::string(454, 'c') + "\n");
-    EXPECT_EQ(lines[6], "tail") << "a last line without line end is kept";
-}
-
-TEST(ReadTextLines, ReadsCrLfAsOneLineEndInTextMode)
-{
-    TempFile file("  1\tuser01\r\n\r\n  Session-Timeout : 3600\r\n");
-    std::vector<std::string> lines = file.ReadLines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "  1\tuser01\n");
-    EXPECT_EQ(lines[1], "\n");
-    EXPECT_EQ(lines[2], "  Session-Timeout : 3600\n");
-}
 
 TEST(CaptureLineSplitter, HandsTheLinesOfTextModeFgetsAsTheBytesArrive)
 {
@@ -89,6 +82,8 @@ TEST(CaptureLineSplitter, HandsTheLinesOfTextModeFgetsAsTheBytesArrive)
         std::string("lone\rcr\r\n\r\r\n"),
         std::string(1500, 'x') + "\r\n" + std::string(1022, 'y') + "\r\n",
         std::string("nul\0here\r\nnext\n", 15),
+        std::string("row\r\n[7] "),
+        std::string("ends in a lone CR\r"),
     };
     for (const std::string& content : cases) {
         TempFile file(content);
@@ -96,6 +91,9 @@ TEST(CaptureLineSplitter, HandsTheLinesOfTextModeFgetsAsTheBytesArrive)
         CaptureLineSplitter splitter;
         for (char c : content)
             splitter.Feed(&c, 1, [&lines](const std::string& line) { lines.push_back(line); });
+        // At the end of the file fgets also gives the unfinished line.
+        if (!splitter.Unfinished().empty())
+            lines.push_back(splitter.Unfinished().c_str());
         EXPECT_EQ(lines, file.ReadLines()) << "content of " << content.size() << " bytes";
     }
     // Text mode reads a Ctrl-Z as the end; an unfinished line waits.
@@ -106,10 +104,33 @@ TEST(CaptureLineSplitter, HandsTheLinesOfTextModeFgetsAsTheBytesArrive)
     EXPECT_EQ(lines, std::vector<std::string>{"a\n"});
 }
 
-TEST(ReadTextLines, EmptyFileGivesNoLines)
+TEST(CaptureLineSplitter, TheUnfinishedLineIsWhatFgetsGivesLastAndMayBeThePrompt)
 {
-    TempFile file("");
-    EXPECT_TRUE(file.ReadLines().empty());
+    struct Case {
+        std::string bytes;
+        std::string unfinished;
+        bool prompt;
+    } cases[] = {
+        {"row\r\n[] ", "[] ", true},
+        {"link 7\r\n[7] ", "[7] ", true},
+        {"[B1] ", "[B1] ", true},
+        {"[7] show auth", "[7] show auth", false},
+        {"[7]", "[7]", false},
+        {"[7 ] ", "[7 ] ", false},
+        {"row\r\n[] \r", "[] \r", false},
+        {"row\r\n", "", false},
+        {std::string(1500, 'x'), std::string(477, 'x'), false},
+    };
+    for (const Case& c : cases) {
+        CaptureLineSplitter splitter;
+        splitter.Feed(c.bytes.data(), c.bytes.size(), [](const std::string&) {});
+        EXPECT_EQ(splitter.Unfinished(), c.unfinished) << c.bytes.substr(0, 20);
+        EXPECT_EQ(IsConsolePrompt(splitter.Unfinished()), c.prompt) << c.bytes.substr(0, 20);
+    }
+    for (const char* good : {"7", "L12", "7\n", "link-with-32-characters-exactly!"})
+        EXPECT_TRUE(IsLinkName(good)) << good;
+    for (const char* bad : {"", "\n", "7 ; reboot", "7\r", "7\x1b[2J", "link-with-33-characters-exactly!!"})
+        EXPECT_FALSE(IsLinkName(bad)) << bad;
 }
 
 TEST(ScanSummary, FindsTheLinkOfTheUsersLine)

@@ -1,7 +1,8 @@
 // The conversation's state machine, driven as the main window drives it:
-// each row is one event from a state, with the outcomes of its sends, file
-// deletion and capture, and the exact actions that must come out.
-#include "session/SessionRunner.h"
+// each row is one event from a state, with what the capture holds by then,
+// the outcomes of sends and the deletion, and the exact effects that must
+// come out.
+#include "session/SessionStateMachine.h"
 
 #include "log/LogLevel.h"
 #include "session/SessionEvents.h"
@@ -9,28 +10,33 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 
-const std::vector<std::string> kAnswer = {"Idx\tUser\tIP\tLink\n", "  1\tuser01\t10.0.0.5\t7\tup\n",
-                                          "  Session-Timeout : 3600\n"};
+using Effects = std::vector<std::string>;
 
-// The outcomes the window would hand back.
+const char kSummaryHead[] = "[] show summary\r\nLink summary\r\nIface\tBund\t\tLink\tLCP\tDevice\t\tUser\tFrom\r\n";
+const char kAuthHead[] = "link 7\r\n[7] show auth\r\n  Auth information of link 7\r\n";
+const char kTimeout[] = "  Session-Timeout : 3600\r\n";
+
+std::string SummaryRow(int link, const char* user)
+{
+    return "ng" + std::to_string(link) + "\tB" + std::to_string(link) + "\tUp\t" + std::to_string(link) +
+           "\tOPENED\tpptp\tREADY\t" + user + "\t198.51.100.5\r\n";
+}
+
+// What the window answers with, and the bytes that reach the capture just
+// before the event.
 struct Script {
+    std::string frame;
     int failSend = -1;  // index of the send that fails with -1
     bool deleteFails = false;
     bool captureMissing = false;
-    std::vector<std::string> capture = kAnswer;
 };
-Script Ok() { return Script(); }
-Script FailSend(int index) { Script s; s.failSend = index; return s; }
-Script FailDelete() { Script s; s.deleteFails = true; return s; }
-Script NoCapture() { Script s; s.captureMissing = true; return s; }
-Script Capture(std::vector<std::string> lines) { Script s; s.capture = std::move(lines); return s; }
+Script Frame(std::string bytes) { Script s; s.frame = std::move(bytes); return s; }
+Script FailSend(int index, std::string bytes = "") { Script s = Frame(std::move(bytes)); s.failSend = index; return s; }
 
 std::string Escape(const std::string& text)
 {
@@ -40,35 +46,32 @@ std::string Escape(const std::string& text)
     return out;
 }
 
-// A window that records every effect as text and answers with the script.
-class RecordingEffects : public SessionEffects {
+// A window that records every effect as text; its capture file is a string
+// that the frames fill and a deletion empties.
+class RecordingWindow : public SessionEffects {
 public:
-    explicit RecordingEffects(const Script& script) : m_script(script) {}
-    std::vector<std::string> seen;
+    Script script;
+    std::string capture;
+    Effects seen;
 
     void Log(int level, const std::string& text) override { Note(level == kLogError ? "E " : "F ", text); }
     int Send(const std::string& command) override
     {
         Note("send ", command);
-        return m_sends++ == m_script.failSend ? -1 : static_cast<int>(command.size());
+        return m_sends++ == script.failSend ? -1 : static_cast<int>(command.size());
     }
-    bool DeleteCapture() override { return Note("delete"), !m_script.deleteFails; }
-    bool ReadCapture(const std::function<bool(const std::string&)>& onLine) override
+    bool DeleteCapture() override
     {
-        Note("read");
-        for (size_t i = 0; !m_script.captureMissing && i < m_script.capture.size() && onLine(m_script.capture[i]);)
-            ++i;
-        return !m_script.captureMissing;
+        Note("delete");
+        if (!script.deleteFails)
+            capture.clear();
+        return !script.deleteFails;
     }
-    bool ReadCaptureFrom(int offset, const std::function<void(const std::string&)>& onBytes) override
+    bool ReadCaptureFrom(int64_t offset, const std::function<void(const char*, size_t)>& onBytes) override
     {
-        Note("read from ", std::to_string(offset));
-        std::string all;
-        for (const std::string& line : m_script.capture)
-            all += line;
-        if (!m_script.captureMissing && offset < static_cast<int>(all.size()))
-            onBytes(all.substr(offset));
-        return !m_script.captureMissing;
+        if (!script.captureMissing && offset < static_cast<int64_t>(capture.size()))
+            onBytes(capture.data() + offset, capture.size() - static_cast<size_t>(offset));
+        return !script.captureMissing;
     }
     void StartTimer(int id, int ms) override { Note("timer ", std::to_string(id) + " " + std::to_string(ms)); }
     void StopTimer(int id) override { Note("stop ", std::to_string(id)); }
@@ -76,241 +79,298 @@ public:
     void ShowWarning(int remainSec) override { Note("warning ", std::to_string(remainSec)); }
     void ShowBox(const std::string& text) override { Note("box ", text); }
     void StartWorker() override { Note("worker"); }
+    void AskWorkerToStop() override { Note("stop worker"); }
     void Close() override { Note("close"); }
+
+    void Begin(const Script& next)
+    {
+        script = next;
+        capture += next.frame;
+        seen.clear();
+        m_sends = 0;
+    }
 
 private:
     void Note(const char* what, const std::string& text = "") { seen.push_back(what + Escape(text)); }
-
-    const Script& m_script;
     int m_sends = 0;
 };
 
-// One handling by the real runner over a recording window; the state the
-// worker reads afterwards ends the list when the handling changed it.
-std::vector<std::string> Drive(SessionStateMachine& m, const std::function<SessionActions()>& handle,
-                               const Script& script)
+// A monitor's conversation over a recording window. Step hands the machine
+// one handling and returns its effects; a changed state ends the list.
+struct Conversation {
+    RecordingWindow window;
+    SessionStateMachine machine{window};
+
+    explicit Conversation(const char* user = "user01")
+    {
+        machine.Configure({std::string(user) + "\t", "admin", "qalvexor", "C:\\home\\result"});
+    }
+
+    template <class Handling>
+    Effects Step(Handling handle, const Script& script = Script())
+    {
+        window.Begin(script);
+        const int before = machine.State();
+        handle(machine);
+        if (machine.State() != before)
+            window.seen.push_back("state " + std::to_string(machine.State()));
+        return window.seen;
+    }
+    Effects Event(int type, const Script& script = Script())
+    {
+        return Step([type](SessionStateMachine& m) { m.OnEvent(type); }, script);
+    }
+};
+
+// Where a row starts: the events that bring the conversation there, each
+// with the bytes its frame adds to the capture.
+struct Start {
+    std::vector<std::pair<int, std::string>> events;
+};
+const Start kLoggedIn = {};
+const Start kIn20 = {{{kEvtLoginAccepted, ""}}};
+const Start kIn21 = {{{kEvtLoginAccepted, ""}, {kEvtAnswerCaptured, kSummaryHead}}};
+const Start kIn30 = {{{kEvtLoginAccepted, ""}, {kEvtAnswerCaptured, kSummaryHead + SummaryRow(7, "  user01")},
+                      {kEvtSummaryComplete, ""}}};
+const Start kIn31 = {{{kEvtLoginAccepted, ""}, {kEvtAnswerCaptured, kSummaryHead + SummaryRow(7, "  user01")},
+                      {kEvtSummaryComplete, ""}, {kEvtAnswerCaptured, kAuthHead}}};
+
+void Prepare(Conversation& c, const Start& setup)
 {
-    RecordingEffects window(script);
-    const int before = m.m_state;
-    std::atomic<int32_t> workerState{before};
-    EXPECT_TRUE(RunSessionActions(m, handle(), window, workerState)) << "actions out of order";
-    EXPECT_EQ(workerState.load(), m.m_state) << "the state the worker reads";
-    if (m.m_state != before)
-        window.seen.push_back("state " + std::to_string(m.m_state));
-    return window.seen;
+    for (const auto& event : setup.events)
+        c.Event(event.first, Frame(event.second));
 }
 
-// A machine after these events; the answers settle only at their silence.
-SessionStateMachine Machine(const std::vector<int>& before)
-{
-    SessionStateMachine m;
-    m.Configure({"user01\t", "admin", "qalvexor", "C:\\home\\result"});
-    for (int event : before)
-        Drive(m, [&] { return m.OnEvent(event); }, event == kEvtAnswerCaptured ? Capture({}) : Ok());
-    return m;
-}
-
-const std::vector<int> kIn20 = {kEvtLoginAccepted};
-const std::vector<int> kIn21 = {kEvtLoginAccepted, kEvtAnswerCaptured};
-const std::vector<int> kIn30 = {kEvtLoginAccepted, kEvtAnswerCaptured, kEvtSummaryComplete};
-const std::vector<int> kIn31 = {kEvtLoginAccepted, kEvtAnswerCaptured, kEvtSummaryComplete, kEvtAnswerCaptured};
-const char kSummaryFound[] = "F summary 해당 user 검색 성공";
+const char kFound[] = "F summary 해당 user 검색 성공";
 const char kTimeoutFound[] = "F Session-Timeout 검색 성공";
+const char kNoLink[] = "E 해당 user[user01\\t]의 Link 정보를 찾을 수 없음";
+const Effects kLinkSent = {"delete", "send link 7\\n", "F Link [7] succ", "send show auth\\n",
+                           "F cmd[show auth] send succ", "state 30"};
+const Effects kExitSent = {"stop 400", "send exit\\n", "state 40"};
+
+Effects Then(Effects first, const Effects& rest)
+{
+    first.insert(first.end(), rest.begin(), rest.end());
+    return first;
+}
 
 }  // namespace
 
-TEST(SessionStateMachine, AnswersEachEventWithItsActions)
+TEST(SessionStateMachine, AnswersEachEventWithItsEffects)
 {
     struct Row {
         const char* name;
-        std::vector<int> before;
+        Start before;
         int event;
         Script script;
-        std::vector<std::string> actions;
+        Effects effects;
     } rows[] = {
-        {"connected", {}, kEvtConnected, Ok(), {"F connect succ"}},
-        {"no socket", {}, kEvtSocketCreateFailed, Ok(), {"E socket create failed)"}},
-        {"connect failed", {}, kEvtConnectFailed, Ok(), {"E connect failed. retry_count=0", "timer 300 1000", "state 1"}},
-        {"capture not opened", kIn21, kEvtCaptureOpenFailed, Ok(),
-         {"E OnCopyData:file open failed. retry=0", "timer 300 1000", "state 1"}},
-        {"user name asked", {}, kEvtUsernamePrompt, Ok(), {"send admin\\n", "F ID send succ"}},
-        {"user name not sent", {}, kEvtUsernamePrompt, FailSend(0), {"send admin\\n", "E ID send failed, ret=-1"}},
-        {"password asked", {}, kEvtPasswordPrompt, Ok(), {"send qalvexor\\n", "F PW send succ"}},
-        {"password not sent", {}, kEvtPasswordPrompt, FailSend(0), {"send qalvexor\\n", "E PW send failed, ret=-1"}},
-        {"welcome", {}, kEvtLoginAccepted, Ok(),
+        {"connected", kLoggedIn, kEvtConnected, Script(), {"F connect succ"}},
+        {"no socket", kLoggedIn, kEvtSocketCreateFailed, Script(), {"E socket create failed)"}},
+        {"connect failed", kLoggedIn, kEvtConnectFailed, Script(), {"E connect failed. retry_count=0", "timer 300 1000", "state 1"}},
+        {"capture not opened mid-answer", kIn21, kEvtCaptureOpenFailed, {},
+         {"stop 400", "E OnCopyData:file open failed. retry=0", "timer 300 1000", "state 1"}},
+        {"user name asked", kLoggedIn, kEvtUsernamePrompt, Script(), {"send admin\\n", "F ID send succ"}},
+        {"user name not sent", kLoggedIn, kEvtUsernamePrompt, FailSend(0), {"send admin\\n", "E ID send failed, ret=-1"}},
+        {"password asked", kLoggedIn, kEvtPasswordPrompt, Script(), {"send qalvexor\\n", "F PW send succ"}},
+        {"password not sent", kLoggedIn, kEvtPasswordPrompt, FailSend(0), {"send qalvexor\\n", "E PW send failed, ret=-1"}},
+        {"welcome", kLoggedIn, kEvtLoginAccepted, {},
          {"F Login OK !!!", "delete", "send show summary\\n", "F cmd[show summary] send succ", "state 20"}},
-        {"welcome, old capture not deletable", {}, kEvtLoginAccepted, FailDelete(), {"F Login OK !!!", "delete", "state 10"}},
-        {"welcome, summary not sent", {}, kEvtLoginAccepted, FailSend(0),
+        {"welcome, old capture not deletable", kLoggedIn, kEvtLoginAccepted, [] { Script s; s.deleteFails = true; return s; }(),
+         {"F Login OK !!!", "delete", "state 10"}},
+        {"welcome, summary not sent", kLoggedIn, kEvtLoginAccepted, FailSend(0),
          {"F Login OK !!!", "delete", "send show summary\\n", "E cmd[show summary] send failed, ret=-1", "state 10"}},
-        {"summary arriving", kIn20, kEvtAnswerCaptured, Capture({"Link summary\n"}),
-         {"F summary정보 수신 중 ...", "read from 0", "state 21"}},
-        {"summary arriving with the user's row", kIn20, kEvtAnswerCaptured, Ok(),
-         {"F summary정보 수신 중 ...", "read from 0", kSummaryFound, "F Link[7]", "delete", "send link 7\\n",
-          "F Link [7] succ", "send show auth\\n", "F cmd[show auth] send succ", "state 30"}},
-        {"auth arriving", kIn30, kEvtAnswerCaptured, Capture({"Link 7 selected\n"}),
-         {"F auth정보 수신 중 ...", "read from 0", "state 31"}},
-        {"auth arriving with the session time", kIn30, kEvtAnswerCaptured, Ok(),
-         {"F auth정보 수신 중 ...", "read from 0", kTimeoutFound, "F rTime[3600]", "send exit\\n", "timer 200 3000",
-          "state 40"}},
-        {"auth arriving with a value that is no number", kIn30, kEvtAnswerCaptured,
-         Capture({"  Session-Timeout : none\n", "  Session-Timeout : 9\n"}),
-         {"F auth정보 수신 중 ...", "read from 0", "state 31"}},
-        {"summary row without its line end yet", kIn21, kEvtAnswerCaptured,
-         Capture({"ng7\tB7\tUp\t7\tOPENED\tpptp\tREADY\t  user01\t198.51.100.5"}), {"read from 0"}},
-        {"frame while logged in only", {}, kEvtAnswerCaptured, Ok(), {}},
-        {"summary complete", kIn21, kEvtSummaryComplete, Ok(),
-         {"read", kSummaryFound, "F Link[7]", "delete", "send link 7\\n", "F Link [7] succ", "send show auth\\n",
-          "F cmd[show auth] send succ", "state 30"}},
-        {"summary capture missing", kIn21, kEvtSummaryComplete, NoCapture(),
-         {"read", "E file[#show summary result] open failed, path[C:\\home\\result]"}},
-        {"user not in the summary", kIn21, kEvtSummaryComplete, Capture({"  1\tjkim\t10.0.0.5\t7\tup\n"}),
-         {"read", "E 해당 user[user01\\t]의 Link 정보를 찾을 수 없음"}},
-        {"summary capture not deletable", kIn21, kEvtSummaryComplete, FailDelete(),
-         {"read", kSummaryFound, "F Link[7]", "delete"}},
-        {"link not sent", kIn21, kEvtSummaryComplete, FailSend(0),
-         {"read", kSummaryFound, "F Link[7]", "delete", "send link 7\\n", "E send[link] failed, ret=-1"}},
-        {"show auth not sent", kIn21, kEvtSummaryComplete, FailSend(1),
-         {"read", kSummaryFound, "F Link[7]", "delete", "send link 7\\n", "F Link [7] succ", "send show auth\\n",
+        {"summary arriving", kIn20, kEvtAnswerCaptured, Frame("[] show summary\r\n"),
+         {"F summary정보 수신 중 ...", "timer 400 30000", "state 21"}},
+        // The console's prompt after the rows closes the answer: no silence to wait for.
+        {"user's row, then the prompt", kIn21, kEvtAnswerCaptured, Frame(SummaryRow(7, "  user01") + "[] "),
+         Then({kFound, "F Link[7]", "stop 400"}, kLinkSent)},
+        {"user's row, more rows to come", kIn21, kEvtAnswerCaptured, Frame(SummaryRow(7, "  user01") + SummaryRow(3, "    jkim")), {}},
+        {"user's row without its line end", kIn21, kEvtAnswerCaptured, Frame(SummaryRow(7, "  user01").substr(0, 40)), {}},
+        {"listed twice in one frame: the last row decides", kIn21, kEvtAnswerCaptured,
+         Frame(SummaryRow(3, "  user01") + SummaryRow(7, "  user01") + "[] "),
+         Then({kFound, "F Link[3]", kFound, "F Link[7]", "stop 400"}, kLinkSent)},
+        {"a later three-field row empties the link: wait for the silence", kIn21, kEvtAnswerCaptured,
+         Frame(SummaryRow(7, "  user01") + "ng9\tuser01\tB9\r\n[] "), {}},
+        {"a link that is no name waits for the silence", kIn21, kEvtAnswerCaptured,
+         Frame("ng7\tB7\tUp\t7 ; reboot\tOPENED\tpptp\tREADY\t  user01\t1.1.1.1\r\n[] "), {}},
+        {"auth arriving: the echo of link and its prompt close nothing", kIn30, kEvtAnswerCaptured,
+         Frame("link 7\r\n[7] "), {"F auth정보 수신 중 ...", "timer 400 30000", "state 31"}},
+        {"session time, then the prompt", kIn31, kEvtAnswerCaptured, Frame(kTimeout + std::string("[7] ")),
+         Then({kTimeoutFound, "F rTime[3600]"}, kExitSent)},
+        {"session time, more lines to come", kIn31, kEvtAnswerCaptured, Frame(kTimeout), {}},
+        {"a value of -1 waits for the silence", kIn31, kEvtAnswerCaptured, Frame("  Session-Timeout : -1\r\n[7] "), {}},
+        {"a value that is no number waits", kIn31, kEvtAnswerCaptured,
+         Frame("  Session-Timeout : none\r\n  Session-Timeout : 9\r\n[7] "), {}},
+        {"frame while logged in only", kLoggedIn, kEvtAnswerCaptured, Frame(kTimeout + std::string("[] ")), {}},
+        {"summary silence", kIn21, kEvtSummaryComplete, Frame(SummaryRow(7, "  user01")),
+         Then({"stop 400", kFound, "F Link[7]"}, kLinkSent)},
+        {"summary silence: the unfinished last line counts", kIn21, kEvtSummaryComplete,
+         Frame("ng7\tB7\tUp\t7\tOPENED\tpptp\tREADY\t  user01"), Then({"stop 400", kFound, "F Link[7]"}, kLinkSent)},
+        {"summary capture missing", kIn21, kEvtSummaryComplete, [] { Script s; s.captureMissing = true; return s; }(),
+         {"stop 400", "E file[#show summary result] open failed, path[C:\\home\\result]"}},
+        {"user not in the summary", kIn21, kEvtSummaryComplete, Frame(SummaryRow(3, "    jkim") + "[] "), {"stop 400", kNoLink}},
+        {"a link that is no name", kIn21, kEvtSummaryComplete,
+         Frame("ng7\tB7\tUp\t7 ; reboot\tOPENED\tpptp\tREADY\t  user01\t1.1.1.1\r\n"),
+         {"stop 400", kFound, "F Link[7 ; reboot]", "E Link[7 ; reboot] is not a link name"}},
+        {"summary capture not deletable", kIn21, kEvtSummaryComplete,
+         [] { Script s = Frame(SummaryRow(7, "  user01")); s.deleteFails = true; return s; }(),
+         {"stop 400", kFound, "F Link[7]", "delete"}},
+        {"link not sent", kIn21, kEvtSummaryComplete, FailSend(0, SummaryRow(7, "  user01")),
+         {"stop 400", kFound, "F Link[7]", "delete", "send link 7\\n", "E send[link] failed, ret=-1"}},
+        {"show auth not sent", kIn21, kEvtSummaryComplete, FailSend(1, SummaryRow(7, "  user01")),
+         {"stop 400", kFound, "F Link[7]", "delete", "send link 7\\n", "F Link [7] succ", "send show auth\\n",
           "E send[show auth] failed, ret=-1"}},
-        {"auth complete", kIn31, kEvtAuthComplete, Ok(),
-         {"read", kTimeoutFound, "F rTime[3600]", "send exit\\n", "timer 200 3000", "state 40"}},
-        {"auth value missing", kIn31, kEvtAuthComplete, Capture({"  Session-Timeout :\n", "  Session-Timeout : 9\n"}),
-         {"read", kTimeoutFound, "E 잔여시간 파싱 실패", "timer 200 3000"}},
-        {"auth value without digits", kIn31, kEvtAuthComplete, Capture({"  Session-Timeout : none\n"}),
-         {"read", kTimeoutFound, "E 잔여시간 파싱 실패", "timer 200 3000"}},
-        {"no auth line", kIn31, kEvtAuthComplete, Capture({"% unknown\n"}),
-         {"read", "E 잔여시간 파싱2 실패", "timer 200 3000"}},
-        {"auth capture missing", kIn31, kEvtAuthComplete, NoCapture(),
-         {"read", "E file[#show auth result] open failed, path[C:\\home\\result]", "timer 200 3000"}},
-        {"closed", {}, kEvtClosed, Ok(), {"F close event"}},
-        {"receive failed", {}, kEvtReceiveFailed, Ok(), {"F recv error"}},
-        {"unknown outcome", {}, kEvtUnknownOutcome, Ok(), {"box OnCopyData:recy_type error"}},
-        {"notice time-out", {}, kEvtNoticeTimeout, Ok(), {"F recv Time-out"}},
-        {"code 13", {}, 13, Ok(), {"box OnCopyData() command error. type=13"}},
-        {"code 99", {}, 99, Ok(), {"box OnCopyData() command error. type=99"}},
+        {"auth silence", kIn31, kEvtAuthComplete, Frame(kTimeout),
+         {"stop 400", kTimeoutFound, "F rTime[3600]", "send exit\\n", "state 40"}},
+        {"auth value missing", kIn31, kEvtAuthComplete, Frame("  Session-Timeout :\r\n  Session-Timeout : 9\r\n"),
+         {"stop 400", kTimeoutFound, "E 잔여시간 파싱 실패"}},
+        {"no auth line", kIn31, kEvtAuthComplete, Frame("% unknown\r\n"), {"stop 400", "E 잔여시간 파싱2 실패"}},
+        {"auth capture missing", kIn31, kEvtAuthComplete, [] { Script s; s.captureMissing = true; return s; }(),
+         {"stop 400", "E file[#show auth result] open failed, path[C:\\home\\result]"}},
+        {"closed", kLoggedIn, kEvtClosed, Script(), {"F close event"}},
+        {"receive failed mid-answer", kIn31, kEvtReceiveFailed, Script(), {"stop 400", "F recv error"}},
+        {"unknown outcome", kLoggedIn, kEvtUnknownOutcome, Script(), {"box OnCopyData:recy_type error"}},
+        {"notice time-out", kLoggedIn, kEvtNoticeTimeout, Script(), {"F recv Time-out"}},
+        {"code 13", kLoggedIn, 13, Script(), {"box OnCopyData() command error. type=13"}},
+        {"code 99", kLoggedIn, 99, Script(), {"box OnCopyData() command error. type=99"}},
     };
     for (const Row& row : rows) {
-        SessionStateMachine m = Machine(row.before);
-        EXPECT_EQ(Drive(m, [&] { return m.OnEvent(row.event); }, row.script), row.actions) << row.name;
+        Conversation c;
+        Prepare(c, row.before);
+        EXPECT_EQ(c.Event(row.event, row.script), row.effects) << row.name;
     }
+}
+
+TEST(SessionStateMachine, EachAnswerIsReadOnceAndTheLastMatchDecides)
+{
+    // Over a slow link each row comes in a receive of its own.
+    struct Row {
+        const char* name;
+        const char* user;
+        Start before;
+        std::vector<std::string> frames;
+        Effects last;  // of the last frame; the ones before it add nothing
+    } rows[] = {
+        {"a stale link, then the new one", "user01", kIn21, {SummaryRow(3, "  user01"), SummaryRow(7, "  user01"), "[] "},
+         Then({kFound, "F Link[3]", kFound, "F Link[7]", "stop 400"}, kLinkSent)},
+        {"a user named after a header word", "User", kIn21,
+         {SummaryRow(7, "    User"), "[] "},  // the header row came with the start of the answer
+         Then({kFound, "F Link[LCP]", kFound, "F Link[7]", "stop 400"}, kLinkSent)},
+        {"two Session-Timeout lines", "user01", kIn31,
+         {"  Session-Timeout : 100\r\n", "  Session-Timeout : 3600\r\n", "[7] "},
+         Then({kTimeoutFound, "F rTime[100]", kTimeoutFound, "F rTime[3600]"}, kExitSent)},
+    };
+    for (const Row& row : rows) {
+        Conversation c(row.user);
+        Prepare(c, row.before);
+        for (size_t i = 0; i + 1 < row.frames.size(); ++i)
+            EXPECT_EQ(c.Event(kEvtAnswerCaptured, Frame(row.frames[i])), Effects()) << row.name << ", frame " << i;
+        EXPECT_EQ(c.Event(kEvtAnswerCaptured, Frame(row.frames.back())), row.last) << row.name;
+    }
+
+    // A failure is decided at the silence only, and logged once there.
+    Conversation c;
+    Prepare(c, kIn31);
+    EXPECT_EQ(c.Event(kEvtAnswerCaptured, Frame("  Session-Timeout : -1\r\n[7] ")), Effects());
+    EXPECT_EQ(c.Event(kEvtAuthComplete), (Effects{"stop 400", kTimeoutFound, "F rTime[-1]", "E 잔여시간 파싱2 실패"}));
+    EXPECT_EQ(c.Event(kEvtAnswerCaptured, Frame("  Idle-Timeout : 1800\r\n")), Effects()) << "a later frame says nothing";
 }
 
 TEST(SessionStateMachine, RetriesThreeTimesInTheMonitorsLife)
 {
-    SessionStateMachine m = Machine({});
+    Conversation c;
     for (int i = 0; i < 4; ++i) {
-        std::vector<std::string> expected = {"E connect failed. retry_count=" + std::to_string(i)};
+        Effects expected = {"E connect failed. retry_count=" + std::to_string(i)};
         if (i < kMaxRetries)
             expected.push_back("timer 300 1000");
         if (i == 0 || i == 1)
             expected.push_back("state 1");
         // A login in between does not give the attempts back.
         if (i == 1)
-            Drive(m, [&] { return m.OnEvent(kEvtLoginAccepted); }, Ok());
-        EXPECT_EQ(Drive(m, [&] { return m.OnEvent(kEvtConnectFailed); }, Ok()), expected) << "failure " << i;
+            c.Event(kEvtLoginAccepted);
+        EXPECT_EQ(c.Event(kEvtConnectFailed), expected) << "failure " << i;
     }
-    EXPECT_EQ(m.m_retryCount, 4);
-}
-
-TEST(SessionStateMachine, AdapterWatchStartsOnceAndKeepsItsPeriod)
-{
-    // An auth answer that keeps lacking its value comes back every 2 s; the
-    // 3-second watch must not be restarted by each one, or it never runs.
-    SessionStateMachine m = Machine(kIn31);
-    Script noValue = Capture({"  Session-Timeout :\n"});
-    EXPECT_EQ(Drive(m, [&] { return m.OnEvent(kEvtAuthComplete); }, noValue).back(), "timer 200 3000");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Drive(m, [&] { return m.OnEvent(kEvtAuthComplete); }, noValue),
-                  (std::vector<std::string>{"read", kTimeoutFound, "E 잔여시간 파싱 실패"}));
-    EXPECT_EQ(Drive(m, [&] { return m.OnAdapterWatch(true); }, Ok()), std::vector<std::string>());
-    EXPECT_EQ(Drive(m, [&] { return m.OnAdapterWatch(false); }, Ok()), std::vector<std::string>{"close"});
+    EXPECT_EQ(c.machine.RetryCount(), 4);
 }
 
 TEST(SessionStateMachine, TimersActOnlyWhileRunningForTheirPurpose)
 {
-    SessionStateMachine started = Machine({});
-    EXPECT_EQ(Drive(started, [&] { return started.OnStart(); }, Ok()),
-              (std::vector<std::string>{"worker", "timer 30 10000", "timer 3 300"}));
+    {
+        Conversation c;
+        EXPECT_EQ(c.Step([](SessionStateMachine& m) { m.OnStart(); }),
+                  (Effects{"worker", "timer 30 10000", "timer 3 300", "timer 200 3000"}))
+            << "the VPN watch runs from the start, whatever the server does";
+        EXPECT_EQ(c.Step([](SessionStateMachine& m) { m.OnAdapterWatch(true); }), Effects());
+        EXPECT_EQ(c.Step([](SessionStateMachine& m) { m.OnAdapterWatch(false); }), Effects{"close"});
+        Conversation watchless;
+        EXPECT_EQ(watchless.Step([](SessionStateMachine& m) { m.OnAdapterWatch(false); }), Effects())
+            << "a watch verdict before the watch started";
+    }
     struct Row {
         const char* name;
         bool start;
-        std::vector<int> before;
+        Start before;
         int rTime, timer;
         int64_t elapsed;
-        std::vector<std::string> actions;
+        Effects effects;
     } rows[] = {
         {"reminder before the time is known", true, {}, -1, kReminderTimer.id, 5, {}},
         {"reminder", true, {}, 650, kReminderTimer.id, 5, {"stop 3", "reminder 650"}},
         {"warning with 10 minutes to go", true, {}, 650, kWarningTimer.id, 50, {}},
-        {"warning below 10 minutes", true, {}, 650, kWarningTimer.id, 51, {"warning 599", "stop 30"}},
-        {"warning after the time ran out shows none left", true, {}, 650, kWarningTimer.id, 700, {"warning 0", "stop 30"}},
+        {"warning below 10 minutes", true, {}, 650, kWarningTimer.id, 51, {"stop 30", "warning 599"}},
+        {"warning after the time ran out shows none left", true, {}, 650, kWarningTimer.id, 700, {"stop 30", "warning 0"}},
         {"warning with a clock gone back", true, {}, 650, kWarningTimer.id, 0, {}},
         {"warning before the time is known", true, {}, -1, kWarningTimer.id, 50, {}},
         {"warning with a clock set far back", true, {}, 2147483647, kWarningTimer.id, -(int64_t(1) << 40), {}},
         {"warning with a clock set far ahead", true, {}, 2147483647, kWarningTimer.id, int64_t(1) << 40,
-         {"warning 0", "stop 30"}},
+         {"stop 30", "warning 0"}},
         {"reminder tick posted before the start", false, {}, 650, kReminderTimer.id, 5, {}},
         {"retry tick with no retry pending", true, {}, -1, kRetryTimer.id, 5, {}},
-        {"retry tick after a failed connect", true, {kEvtConnectFailed}, -1, kRetryTimer.id, 5, {"stop 300", "worker"}},
+        {"retry tick after a failed connect", true, {{{kEvtConnectFailed, ""}}}, -1, kRetryTimer.id, 5,
+         {"stop 300", "worker"}},
+        {"a summary still streaming after 30 s", false, kIn21, -1, kAnswerTimer.id, 40,
+         {"stop 400", "E answer still arriving after 30 s: taken as failed", kNoLink, "stop worker"}},
+        {"an auth answer still streaming after 30 s", false, kIn31, -1, kAnswerTimer.id, 40,
+         {"stop 400", "E answer still arriving after 30 s: taken as failed", "E 잔여시간 파싱2 실패", "stop worker"}},
     };
     for (const Row& row : rows) {
-        SessionStateMachine m = Machine(row.before);
+        Conversation c;
         if (row.start)
-            Drive(m, [&] { return m.OnStart(); }, Ok());
-        m.m_rTime = row.rTime;
-        EXPECT_EQ(Drive(m, [&] { return m.OnTimer(row.timer, row.elapsed); }, Ok()), row.actions)
-            << row.name;
-        EXPECT_EQ(Drive(m, [&] { return m.OnTimer(row.timer, row.elapsed); }, Ok()), std::vector<std::string>())
-            << row.name << ": a second tick of a timer that has done its job";
+            c.Step([](SessionStateMachine& m) { m.OnStart(); });
+        Prepare(c, row.before);
+        if (row.rTime > 0) {
+            Prepare(c, kIn31);
+            c.Event(kEvtAuthComplete, Frame("  Session-Timeout : " + std::to_string(row.rTime) + "\r\n"));
+        }
+        ASSERT_EQ(c.machine.SessionTime(), row.rTime) << row.name;
+        auto tick = [&](SessionStateMachine& m) { m.OnTimer(row.timer, row.elapsed); };
+        EXPECT_EQ(c.Step(tick), row.effects) << row.name;
+        EXPECT_EQ(c.Step(tick), Effects()) << row.name << ": a second tick of a timer that has done its job";
     }
-    SessionStateMachine watchless = Machine({});
-    EXPECT_EQ(Drive(watchless, [&] { return watchless.OnAdapterWatch(false); }, Ok()), std::vector<std::string>())
-        << "a watch verdict before the watch started";
 }
 
-TEST(SessionRunner, AnAwaitedActionBeforeTheEndOfItsListIsRefusedLoudly)
-{
-#ifndef NDEBUG
-    GTEST_SKIP() << "a debug build stops at the runner's assertion";
-#endif
-    SessionStateMachine m = Machine({});
-    Script script = Ok();
-    RecordingEffects window(script);
-    std::atomic<int32_t> workerState{0};
-    SessionActions broken = {{SessionActionKind::Send, 0, 0, "a\n"}, {SessionActionKind::Close}};
-    EXPECT_FALSE(RunSessionActions(m, broken, window, workerState));
-    EXPECT_EQ(window.seen, (std::vector<std::string>{"send a\\n", "E session actions out of order: an awaited "
-                                                                   "action was not the last"}))
-        << "nothing after the awaited action runs";
-}
-
-TEST(SessionStateMachine, AnswerOneByteAtATimeSettlesWhenTheNeededLineEnds)
+TEST(SessionStateMachine, AnswerOneByteAtATimeSettlesAtThePromptAfterTheNeededLine)
 {
     struct Row {
         const char* name;
-        std::vector<int> before;
-        std::string answer;
-        std::string neededLine;  // the answer settles once this line's CR LF has come
+        Start before;
+        std::string answer;  // settles once its last byte has come
         const char* command;
     } rows[] = {
-        {"summary", kIn20,
-         "Link summary\r\nIface\tBund\t\tLink\tLCP\tDevice\t\tUser\tFrom\r\n"
-         "ng3\tB3\tUp\t3\tOPENED\tpptp\tREADY\t    jkim\t198.51.100.6\r\n",
-         "ng7\tB7\tUp\t7\tOPENED\tpptp\tREADY\t  user01\t198.51.100.5\r\n", "send link 7\\n"},
-        {"auth", kIn30, "Link 7 selected\r\n  Auth information of link 7\r\n  User-Name : user01\r\n",
-         "  Session-Timeout : 3600\r\n", "send exit\\n"},
+        {"summary", kIn20, kSummaryHead + SummaryRow(3, "    jkim") + SummaryRow(7, "  user01") + "[] ", "send link 7\\n"},
+        {"auth", kIn30, kAuthHead + std::string("  User-Name : user01\r\n") + kTimeout + "  Idle-Timeout : 1800\r\n[7] ",
+         "send exit\\n"},
     };
     for (const Row& row : rows) {
-        SessionStateMachine m = Machine(row.before);
-        const std::string all = row.answer + row.neededLine + "  Idle-Timeout : 1800\r\n";
-        Script script = Capture({""});
+        Conversation c;
+        Prepare(c, row.before);
         size_t settledAt = 0;
-        for (size_t n = 1; n <= all.size() && !settledAt; ++n) {
-            script.capture[0] = all.substr(0, n);
-            std::vector<std::string> seen = Drive(m, [&] { return m.OnEvent(kEvtAnswerCaptured); }, script);
+        for (size_t n = 0; n < row.answer.size() && !settledAt; ++n) {
+            Effects seen = c.Event(kEvtAnswerCaptured, Frame(row.answer.substr(n, 1)));
             if (std::find(seen.begin(), seen.end(), row.command) != seen.end())
-                settledAt = n;
+                settledAt = n + 1;
         }
-        EXPECT_EQ(settledAt, row.answer.size() + row.neededLine.size()) << row.name << ": settled after the line end";
+        EXPECT_EQ(settledAt, row.answer.size()) << row.name << ": settled at the prompt's last byte";
     }
 }

@@ -1,5 +1,7 @@
 #include "session/TelnetFrame.h"
 
+#include "framework/FileInUse.h"
+#include "framework/ScopedHandle.h"
 #include "session/ResultCapture.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <initializer_list>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Bytes allocated through operator new in this test program: a bound on the
@@ -130,18 +133,18 @@ TEST(SplitTelnetCommands, LoginFramesGiveTheirTextAnswerAndOutcome)
         int outcome;
     } cases[] = {
         {"negotiation then user name prompt", Bytes({IAC, WILL, 1, IAC, WILL, 3}) + "Username:", "Username:",
-         Bytes({IAC, DO, 1, IAC, DO, 3}), kOutcomeUsernamePrompt},
-        {"unknown option only", Bytes({IAC, DO, 24}), "", Bytes({IAC, WONT, 24}), kOutcomeEmptyText},
+         Bytes({IAC, DO, 1, IAC, DO, 3}), kEvtUsernamePrompt},
+        {"unknown option only", Bytes({IAC, DO, 24}), "", Bytes({IAC, WONT, 24}), kNoEvent},
         {"data before a command is lost", "xyz" + Bytes({IAC, DO, 1}) + "Password:", "Password:",
-         Bytes({IAC, WILL, 1}), kOutcomePasswordPrompt},
+         Bytes({IAC, WILL, 1}), kEvtPasswordPrompt},
         {"frame ending with a command", "Username:" + Bytes({IAC, WILL, 1}), "", Bytes({IAC, DO, 1}),
-         kOutcomeEmptyText},
-        {"no command at all", "Welcome!\r\n", "Welcome!\r\n", "", kOutcomeWelcome},
-        {"CR LF before the prompt", "\r\nUsername:", "\r\nUsername:", "", kLoginTextNoPrompt},
-        {"only LFs", "\n\n", "", "", kOutcomeEmptyText},
-        {"empty frame", "", "", "", kOutcomeEmptyText},
+         kNoEvent},
+        {"no command at all", "Welcome!\r\n", "Welcome!\r\n", "", kEvtLoginAccepted},
+        {"CR LF before the prompt", "\r\nUsername:", "\r\nUsername:", "", kNoEvent},
+        {"only LFs", "\n\n", "", "", kNoEvent},
+        {"empty frame", "", "", "", kNoEvent},
         {"WONT and DONT answered too", Bytes({IAC, WONT, 1, IAC, DONT, 3}), "", Bytes({IAC, DONT, 1, IAC, WONT, 3}),
-         kOutcomeEmptyText},
+         kNoEvent},
     };
     for (const Case& c : cases) {
         FrameResult r = HandleLoginFrame(c.received);
@@ -192,7 +195,7 @@ TEST(SplitTelnetCommands, CommandsOutsideTheTableAreCutOutAndKeepTheData)
 TEST(SplitTelnetCommands, PromptSurvivesCommandsOutsideTheTable)
 {
     FrameResult r = HandleLoginFrame(Bytes({IAC, WILL, 1, IAC, NOP}) + "Username: " + Bytes({IAC, GA}));
-    EXPECT_EQ(r.outcome, kOutcomeUsernamePrompt) << "text was [" << r.text << "]";
+    EXPECT_EQ(r.outcome, kEvtUsernamePrompt) << "text was [" << r.text << "]";
 }
 
 TEST(SplitTelnetCommands, ManyOptionCommandsTakeLinearTime)
@@ -256,23 +259,23 @@ TEST(ClassifyLoginText, RecognisesPromptsInOrderOfPrecedence)
         std::string text;
         int outcome;
     } cases[] = {
-        {"", kOutcomeEmptyText},
-        {std::string("\0Username:", 10), kOutcomeEmptyText},
-        {"Username:", kOutcomeUsernamePrompt},
-        {"Username: ", kOutcomeUsernamePrompt},
-        {" Username:", kLoginTextNoPrompt},
-        {"\r\nUsername:", kLoginTextNoPrompt},
-        {"Username", kLoginTextNoPrompt},
-        {"Password:", kOutcomePasswordPrompt},
-        {"\r\nPassword: ", kOutcomePasswordPrompt},
-        {"Welcome!", kOutcomeWelcome},
-        {"\r\n\r\nWelcome!\r\n", kOutcomeWelcome},
-        {"Password: Welcome!", kOutcomePasswordPrompt},
-        {"Welcome! Password:", kOutcomePasswordPrompt},
-        {"Username: Password: Welcome!", kOutcomeUsernamePrompt},
-        {std::string("ab\0Password:", 12), kLoginTextNoPrompt},
-        {std::string("Welcome\0!", 9), kLoginTextNoPrompt},
-        {"% Login invalid", kLoginTextNoPrompt},
+        {"", kNoEvent},
+        {std::string("\0Username:", 10), kNoEvent},
+        {"Username:", kEvtUsernamePrompt},
+        {"Username: ", kEvtUsernamePrompt},
+        {" Username:", kNoEvent},
+        {"\r\nUsername:", kNoEvent},
+        {"Username", kNoEvent},
+        {"Password:", kEvtPasswordPrompt},
+        {"\r\nPassword: ", kEvtPasswordPrompt},
+        {"Welcome!", kEvtLoginAccepted},
+        {"\r\n\r\nWelcome!\r\n", kEvtLoginAccepted},
+        {"Password: Welcome!", kEvtPasswordPrompt},
+        {"Welcome! Password:", kEvtPasswordPrompt},
+        {"Username: Password: Welcome!", kEvtUsernamePrompt},
+        {std::string("ab\0Password:", 12), kNoEvent},
+        {std::string("Welcome\0!", 9), kNoEvent},
+        {"% Login invalid", kNoEvent},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ClassifyLoginText(c.text), c.outcome) << "text [" << Hex(c.text) << "]";
@@ -287,14 +290,14 @@ TEST(ClassifyLoginFrame, FindsPromptsThatTheNetworkCutAcrossReceives)
         std::vector<int> outcomes;
     } cases[] = {
         {"user name one byte at a time", {"U", "s", "e", "r", "n", "a", "m", "e", ":"},
-         {0, 0, 0, 0, 0, 0, 0, 0, kOutcomeUsernamePrompt}},
-        {"password cut in two", {"\r\nPass", "word: "}, {0, kOutcomePasswordPrompt}},
-        {"welcome cut after the prompt's text", {"Login ok\r\nWelc", "ome!\r\n"}, {0, kOutcomeWelcome}},
-        {"an empty frame between keeps the start", {"Pass", "\n", "word:"}, {0, kOutcomeEmptyText, kOutcomePasswordPrompt}},
+         {0, 0, 0, 0, 0, 0, 0, 0, kEvtUsernamePrompt}},
+        {"password cut in two", {"\r\nPass", "word: "}, {0, kEvtPasswordPrompt}},
+        {"welcome cut after the prompt's text", {"Login ok\r\nWelc", "ome!\r\n"}, {0, kEvtLoginAccepted}},
+        {"an empty frame between keeps the start", {"Pass", "\n", "word:"}, {0, kNoEvent, kEvtPasswordPrompt}},
         {"an option command drops what came before it", {"Pass", doEcho + "word:"}, {0, 0}},
         {"a user name cut late in a text is not the user name prompt", {"x User", "name:"}, {0, 0}},
-        {"a prompt empties the carry", {"Password:", "word:"}, {kOutcomePasswordPrompt, 0}},
-        {"the user name prompt still begins its own frame", {"Pass", "Username:"}, {0, kOutcomeUsernamePrompt}},
+        {"a prompt empties the carry", {"Password:", "word:"}, {kEvtPasswordPrompt, 0}},
+        {"the user name prompt still begins its own frame", {"Pass", "Username:"}, {0, kEvtUsernamePrompt}},
     };
     for (const Case& c : cases) {
         PromptCarry carry;
@@ -313,7 +316,7 @@ TEST(SplitTelnetCommands, NothingAfterANulIsAnsweredOrSearched)
     FrameResult r = HandleLoginFrame(std::string("ab\0", 3) + iacDo24 + "Username:");
     EXPECT_EQ(r.reply, "") << "a command after a NUL must not be answered";
     EXPECT_EQ(TextLength(r.text), 2);
-    EXPECT_EQ(r.outcome, kLoginTextNoPrompt) << "a prompt after a NUL must not be recognised";
+    EXPECT_EQ(r.outcome, kNoEvent) << "a prompt after a NUL must not be recognised";
 
     r = HandleLoginFrame(iacDo24 + std::string("x\0", 2) + iacDo24);
     EXPECT_EQ(Hex(r.reply), "ff fc 18 ") << "only the command before the NUL is answered";
@@ -336,29 +339,47 @@ TEST(CaptureRoom, AFrameFillsTheCaptureUpToItsLimitAndNoFurther)
         EXPECT_EQ(CaptureRoom(c.size, c.incoming), c.room) << "file of " << c.size << ", frame of " << c.incoming;
 }
 
-TEST(AppendToCapture, AppendsWholeOrReportsWhyNot)
+TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
 {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
     const std::string path = std::string(dir) + "lumaro_capture_test";
     DeleteFileA(path.c_str());
-    CaptureAppend first = AppendToCapture(path, "abc", 3);
-    CaptureAppend second = AppendToCapture(path, "defgh", 5, 6);
-    EXPECT_EQ(first.rc, 0);
+    ResultCapture capture(6);
+    EXPECT_EQ(capture.Append(path, "abc", 3).rc, 0);
+    // Another program reads the answer while it is written, as the window does.
+    AutoCloseHandle reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader.Valid()) << "the capture must let others read it: " << GetLastError();
+    CaptureAppend second = capture.Append(path, "defgh", 5);
     EXPECT_EQ(second.rc, 0);
-    EXPECT_EQ(second.sizeBefore, 3u);
-    EXPECT_TRUE(second.cut) << "the limit of 6 bytes leaves out 2";
+    EXPECT_TRUE(second.cut && capture.Full()) << "the limit of 6 bytes leaves out 2";
     char back[16] = {};
-    FILE* f = fopen(path.c_str(), "rb");
-    ASSERT_TRUE(f);
-    EXPECT_EQ(fread(back, 1, sizeof back, f), 6u);
-    fclose(f);
-    EXPECT_STREQ(back, "abcdef");
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(reader.Get(), back, sizeof back, &got, nullptr));
+    EXPECT_STREQ(back, "abcdef") << "seen through the other handle without a flush";
+    reader.Reset();
+
+    // A scanner opens the file right after each change, sharing no delete
+    // and then no write: the delete and the next open wait it out.
+    for (DWORD share : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(FILE_SHARE_READ)}) {
+        capture.Close();
+        HANDLE scanner = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
+        ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+        std::thread release([scanner] { Sleep(120); CloseHandle(scanner); });
+        if (share & FILE_SHARE_WRITE)
+            EXPECT_TRUE(DeleteFileWhenFree(path.c_str())) << "delete while scanned: " << GetLastError();
+        else
+            EXPECT_EQ(capture.Append(path, "x", 1).rc, 0) << "open while scanned";
+        release.join();
+    }
+    capture.Close();
     DeleteFileA(path.c_str());
 
     // A full device takes the open but not the bytes: no frame counts as captured.
-    CaptureAppend full = AppendToCapture("Z:\\dev\\full", "abc", 3);
-    EXPECT_EQ(full.rc, kCaptureWriteFailed);
-    EXPECT_NE(full.error, 0u);
-    EXPECT_EQ(AppendToCapture(std::string(dir) + "no such folder\\result", "abc", 3).rc, kCaptureOpenFailed);
+    ResultCapture full;
+    CaptureAppend refused = full.Append("Z:\\dev\\full", "abc", 3);
+    EXPECT_EQ(refused.rc, kCaptureWriteFailed);
+    EXPECT_NE(refused.error, 0u);
+    EXPECT_EQ(ResultCapture().Append(std::string(dir) + "no such folder\\result", "abc", 3).rc, kCaptureOpenFailed);
 }

@@ -1,0 +1,19 @@
+#pragma once
+// Another program may hold one of our files for a moment: an on-access virus
+// scanner right after it was closed, a backup or support agent, a viewer.
+// Windows then refuses an open or a delete that conflicts with that handle's
+// sharing (or finds the name pending deletion), so these try again a few
+// times, briefly, before the failure counts.
+#include <windows.h>
+
+const int kFileInUseAttempts = 5;
+const DWORD kFileInUsePauseMs = 50;
+
+// True for the errors a passing handle of another program causes.
+bool FileInUseError(DWORD error);
+
+// CreateFileA, tried again while the file is in use; the last error stays set
+// for the caller when all attempts failed.
+HANDLE CreateFileWhenFree(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+// DeleteFileA, likewise.
+BOOL DeleteFileWhenFree(const char* path);
