@@ -47,9 +47,12 @@ inline std::vector<std::string> ReadCaptureLines(const uint8_t* data, size_t siz
 {
     std::vector<std::string> lines;
     CaptureLineSplitter splitter;
-    for (size_t at = 0, piece = 1; at < size; at += piece, piece = 1 + data[at - 1] % 64)
-        splitter.Feed(reinterpret_cast<const char*>(data) + at, std::min(piece, size - at),
+    for (size_t at = 0; at < size;) {
+        size_t piece = std::min<size_t>(1 + data[at] % 64, size - at);
+        splitter.Feed(reinterpret_cast<const char*>(data) + at, piece,
                       [&lines](const std::string& line) { lines.push_back(line); });
+        at += piece;
+    }
     // The answer's silence makes the unfinished line its last.
     if (!splitter.Unfinished().empty())
         lines.push_back(splitter.Unfinished().c_str());
