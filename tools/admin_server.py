@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
 """Stand-in for the administration server that Lumaro's session talks to.
 
-It speaks the console the way Lumaro expects it: telnet option negotiation,
+It speaks the console as the real one does: telnet option negotiation,
 "Username:" and "Password:" prompts, "Welcome!", then the commands
-"show summary", "link N", "show auth" and "exit". Every byte a client sends is
-appended to the --record file as it arrives, and every step is logged to
-stderr, so a test can check both what Lumaro sent and when.
+"show summary", "link N", "show auth" and "exit". Like the real console it
+echoes what is typed (one write per byte, the line ended with CR LF), writes
+each output line with a write of its own, and ends the output of every command
+with its prompt: "[", the link selected (nothing when none), "] ", no line end.
+Every byte a client sends is appended to the --record file as it arrives, and
+every step is logged to stderr, so a test can check both what Lumaro sent and
+when.
 
 Python 3 standard library only. Scenario switches bend the conversation into
 the failures Lumaro has to live with (see --help).
 """
 import argparse
+import itertools
 import os
 import socket
 import sys
@@ -23,9 +28,8 @@ ECHO, SUPPRESS_GO_AHEAD, TIMING_MARK, TERMINAL_TYPE = 1, 3, 6, 24
 ADMIN_ID = b"admin"
 ADMIN_PW = b"qalvexor"
 LOGIN_ATTEMPTS = 3
-CONSOLE_PROMPT = b"\r\nvpn-adm# "
-# Lumaro only knows a prompt when it opens the frame; a pause before it makes
-# it likely to arrive in a receive of its own.
+# A pause before the login prompts makes each likely to arrive in a receive
+# of its own; the console's command prompt follows the output at once.
 PROMPT_PAUSE = 0.3
 
 CLOSE_STAGES = ("before-username", "after-username", "after-welcome", "mid-summary", "mid-auth")
@@ -64,7 +68,7 @@ class Connection:
         self.answers = []        # (verb, option) of every option command the client sent
         self._chunk_all = args.chunked == "all"
         self.logged_in = False
-        self.chosen_link = b"?"
+        self.chosen_link = b""
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
 
     # ---- input ----
@@ -159,18 +163,26 @@ class Connection:
             self.sock.sendall(data[i:i + 1])
             time.sleep(self.args.chunk_delay)
 
-    def send_lines(self, data):
-        """Sends output a line at a time with --line-pause between the lines,
-        or at once without it."""
-        if self.args.line_pause <= 0:
-            self.send(data)
-            return
+    def send_lines(self, data, pause=0.0):
+        """Sends output as the console writes it, a line per write, with
+        --line-pause (or `pause`) before each line."""
+        pause = max(pause, self.args.line_pause)
         lines = data.split(b"\r\n")
         for i, line in enumerate(lines):
             piece = line + (b"\r\n" if i + 1 < len(lines) else b"")
             if piece:
-                time.sleep(self.args.line_pause)
+                if pause > 0:
+                    time.sleep(pause)
                 self.send(piece)
+
+    def echo(self, line):
+        """What was typed comes back a byte per write, then CR LF."""
+        for b in line:
+            self.send(bytes([b]))
+        self.send(b"\r\n")
+
+    def prompt(self):
+        self.send(b"[" + self.chosen_link + b"] ")
 
     def pause(self, seconds, why):
         if seconds > 0:
@@ -262,6 +274,7 @@ def login(conn):
         conn.close_if_stage("before-username")
         ask(conn, b"Username: ")
         user = conn.read_line()
+        conn.echo(user)
         log(conn.id, "username %r" % user)
         conn.close_if_stage("after-username")
         doubled = conn.args.garbage or conn.args.double_iac
@@ -273,8 +286,7 @@ def login(conn):
             log(conn.id, "login accepted, sent Welcome!")
             conn.logged_in = True
             conn.close_if_stage("after-welcome")
-            time.sleep(conn.args.prompt_pause)
-            conn.send(CONSOLE_PROMPT)
+            conn.prompt()
             return True
         conn.send(b"\r\n% Authentication failed\r\n")
         log(conn.id, "login refused (attempt %d of %d)" % (attempt, LOGIN_ATTEMPTS))
@@ -304,6 +316,9 @@ def summary_rows(args):
     rows = [link_row(3, "user02", "198.51.100.6"), link_row(5, "guest", "198.51.100.9")]
     if not args.missing_user:
         rows.insert(1, link_row(args.link, args.user, "198.51.100.5"))
+        if args.stale_link is not None:
+            # A link of the user's from before a reconnect, still up, listed first.
+            rows.insert(1, link_row(args.stale_link, args.user, "198.51.100.4"))
     for other in args.other_user:
         name, _, link = other.partition(":")
         rows.insert(2, link_row(int(link or 9), name, "198.51.100.8"))
@@ -330,7 +345,7 @@ def summary_line(row):
 
 def answer_summary(conn):
     args = conn.args
-    head = b"\r\n" + SUMMARY_TITLE + SUMMARY_HEADER
+    head = SUMMARY_TITLE + SUMMARY_HEADER
     if args.garbage:
         head = bytes([IAC, NOP]) + head + bytes([IAC, SB, TERMINAL_TYPE, 1, IAC, SE])
     lines = []
@@ -341,6 +356,10 @@ def answer_summary(conn):
         lines.append(line + b"\r\n")
 
     conn.send_lines(head)
+    if args.endless_answer:
+        log(conn.id, "streaming summary rows without end")
+        for i in itertools.count():
+            conn.send(summary_line(link_row(i % 64 + 100, "member%05d" % (i % 100000), "10.1.0.1")) + b"\r\n")
     if args.huge_line == "summary":
         # The rows go on where it stops, so the first row shares its line.
         send_huge_line(conn, "in the summary")
@@ -349,11 +368,11 @@ def answer_summary(conn):
     # a pause there leaves the answer without it.
     rows = summary_rows(args)
     users = [i for i, row in enumerate(rows) if row[7] == args.user and not args.missing_user]
-    half = users[0] if users else len(lines) // 2
-    conn.send_lines(b"".join(lines[:half]))
+    half = users[-1] if users else len(lines) // 2
+    conn.send_lines(b"".join(lines[:half]), args.row_pause)
     conn.close_if_stage("mid-summary")
     conn.pause(args.slow, "in the middle of the summary")
-    conn.send_lines(b"".join(lines[half:]))
+    conn.send_lines(b"".join(lines[half:]), args.row_pause)
     if args.garbage:
         # A NUL ends the frame's text on the client: sent on its own, after the rows.
         time.sleep(0.2)
@@ -363,14 +382,18 @@ def answer_summary(conn):
 
 
 def answer_link(conn, argument):
+    links = [row[3].encode("cp949") for row in summary_rows(conn.args)]
+    if argument not in links:
+        conn.send(b'Link "' + argument + b'" is not defined\r\n')
+        log(conn.id, "no link %r" % argument)
+        return
     conn.chosen_link = argument
-    conn.send(b"\r\nLink " + argument + b" selected\r\n")
     log(conn.id, "selected link %r" % argument)
 
 
 def answer_auth(conn):
     args = conn.args
-    first = (b"\r\n  Auth information of link " + conn.chosen_link + b"\r\n"
+    first = (b"  Auth information of link " + conn.chosen_link + b"\r\n"
              b"  User-Name : " + args.user.encode("cp949") + b"\r\n"
              b"  Framed-IP-Address : 10.0.0.5" + (b" \xff\xff" if args.double_iac else b"") + b"\r\n")
     if args.no_value:
@@ -393,10 +416,12 @@ def answer_auth(conn):
 def command_loop(conn):
     """Answers commands until "exit"."""
     while True:
-        line = conn.read_line().strip()
+        typed = conn.read_line()
+        conn.echo(typed)
+        line = typed.strip()
         log(conn.id, "command %r" % line)
         if line == b"exit":
-            conn.send(b"\r\nBye.\r\n")
+            conn.send(b"Bye.\r\n")
             if conn.args.hold_after_exit:
                 log(conn.id, "exit: holding the connection open, silent")
                 serve_silent(conn)
@@ -409,9 +434,8 @@ def command_loop(conn):
         elif line == b"show auth":
             answer_auth(conn)
         elif line:
-            conn.send(b"\r\n% Unknown command: " + line + b"\r\n")
-        time.sleep(conn.args.prompt_pause)
-        conn.send(CONSOLE_PROMPT)
+            conn.send(b"% Unknown command: " + line + b"\r\n")
+        conn.prompt()
 
 
 def serve_silent(conn):
@@ -451,6 +475,10 @@ def parse_args(argv):
     p.add_argument("--user", default="user01", help="user name of the summary line (default user01)")
     p.add_argument("--link", type=int, default=7, metavar="N", help="link number of the user's line (default 7)")
     p.add_argument("--missing-user", action="store_true", help="leave the user's line out of the summary")
+    p.add_argument("--stale-link", type=int, metavar="N",
+                   help="list the user twice: first on link N (left over from before a reconnect), then on --link")
+    p.add_argument("--row-pause", type=float, default=0.0, metavar="SECONDS",
+                   help="pause this long before each row of the summary")
     p.add_argument("--other-user", action="append", default=[], metavar="NAME:LINK",
                    help="another user's row, listed right after the user's own (repeatable)")
     p.add_argument("--hold-after-exit", action="store_true",
@@ -461,7 +489,7 @@ def parse_args(argv):
                    help="one byte per send: for the answers after the login (default), or 'all' output "
                         "(the prompts then arrive cut into one-byte receives)")
     p.add_argument("--prompt-pause", type=float, default=PROMPT_PAUSE, metavar="SECONDS",
-                   help="pause before each prompt (default %s; 0 for a server without delays)" % PROMPT_PAUSE)
+                   help="pause before the login prompts (default %s; 0 for a server without delays)" % PROMPT_PAUSE)
     p.add_argument("--chunk-delay", type=float, default=0.005, metavar="SECONDS",
                    help="pause between the bytes of --chunked (default 0.005)")
     p.add_argument("--slow", type=float, default=0.0, metavar="SECONDS",
@@ -488,6 +516,8 @@ def parse_args(argv):
                         "(the rows follow on the same line)")
     p.add_argument("--huge-mb", type=float, default=1.0, metavar="MB",
                    help="size of the --huge-line line in megabytes (default 1)")
+    p.add_argument("--endless-answer", action="store_true",
+                   help="answer \"show summary\" with rows that never end and never pause")
     p.add_argument("--summary-lines", type=int, default=0, metavar="N",
                    help="a summary of N rows, the user's row last (other users are memberNNNNN)")
     p.add_argument("--once", action="store_true", help="serve one connection, then exit")

@@ -50,6 +50,7 @@ from network import (  # noqa: F401
     write_adapters)
 from observe import (  # noqa: F401
     COPYDATA_LOG, NIF_ICON, NIF_INFO, NIF_MESSAGE, NIF_TIP, NIIF_WARNING, LogEntry, Monitor, TrayLog, TrayRecord,
+    conversation,
     WatchEvent, WindowWatch, copied_records, measure, parse_log, seconds, wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer

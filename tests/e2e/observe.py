@@ -203,6 +203,13 @@ class TrayLog:
 # ---- the monitor's log ----
 
 LogEntry = namedtuple('LogEntry', 'time level text')
+# What the VPN watch writes every 3 seconds, whatever the conversation does.
+WATCH_LINES = ('m_nCount=', ' [idx=', 'ppp DNS(m_ip) = ')
+
+
+def conversation(entries):
+    """The entries without the VPN watch's."""
+    return [e for e in entries if not e.text.startswith(WATCH_LINES)]
 
 # A text line of admin.log; the adapter block spans several lines ending in LF
 # alone, so an entry runs to the CR LF. Dump blocks carry no level tag.

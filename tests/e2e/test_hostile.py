@@ -262,7 +262,7 @@ class HostileCase(harness.MonitorCase):
                         % (what, timeout, monitor.log()[-2500:]))
 
     def flow(self, monitor):
-        return [e.text for e in monitor.entries(level='FLOW')]
+        return [e.text for e in harness.conversation(monitor.entries(level='FLOW'))]
 
 
 class SilentAndClosingServerTest(HostileCase):
@@ -371,14 +371,15 @@ class BulkTest(HostileCase):
     end, a summary of ten thousand rows, an answer that does not end, a
     notice of ten megabytes."""
 
-    def test_MegabyteLineBeforeLogin_EmptiesTheLogOnceAndTheSessionCompletes(self):
+    def test_MegabyteLineBeforeLogin_DumpsItsStartOnlyAndTheSessionCompletes(self):
         server, m, watch = self.start_watched('--huge-line', 'login', '--huge-mb', '1')
         self.wait_session_done(m, watch, 'huge line before the login', 90)
         self.assertCommands(server, FULL_CONVERSATION, 'huge line before the login')
         log = m.log()
-        # every login-phase frame is dumped, about five bytes of log per byte received
-        self.assertNotIn('Log START', log, 'the log should have been emptied once at 5 MiB')
-        self.assertLess(len(log.encode('cp949', errors='replace')), LOG_LIMIT, 'admin.log size')
+        # A dump takes about five bytes of log per byte received: 16 KiB of it, then one line.
+        self.assertIn('Log START', log, 'the log keeps its start')
+        self.assertEqual(len(m.entries('traffic dump stopped after 16384 bytes on this connection')), 1)
+        self.assertLess(len(log.encode('cp949', errors='replace')), 400 * 1024, 'admin.log size')
         self.assertEqual(m.entries(level='ERROR'), [], 'error lines')
         self.assertStatusStays(m, watch, TIME_LEFT.match, 'huge line before the login')
         self.assertSurvived(m, watch, 'huge line before the login')
@@ -419,8 +420,24 @@ class BulkTest(HostileCase):
         self.assertEqual(full, ['result file full at 1048576 bytes; the rest of the answer is dropped'],
                          'one line says the capture is full')
         self.assertEqual(os.path.getsize(os.path.join(m.home, 'result')), 1048576, 'the capture stops at 1 MiB')
+        frames = len(m.entries('CSockTelnet::RecvFrame(), recv_len=1024, length=1024'))
+        self.assertLess(frames, 1100, 'frames past the full capture are dropped without a log line each')
         self.assertSurvived(m, watch, '20 MB answer')
         self.assertLess(grown, 2048, 'a 20 MB answer raised the peak VmRSS by %d kB' % grown)
+
+    def test_AnswerThatNeverEnds_IsTakenAsFailedAfter30sOnceAndTheConnectionEnds(self):
+        server, m, watch = self.start_watched('--endless-answer')
+        self.assertTrue(watch.until(lambda: m.entries('summary정보 수신 중 ...'), 20), 'no answer:\n%s' % m.log())
+        began = m.entries('summary정보 수신 중 ...')[0].time
+        ended = watch.until(lambda: m.entries('answer still arriving after 30 s: taken as failed'), 60)
+        self.assertTrue(ended, 'the endless answer was not ended:\n%s' % m.log()[-2000:])
+        self.assertAlmostEqual((ended[0].time - began).total_seconds(), 30, delta=1.5)
+        self.assertTrue(wait_for(lambda: 'connection ended' in server.log(), 10), 'the connection should end')
+        watch.observe(4)
+        errors = [e.text for e in m.entries(level='ERROR')]
+        self.assertEqual(errors.count('해당 user[user01\t]의 Link 정보를 찾을 수 없음'), 1, 'the failure, once')
+        self.assertEqual(server.log().count('connection from'), 1, 'no new attempt')
+        self.assertSurvived(m, watch, 'endless answer')
 
     def test_TenMegabyteNotice_IsRefusedAsTooLongAndTheProcessEnds(self):
         # a date of today in the registry would end the process before it fetches

@@ -117,6 +117,34 @@ class AdminSessionTest(harness.MonitorCase):
         self.assertConversation(server, FULL_CONVERSATION)
         self.assertNoErrors(m)
 
+    def test_SummaryRowByRowWithAStaleLink_SelectsTheLastRowAtThePrompt(self):
+        # Over a slow VPN each row arrives on its own; a stale link of the
+        # user's is listed before the new one, and the last row decides.
+        server = self.admin_server('--row-pause', '0.3', '--stale-link', '4')
+        m = self.start_monitor()
+        self.assertTrue(m.wait_log('rTime[3600]', 30), 'session did not complete:\n%s' % m.log()[-2000:])
+        self.assertConversation(server, FULL_CONVERSATION)
+        self.assertEqual([e.text for e in m.entries() if e.text.startswith('Link[')], ['Link[4]', 'Link[7]'])
+        # Six rows 0.3 s apart, the prompt right after the last: a silence
+        # would add 2 s to that.
+        took = (m.entries('Link [7] succ')[0].time - m.entries('summary정보 수신 중 ...')[0].time).total_seconds()
+        self.assertLess(took, 6 * 0.3 + 1.0, 'the link should follow the last row and its prompt at once')
+        harness.measure('first summary frame -> link sent, rows 0.3 s apart: %.2f s' % took)
+
+    def test_NoConsoleAtAll_TheMonitorStillEndsWithItsVpn(self):
+        # Nothing listens on 5005: the attempts run out, and the VPN watch
+        # must still end the monitor once the adapter goes.
+        staging = self.session.home()
+        exe = harness.stage_program(harness.LUMARO_EXE, os.path.join(staging, 'bin'))
+        table = os.path.join(staging, 'adapters.txt')
+        harness.write_adapters(table, [harness.adapter_line(dns=('127.0.0.1',))])
+        m = self.start_monitor(exe=exe, env=harness.fake_adapter_env(table),
+                               dll_overrides=harness.FAKE_IPHLPAPI_OVERRIDE)
+        self.assertTrue(m.wait_log('connect failed. retry_count=3', 20), 'four attempts:\n%s' % m.log()[-2000:])
+        harness.write_adapters(table, [])
+        self.assertEqual(self.wait_ended(m, 10), [], 'no summary without a session time')
+        self.assertEqual(m.proc.returncode, 0, 'exit code')
+
     def test_PppAdapterGone_ShowsClosingSummaryThenEnds(self):
         staging = self.session.home()
         exe = harness.stage_program(harness.LUMARO_EXE, os.path.join(staging, 'bin'))
