@@ -1,7 +1,7 @@
 #pragma once
 // The monitor's one main window: hidden until asked for, it owns the log, the
 // tray icon, the warning dialog, the adapter table, the session worker and the
-// conversation's state machine, whose actions it carries out; its timers drive
+// conversation's state machine, whose effects it carries out; its timers drive
 // the clock, the tooltip, the reminders and the VPN watch.
 #include "app/CTrayIcon.h"
 #include "app/ExpiryWarningDialog.h"
