@@ -49,9 +49,7 @@ FAKE_IPHLPAPI_OVERRIDE = 'iphlpapi=n'
 # is looked for beside the program first (Wine prefers its builtin unless
 # told otherwise); with Wine.windows_dll_search_env, what the system's own
 # DLLs import comes from the system folder, as for KnownDLLs. The last four
-# are what a random source brings in on Windows: bcrypt.dll, the CryptoAPI
-# that advapi32 forwards to cryptsp.dll and its provider rsaenh.dll,
-# RtlGenRandom forwarded to cryptbase.dll.
+# are what random sources bring in on Windows (BCrypt, CryptoAPI, RtlGenRandom).
 PLANTED_DLLS = ('version.dll', 'iphlpapi.dll', 'winmm.dll', 'comctl32.dll', 'bcrypt.dll', 'cryptsp.dll',
                 'rsaenh.dll', 'cryptbase.dll')
 WINDOWS_DLL_SEARCH_OVERRIDE = ','.join(name[:-len('.dll')] for name in PLANTED_DLLS) + '=n,b'

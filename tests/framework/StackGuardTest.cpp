@@ -8,16 +8,14 @@
 TEST(StackGuard, DrawSystemRandom_GivesOtherBytesEachTime)
 {
     unsigned char first[16] = {}, second[16] = {};
-    ASSERT_TRUE(DrawSystemRandom(first, sizeof first));
-    ASSERT_TRUE(DrawSystemRandom(second, sizeof second));
+    ASSERT_TRUE(DrawSystemRandom(first, sizeof first) && DrawSystemRandom(second, sizeof second));
     EXPECT_NE(std::memcmp(first, second, sizeof first), 0) << "two draws gave the same 16 bytes";
 }
 
-// Past the 8 bytes and over the canary above them, short of the return
-// address; read at run time so that the compiler cannot see the overrun.
+// Over the canary above the 8 bytes, short of the return address; read at
+// run time, so that the compiler cannot see the overrun.
 volatile std::size_t overrunLength = 16;
 
-// Built with the product's stack protector, as every test is.
 __attribute__((noinline)) void WritePastABuffer(std::size_t length)
 {
     char buffer[8];
@@ -27,5 +25,6 @@ __attribute__((noinline)) void WritePastABuffer(std::size_t length)
 
 TEST(StackGuardDeathTest, AnOverrunEndsTheProcessAtOnceAsAStackBufferOverrun)
 {
-    EXPECT_EXIT(WritePastABuffer(overrunLength), testing::ExitedWithCode(static_cast<int>(STATUS_STACK_BUFFER_OVERRUN)), "");
+    EXPECT_EXIT(WritePastABuffer(overrunLength), testing::ExitedWithCode(static_cast<int>(STATUS_STACK_BUFFER_OVERRUN)),
+                "");
 }
