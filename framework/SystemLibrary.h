@@ -7,8 +7,10 @@
 // KnownDLLs and takes every other library through this.
 #include <windows.h>
 
-// Leaves only the system folder in the process's DLL search. The first thing
-// the program does, before anything can load a library by name.
+// Leaves only the system folder in the process's DLL search. Called from the
+// program's TLS callback (framework/AppMain.cpp), before anything of the
+// program or of its runtime can load a library by name; it loads nothing
+// itself, since it runs under the loader lock.
 void RestrictDllSearchToSystemFolder();
 
 class SystemLibrary {

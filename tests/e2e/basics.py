@@ -48,8 +48,10 @@ FAKE_IPHLPAPI_OVERRIDE = 'iphlpapi=n'
 # Windows' DLL search as lumaro.exe meets it there: a DLL that is no KnownDLL
 # is looked for beside the program first (Wine prefers its builtin unless
 # told otherwise); with Wine.windows_dll_search_env, what the system's own
-# DLLs import comes from the system folder, as for KnownDLLs.
-PLANTED_DLLS = ('version.dll', 'iphlpapi.dll', 'winmm.dll', 'comctl32.dll')
+# DLLs import comes from the system folder, as for KnownDLLs. The last four
+# are what random sources bring in on Windows (BCrypt, CryptoAPI, RtlGenRandom).
+PLANTED_DLLS = ('version.dll', 'iphlpapi.dll', 'winmm.dll', 'comctl32.dll', 'bcrypt.dll', 'cryptsp.dll',
+                'rsaenh.dll', 'cryptbase.dll')
 WINDOWS_DLL_SEARCH_OVERRIDE = ','.join(name[:-len('.dll')] for name in PLANTED_DLLS) + '=n,b'
 
 WM_USER = 0x0400

@@ -33,6 +33,7 @@ KNOWN_DLLS = {'advapi32.dll', 'comdlg32.dll', 'gdi32.dll', 'kernel32.dll', 'msvc
 HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH = 0x0020, 0x0040, 0x0100, 0x0400
 LUMARO_X64_EXE = os.path.join(harness.SOURCE, 'build-x64', 'lumaro.exe')
 MAX_EXE_SIZE = 700 * 1024
+PROVIDERS = r'HKLM\Software\Microsoft\Cryptography\Defaults\Provider'
 
 setUpModule = harness.setup_monitor_module
 tearDownModule = harness.teardown_monitor_module
@@ -217,9 +218,20 @@ class DllSearchTest(Case):
             return sorted({line.split('\t')[0].rsplit('\\', 1)[-1].lower()
                            for line in harness.read_log(loads).splitlines() if line})
 
+        # Windows registers its CryptoAPI providers by plain name, Wine by
+        # full path: registered as on Windows, a provider acquired before the
+        # search is restricted comes from beside the program.
+        provider = PROVIDERS + '\\' + self.reg_value(PROVIDERS + r' Types\Type 001', 'Name')
+        self.addCleanup(self.wine.run, ['reg', 'add', provider, '/v', 'Image Path', '/d',
+                                        self.reg_value(provider, 'Image Path'), '/f'])
+        self.wine.run(['reg', 'add', provider, '/v', 'Image Path', '/d', 'rsaenh.dll', '/f'])
+
         # Under the same search, a program that loads these DLLs by plain
-        # name gets every planted copy: the marker can appear.
-        control = self.wine.start([minimal, 'dlls'], env=env, dll_overrides=harness.WINDOWS_DLL_SEARCH_OVERRIDE)
+        # name, and rsaenh.dll as CryptoAPI's provider, gets every planted
+        # copy: the marker can appear.
+        names = [name for name in harness.PLANTED_DLLS if name != 'rsaenh.dll']
+        control = self.wine.start([minimal, 'dlls', 'crypt'] + names, env=env,
+                                  dll_overrides=harness.WINDOWS_DLL_SEARCH_OVERRIDE)
         seen = wait_for(lambda: loaded() == sorted(harness.PLANTED_DLLS), 30)
         control.kill()
         control.wait()
@@ -241,10 +253,17 @@ class DllSearchTest(Case):
         self.assertTrue(m.entries('version 1.0.3.1'), 'version.dll of the system folder read no version')
         self.assertIn('Name={PPP-VPN}', m.log(), 'the adapters did not come from the system folder\'s IP helper')
 
+    def reg_value(self, key, name):
+        rc, out = self.wine.run(['reg', 'query', key, '/v', name])
+        found = re.search(r'%s\s+REG_SZ\s+(.+)' % re.escape(name), out)
+        self.assertTrue(rc == 0 and found, 'no %s in %s: %s' % (name, key, out))
+        return found.group(1).strip()
+
 
 def pe_facts(path):
-    """(bits, DllCharacteristics, size of the base relocations, imported DLL
-    names in lower case) from a PE file's headers."""
+    """(bits, DllCharacteristics, size of the base relocations, {imported DLL
+    in lower case: the functions taken from it by name}, the entry point and
+    the TLS callbacks as addresses) from a PE file's headers."""
     with open(path, 'rb') as f:
         data = f.read()
     pe = struct.unpack_from('<I', data, 0x3C)[0]
@@ -255,28 +274,60 @@ def pe_facts(path):
 
     def offset(rva):
         return next(rva - va + raw for size, va, raw_size, raw in sections if va <= rva < va + max(size, raw_size))
+
+    def text(at):
+        return data[at:data.index(b'\0', at)].decode()
     optional = pe + 24
     bits = {0x10B: 32, 0x20B: 64}[struct.unpack_from('<H', data, optional)[0]]
+    word, size = ('<I', 4) if bits == 32 else ('<Q', 8)
+
+    def pointers(at):
+        while struct.unpack_from(word, data, at)[0]:
+            yield struct.unpack_from(word, data, at)[0]
+            at += size
+    base = struct.unpack_from(word, data, optional + (28 if bits == 32 else 24))[0]
     characteristics = struct.unpack_from('<H', data, optional + 70)[0]
     directories = optional + (96 if bits == 32 else 112)
     import_rva = struct.unpack_from('<I', data, directories + 8 * 1)[0]
     reloc_size = struct.unpack_from('<I', data, directories + 8 * 5 + 4)[0]
-    imports = []
+    tls_rva = struct.unpack_from('<I', data, directories + 8 * 9)[0]
+    imports = {}
     at = offset(import_rva)
     while any(struct.unpack_from('<5I', data, at)):
-        name = offset(struct.unpack_from('<I', data, at + 12)[0])
-        imports.append(data[name:data.index(b'\0', name)].decode().lower())
+        lookup, _, _, name = struct.unpack_from('<4I', data, at)
+        imports[text(offset(name)).lower()] = [text(offset(t & 0x7FFFFFFF) + 2) for t in pointers(offset(lookup))
+                                               if not t >> (bits - 1)]
         at += 20
-    return bits, characteristics, reloc_size, imports
+    callbacks = list(pointers(offset(struct.unpack_from(word, data, offset(tls_rva) + 3 * size)[0] - base))
+                     ) if tls_rva else []
+    return bits, characteristics, reloc_size, imports, base + struct.unpack_from('<I', data, optional + 16)[0], callbacks
+
+
+def link_map(exe):
+    """From the linker's map beside exe: the address of each symbol it lists,
+    {symbol: the file that defines it, then the files that use it}, and the
+    files that add code the loader or the C runtime runs before WinMain (TLS
+    callbacks, C and C++ initializers, constructors)."""
+    with open(os.path.join(os.path.dirname(exe), 'lumaro.map')) as f:
+        body, _, cross_reference = f.read().partition('\nCross Reference Table')
+    addresses = {name.split('@')[0]: int(at, 16) for at, name in re.findall(r'^ +0x(\w+) +(\S+)$', body, re.M)}
+    start_up = set(re.findall(r'^ (?:\.ctors|\.CRT\$X[LCI])\S*\s+0x\w+\s+0x\w+\s+(\S+)$', body, re.M))
+    users = {}
+    for line in cross_reference.splitlines()[3:]:
+        if line and not line[0].isspace():
+            symbol, line = line.rsplit(None, 1)
+            users[symbol.strip()] = []
+        users[symbol.strip()].append(line.strip())
+    return addresses, users, start_up
 
 
 class BinaryTest(unittest.TestCase):
 
-    def test_Executable_HardenedOnPurpose_ImportsOnlyKnownDlls(self):
+    def test_Executable_HardenedOnPurpose_NothingOfItsOwnBeforeTheDllSearchIsRestricted(self):
         builds = [harness.LUMARO_EXE] + [p for p in (LUMARO_X64_EXE,) if os.path.exists(p)]
         for path in builds:
             with self.subTest(exe=path):
-                bits, characteristics, relocations, imports = pe_facts(path)
+                bits, characteristics, relocations, imports, entry, callbacks = pe_facts(path)
                 wanted = {'--dynamicbase': DYNAMIC_BASE, '--nxcompat': NX_COMPAT}
                 wanted.update({'--no-seh': NO_SEH} if bits == 32 else {'--high-entropy-va': HIGH_ENTROPY_VA})
                 missing = [flag for flag, bit in wanted.items() if not characteristics & bit]
@@ -284,9 +335,19 @@ class BinaryTest(unittest.TestCase):
                 self.assertGreater(relocations, 0, 'no base relocations: ASLR could not move the image')
                 self.assertEqual(sorted(set(imports) - KNOWN_DLLS), [],
                                  'imports that Windows would look for beside the program first')
-                self.assertIn(b'*** stack smashing detected ***', harness.read_bytes(path),
-                              'no stack protector linked in')
+                self.assertEqual([f for names in imports.values() for f in names if f.startswith('Crypt')], [],
+                                 'CryptoAPI imports, which Windows serves from cryptsp.dll')
                 self.assertLess(os.path.getsize(path), MAX_EXE_SIZE, 'program size')
+                addresses, users, start_up = link_map(path)
+                self.assertEqual(callbacks[:1], [addresses.get('LumaroRestrictDllSearchAtLoad')],
+                                 'the first TLS callback is not the restriction of the DLL search')
+                self.assertEqual(entry, addresses.get('LumaroStartup'), 'the entry point is not the canary\'s seed')
+                for symbol in ('__stack_chk_guard', '__stack_chk_fail'):
+                    self.assertIn('StackGuard', users[symbol][0], '%s is not the program\'s own' % symbol)
+                self.assertGreater(len(users['__stack_chk_guard']), 10, 'hardly any code checks the canary')
+                loading = {f for symbol, files in users.items() if re.match(r'_?_imp_+(LoadLibrary|Crypt)', symbol)
+                           for f in files[1:]}
+                self.assertEqual(sorted(loading & start_up), [], 'start-up code in files that load DLLs')
 
 
 if __name__ == '__main__':

@@ -138,7 +138,8 @@ class Wine:
         wrong code page)."""
         os.makedirs(folder, exist_ok=True)
         for name in PLANTED_DLLS:
-            shutil.copy2(os.path.join(system_folder(self.prefix), name), folder)
+            if os.path.exists(os.path.join(system_folder(self.prefix), name)):  # Wine has no cryptbase.dll
+                shutil.copy2(os.path.join(system_folder(self.prefix), name), folder)
         return {'WINESYSTEMDLLPATH': winpath(folder)}
 
     def command_line(self, args):
