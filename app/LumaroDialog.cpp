@@ -166,15 +166,17 @@ BOOL LumaroDialog::OnInitDialog()
     UpdateTrayTip();
     SetTimer(kTimerTrayTip, kTrayTipPeriodMs);
 
+    // FALSE: no focus for the hidden window, since giving it the focus
+    // would activate it; the dialog manager gives it when the clock is shown.
     int rc = GetPppDns();
     if (rc < 0) {
         m_msg = StrFormat("ppp DNS Get failed. rc=%d, SvcName[%s]", rc, theApp.m_SvcName.c_str());
         m_log.Write(kLogError, m_msg.c_str());
-        return TRUE;
+        return FALSE;
     }
     RunSession(m_session.OnStart());
     SetTimer(kTimerClock, kClockPeriodMs);
-    return TRUE;
+    return FALSE;
 }
 
 void LumaroDialog::SetUpLabels()
