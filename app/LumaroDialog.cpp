@@ -166,8 +166,8 @@ BOOL LumaroDialog::OnInitDialog()
     UpdateTrayTip();
     SetTimer(kTimerTrayTip, kTrayTipPeriodMs);
 
-    // FALSE: no focus for the hidden window, since giving it the focus
-    // would activate it; the dialog manager gives it when the clock is shown.
+    // Both returns are FALSE: the focus would activate the hidden window;
+    // the dialog manager gives it when the clock is shown.
     int rc = GetPppDns();
     if (rc < 0) {
         m_msg = StrFormat("ppp DNS Get failed. rc=%d, SvcName[%s]", rc, theApp.m_SvcName.c_str());
@@ -367,8 +367,8 @@ void LumaroDialog::ShowReminder(int rTime)
 }
 
 // The dialogs come by themselves, often while the user works or plays full
-// screen in another program: they take neither the activation nor a place
-// on top, and the user learns of them from their flashing taskbar button and
+// screen in another program: they take neither the activation nor a topmost
+// place, and the user learns of them from their flashing taskbar button and
 // from a balloon of the icon, which is always in sight.
 void LumaroDialog::ShowUsage(UsageDialog& dialog)
 {

@@ -289,7 +289,8 @@ class Wine:
         return watch
 
     def hold_foreground(self, seconds):
-        """A driver window in the foreground, as the user's program; a WindowWatch with a 'foreground' event per change."""
+        """A driver window in the foreground, as the user's program; its
+        WindowWatch has a 'foreground' event per change."""
         watch = WindowWatch(self.start([DRIVER_EXE, 'hold-foreground', int(seconds)], stdout=subprocess.PIPE))
         if not watch.ready():
             raise RuntimeError('the driver did not get the foreground')
