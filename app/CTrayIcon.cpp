@@ -123,13 +123,13 @@ void CTrayIcon::SetTip(const char* text)
     m_inShell = Notify(NIM_MODIFY, NIF_TIP);
 }
 
-BOOL CTrayIcon::ShowBalloon(const char* title, const char* text)
+BOOL CTrayIcon::ShowBalloon(const char* title, const char* text, DWORD kind)
 {
     if (!m_inShell)
         return FALSE;
     lstrcpynA(m_nid.szInfo, text ? text : "", sizeof m_nid.szInfo);
     lstrcpynA(m_nid.szInfoTitle, title ? title : "", sizeof m_nid.szInfoTitle);
-    m_nid.dwInfoFlags = NIIF_WARNING;
+    m_nid.dwInfoFlags = kind;
     m_nid.uTimeout = kBalloonTimeoutMs;
     BOOL ok = Notify(NIM_MODIFY, NIF_INFO);
     // The same record goes with every later tooltip and add: it keeps no

@@ -18,6 +18,13 @@ class CWnd;
 // newer headers make the structure larger than the shell of the day expects.
 const DWORD kNotifyIconDataSize = 488;
 
+// What a balloon says it is (dwInfoFlags, which the 488-byte record carries).
+// Information is left out in the quiet time Windows keeps after a user's
+// first sign-in (Windows 7 and later; older systems ignore the flag); the
+// warning that the connection is about to be cut is shown even then.
+const DWORD kBalloonWarning = NIIF_WARNING;
+const DWORD kBalloonInformation = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
+
 class CTrayIcon {
 public:
     explicit CTrayIcon(UINT id);
@@ -34,8 +41,8 @@ public:
     // Sets the tooltip; while the shell does not hold the icon, adds it again
     // with this tooltip first.
     void SetTip(const char* text);
-    // A warning balloon from the icon; the tooltip stays as it is.
-    BOOL ShowBalloon(const char* title, const char* text);
+    // A balloon of the given kind from the icon; the tooltip stays as it is.
+    BOOL ShowBalloon(const char* title, const char* text, DWORD kind);
     // wParam: the icon id; lParam: the mouse event. 1 when handled.
     virtual LRESULT OnNotify(WPARAM id, LPARAM event);
 

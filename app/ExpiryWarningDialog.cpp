@@ -23,5 +23,7 @@ BOOL ExpiryWarningDialog::OnInitDialog()
     m_lblWarning.setFontSize(12);
     m_msg = StrFormat("%d분 후에 VPN연결이 끊어집니다 ", m_remainSec / 60);
     m_lblWarning.setText(m_msg.c_str());
-    return TRUE;
+    // No focus now: it would activate the dialog. The dialog manager gives
+    // it once the user comes to the dialog.
+    return FALSE;
 }

@@ -19,6 +19,16 @@ const COLORREF kVersionColour = RGB(255, 0, 0);
 const int kReadoutFontSize = 12;
 const int kVersionFontSize = 11;
 const char kZeroDuration[] = "00일 00:00:00";
+const char kBalloonTitle[] = "Lumaro";
+
+const char* SessionEndReason(LPARAM why)
+{
+    if (why & ENDSESSION_CLOSEAPP)
+        return "the program is closed for an update";
+    if (why & ENDSESSION_LOGOFF)
+        return "log off";
+    return "shutdown or restart";
+}
 }
 
 LumaroDialog::LumaroDialog()
@@ -90,6 +100,12 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_QUERYENDSESSION:
+        // Never holds the session up; the end's work waits for WM_ENDSESSION.
+        return TRUE;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE, lParam);
+        return 0;
     case WM_COMMAND:
         if (lParam == 0 && LOWORD(wParam) == ID_SHOW_CLOCK) {
             OnShowClock();
@@ -147,15 +163,17 @@ BOOL LumaroDialog::OnInitDialog()
     UpdateTrayTip();
     SetTimer(kTimerTrayTip, kTrayTipPeriodMs);
 
+    // Both returns are FALSE: the focus would activate the hidden window;
+    // the dialog manager gives it when the clock is shown.
     int rc = GetPppDns();
     if (rc < 0) {
         m_msg = StrFormat("ppp DNS Get failed. rc=%d, SvcName[%s]", rc, theApp.m_SvcName.c_str());
         m_log.Write(kLogError, m_msg.c_str());
-        return TRUE;
+        return FALSE;
     }
     m_session.OnStart();
     SetTimer(kTimerClock, kClockPeriodMs);
-    return TRUE;
+    return FALSE;
 }
 
 void LumaroDialog::SetUpLabels()
@@ -269,6 +287,22 @@ void LumaroDialog::OnInstanceQuit()
     ::ExitProcess(0);
 }
 
+void LumaroDialog::OnEndSession(bool ending, LPARAM why)
+{
+    // Another program kept the session going.
+    if (!ending)
+        return;
+    // Windows ends the process at any moment once this returns, and
+    // meanwhile nothing may wait for a click: no closing summary, and
+    // whatever dialog or box is open goes with the process. As for a newer
+    // monitor, a worker whose event is being handled cannot be waited for.
+    if (m_handlingEvent == 0)
+        EndSession();
+    m_log.Write(kLogMost, StrFormat("The Windows session ends (%s): the monitor ends", SessionEndReason(why)).c_str());
+    m_tray.ShowIcon(nullptr);
+    ::ExitProcess(0);
+}
+
 void LumaroDialog::OnSaveLog()
 {
     // The save variant, which asks before it replaces an existing file: the
@@ -288,8 +322,10 @@ void LumaroDialog::OnSaveLog()
 
 void LumaroDialog::OnWindowPosChanging(WINDOWPOS* pos)
 {
+    // Hidden, it takes no activation either: the user's window keeps the
+    // keyboard while the monitor starts.
     if (!m_bShown && pos)
-        pos->flags &= ~SWP_SHOWWINDOW;
+        pos->flags = (pos->flags & ~SWP_SHOWWINDOW) | SWP_NOACTIVATE;
 }
 
 void LumaroDialog::UpdateTrayTip()
@@ -324,17 +360,25 @@ void LumaroDialog::ShowReminder(int rTime)
     UsageDialog reminder(nullptr);
     reminder.m_usedText.clear();
     reminder.m_remainText = "잔여시간: " + FormatDuration(rTime);
-    reminder.DoModal();
+    ShowUsage(reminder);
+}
+
+// The dialogs come by themselves, often while the user works or plays full
+// screen in another program: they take neither the activation nor a topmost
+// place, and the user learns of them from their flashing taskbar button and
+// from a balloon of the icon, which is always in sight.
+void LumaroDialog::ShowUsage(UsageDialog& dialog)
+{
+    m_tray.ShowBalloon(kBalloonTitle, dialog.Text().c_str(), kBalloonInformation);
+    dialog.DoModal();
 }
 
 void LumaroDialog::RaiseWarning(int remainSec)
 {
     m_warning.m_remainSec = remainSec;
     m_warning.Create(IDD_EXPIRY_WARNING, this);
-    m_warning.ShowWindow(SW_SHOW);
-    // Windows may keep the warning behind the user's window; the balloon
-    // comes from the icon, which is always in sight.
-    m_tray.ShowBalloon("Lumaro", m_warning.m_msg.c_str());
+    m_warning.ShowWithoutActivation();
+    m_tray.ShowBalloon(kBalloonTitle, m_warning.m_msg.c_str(), kBalloonWarning);
 }
 
 void LumaroDialog::OnClockTick()
@@ -362,7 +406,7 @@ BOOL LumaroDialog::DestroyWindow()
         UsageDialog summary(nullptr);
         summary.m_usedText = "소요시간: " + FormatDuration(elapsed);
         summary.m_remainText = "잔여시간: " + FormatDuration(rTime - elapsed);
-        summary.DoModal();
+        ShowUsage(summary);
     }
     return CDialog::DestroyWindow();
 }

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+class UsageDialog;
+
 const UINT WM_TRAY_NOTIFY = WM_USER + 1;
 const UINT kTrayIconId = 1090;
 
@@ -88,11 +90,13 @@ protected:
     void OnTimer(UINT_PTR id);
     void OnWindowPosChanging(WINDOWPOS* pos);
     void OnWorkerEnded();
+    void OnEndSession(bool ending, LPARAM why);
 
 private:
     void SetUpLabels();
     void OnClockTick();
     void RaiseWarning(int remainSec);
+    void ShowUsage(UsageDialog& dialog);
 
     // The conversation's effects on this window.
     void Log(int level, const std::string& text) override;

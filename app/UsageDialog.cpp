@@ -10,7 +10,15 @@ const int kFontSize = 12;
 const char kCountdownFormat[] = "%d초 후에 메세지 창이 자동 종료 됩니다";
 }
 
-UsageDialog::UsageDialog(CWnd* parent) : CDialog(IDD_USAGE_DIALOG, parent) {}
+UsageDialog::UsageDialog(CWnd* parent) : CDialog(IDD_USAGE_DIALOG, parent)
+{
+    m_showWithoutActivation = true;
+}
+
+std::string UsageDialog::Text() const
+{
+    return m_usedText.empty() ? m_remainText : m_usedText + "\n" + m_remainText;
+}
 
 void UsageDialog::DoDataExchange(CDataExchange* dx)
 {
@@ -46,7 +54,9 @@ BOOL UsageDialog::OnInitDialog()
     m_lblRemain.setText(m_remainText.c_str());
 
     SetTimer(kTimerCountdown, 1000);
-    return TRUE;
+    // No focus now: it would activate the dialog. The dialog manager gives
+    // it once the user comes to the dialog.
+    return FALSE;
 }
 
 void UsageDialog::OnTimer(UINT_PTR id)

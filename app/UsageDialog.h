@@ -15,6 +15,9 @@ class UsageDialog : public CDialog {
 public:
     explicit UsageDialog(CWnd* parent = nullptr);
 
+    // The time lines as one text, for the notification that goes with the dialog.
+    std::string Text() const;
+
     std::string m_usedText;
     std::string m_remainText;
     int32_t m_countdown = 0;

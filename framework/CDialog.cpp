@@ -71,7 +71,10 @@ void CDialog::RunModalLoop()
     bool showOnIdle = !(::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_VISIBLE);
     while (!m_endModal) {
         if (showOnIdle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-            ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+            if (m_showWithoutActivation)
+                ShowWithoutActivation();
+            else
+                ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
             ::UpdateWindow(m_hWnd);
             showOnIdle = false;
         }
@@ -115,8 +118,9 @@ void CDialog::EndDialog(int result)
 {
     m_modalResult = result;
     if (!m_modal) {
-        // For a modeless dialog this hides it; the window lives on.
-        ::EndDialog(m_hWnd, result);
+        // A modeless dialog is hidden and lives on. Not ::EndDialog, which
+        // is only for the dialogs DialogBox runs ("EndDialog").
+        ::ShowWindow(m_hWnd, SW_HIDE);
         return;
     }
     m_endModal = true;

@@ -31,6 +31,10 @@ protected:
 
     UINT m_templateId;
     CWnd* m_pParentWnd;
+    // Set by a dialog that comes by itself: the modal loop shows it with
+    // ShowWithoutActivation. Such a dialog's OnInitDialog returns FALSE, as
+    // the dialog manager activates a dialog to give its control the focus.
+    bool m_showWithoutActivation = false;
 
 private:
     void RunModalLoop();

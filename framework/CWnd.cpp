@@ -46,6 +46,16 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
     return TRUE;
 }
 
+BOOL CWnd::ShowWithoutActivation()
+{
+    if (!::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW))
+        return FALSE;
+    FLASHWINFO flash = {sizeof flash, m_hWnd, FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+    ::FlashWindowEx(&flash);
+    return TRUE;
+}
+
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
 {
     HWND child = parent ? ::GetDlgItem(parent->m_hWnd, static_cast<int>(id)) : nullptr;

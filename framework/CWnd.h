@@ -34,6 +34,11 @@ public:
 
     // --- thin wrappers over the handle ---
     BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
+    // For a window that comes by itself while the user works in another
+    // program: shown where it is without taking the activation (no focus,
+    // the foreground stays), and its taskbar button flashes until the user
+    // comes to it, as Windows does for a window it keeps from the foreground.
+    BOOL ShowWithoutActivation();
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }

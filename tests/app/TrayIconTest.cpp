@@ -174,7 +174,7 @@ TEST_F(TrayIconTest, BalloonGoesOnceAndLeavesTheTip)
     CTrayIcon icon(1090);
     icon.AttachWindow(&m_owner, WM_USER + 1);
     icon.ShowIcon(AppIcon());
-    EXPECT_TRUE(icon.ShowBalloon("Lumaro", "9분"));
+    EXPECT_TRUE(icon.ShowBalloon("Lumaro", "9분", kBalloonWarning));
     icon.SetTip("tip");
     ASSERT_EQ(g_calls.size(), 3u);
     EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";

@@ -49,9 +49,9 @@ from network import (  # noqa: F401
     Adapter, NetNs, adapter_line, cleanup_stale_namespaces, fake_adapter_env, parse_adapters, stage_program,
     write_adapters)
 from observe import (  # noqa: F401
-    COPYDATA_LOG, NIF_ICON, NIF_INFO, NIF_MESSAGE, NIF_TIP, NIIF_WARNING, LogEntry, Monitor, TrayLog, TrayRecord,
-    conversation,
-    WatchEvent, WindowWatch, copied_records, measure, parse_log, seconds, wait_for)
+    COPYDATA_LOG, NIF_ICON, NIF_INFO, NIF_MESSAGE, NIF_TIP, NIIF_INFO, NIIF_RESPECT_QUIET_TIME, NIIF_WARNING, LogEntry,
+    Monitor, TrayLog, TrayRecord, WatchEvent, WindowWatch, conversation, copied_records, measure, parse_log, seconds,
+    wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
 from wine import Control, Found, Window, Wine, ensure_prefix, wine_environment  # noqa: F401

@@ -69,6 +69,16 @@ class WindowWatch:
         if self.proc.poll() is None:
             self.proc.kill()
         self.proc.wait()
+        return self._parsed()
+
+    def events_so_far(self, wait=0.3):
+        """The events printed until now; the watch goes on."""
+        deadline = time.monotonic() + wait
+        while self._next_line(deadline):
+            pass
+        return self._parsed()
+
+    def _parsed(self):
         found = []
         for line in self._lines:
             kind, _, rest = line.decode('utf-8', errors='replace').partition(' ')
@@ -120,7 +130,7 @@ TrayRecord = namedtuple('TrayRecord', 't_ms cmd owner id flags callback icon ok 
                         defaults=(0, 0, '', ''))
 
 NIF_MESSAGE, NIF_ICON, NIF_TIP, NIF_INFO = 1, 2, 4, 0x10
-NIIF_WARNING = 2
+NIIF_INFO, NIIF_WARNING, NIIF_RESPECT_QUIET_TIME = 1, 2, 0x80
 
 
 class TrayLog:

@@ -1,7 +1,10 @@
 """The dialogs that tell the user about the session time: the reminder once
 the server has granted it, the warning below ten minutes left, and the
 closing summary at the end. The stand-in admin server grants 650 s, so the
-warning comes about 50 s after the start.
+warning comes about 50 s after the start. Meanwhile a window of the driver
+holds the foreground, as the program the user works in: Wine gives the
+foreground to any program that asks, so one that stays there shows that the
+monitor never asked.
 
 With LUMARO_SHOTS=1 the tests run on Wine's own desktop, which frames the
 windows as Windows does, and save pictures of the dialogs and the main window
@@ -22,7 +25,8 @@ SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
 DOCS = os.path.join(harness.SOURCE, 'docs')
 
 SESSION_TIME = ('--session-time', '650')
-WS_EX_APPWINDOW = 0x40000
+WS_EX_TOPMOST, WS_EX_APPWINDOW = 0x8, 0x40000
+INFORMATION = harness.NIIF_INFO | harness.NIIF_RESPECT_QUIET_TIME
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
 
 
@@ -45,10 +49,23 @@ class SessionDialogsTest(harness.MonitorCase):
             self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, name), rect),
                             'screenshot %s failed' % name)
 
-    def assert_taskbar_button(self, found, name):
-        # Windows flashes it where it keeps a dialog behind the user's window
+    def hold_foreground(self):
+        """The driver's window in the foreground, as the program the user works in."""
+        holder = self.wine.hold_foreground(300)
+        self.addCleanup(holder.events, 0)
+        return holder
+
+    def assert_read_without_focus(self, found, holder, m, kind, text):
+        """The dialog leaves the foreground and the top to the user's window,
+        has a taskbar button to flash, and its text goes out as a balloon."""
         styles = self.wine.styles('hwnd=0x%x' % found.hwnd)
-        self.assertTrue(styles and styles[1] & WS_EX_APPWINDOW, '%s without a taskbar button: %r' % (name, styles))
+        self.assertTrue(styles and styles[1] & WS_EX_APPWINDOW and not styles[1] & WS_EX_TOPMOST,
+                        'a taskbar button and not topmost: extended style %r' % (styles,))
+        taken = [e.value for e in holder.events_so_far() if e.kind == 'foreground']
+        self.assertEqual(taken, [], 'the foreground left the user\'s window')
+        balloons = [(r.cmd, r.ok, r.flags, r.info_flags, r.timeout, r.info_title, r.info) for r in self.tray.records()
+                    if r.owner == m.hwnd and r.flags & harness.NIF_INFO]
+        self.assertIn(('modify', True, harness.NIF_INFO, kind, 10000, 'Lumaro', text), balloons, 'the balloon')
 
     def park_mouse(self):
         self.wine.driver('cursor', 1010, 10)
@@ -78,6 +95,7 @@ class SessionDialogsTest(harness.MonitorCase):
     def test_Reminder_ShowsGrantedTimeCountsDownAndClosesItself(self):
         self.admin_server(*SESSION_TIME)
         self.park_mouse()
+        holder = self.hold_foreground()
         m = self.start_monitor()
         watch = self.wine.watch(harness.USAGE_TITLE, 60, 1002)
         reminder = self.wait_shown(harness.USAGE_TITLE, 30)
@@ -85,7 +103,7 @@ class SessionDialogsTest(harness.MonitorCase):
         target = 'hwnd=0x%x' % reminder.hwnd
         texts = self.wine.text(target, 1000, 1001)
         self.assertEqual((texts.get(1000), texts.get(1001)), ('', '잔여시간: 00일 00:10:50'), 'reminder lines')
-        self.assert_taskbar_button(reminder, 'the reminder')
+        self.assert_read_without_focus(reminder, holder, m, INFORMATION, texts[1001])
         self.shot('reminder.png', reminder.hwnd)
 
         # Timed on the program's clock: the watch's stamps against admin.log's.
@@ -118,6 +136,7 @@ class SessionDialogsTest(harness.MonitorCase):
     def test_Kill_WithSessionTime_ShowsClosingSummaryThenEnds(self):
         self.admin_server(*SESSION_TIME)
         self.park_mouse()
+        holder = self.hold_foreground()
         m = self.start_monitor()
         closed_in = self.dismiss_reminder()
         self.assertLess(closed_in, 1.0, 'OK should close the reminder at once: %.2f s' % closed_in)
@@ -136,7 +155,7 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(abs(harness.seconds(used.group(1)) - elapsed_now) <= 3,
                         'time used %s should be the time since the start (%.1f s)' % (used.group(1), elapsed_now))
         self.assertRegex(texts.get(1002, ''), COUNTDOWN, 'countdown line')
-        self.assert_taskbar_button(summary, 'the closing summary')
+        self.assert_read_without_focus(summary, holder, m, INFORMATION, texts[1000] + '\n' + texts[1001])
         self.shot('summary.png', summary.hwnd)
 
         events = watch.events(30)
@@ -152,6 +171,7 @@ class SessionDialogsTest(harness.MonitorCase):
     def test_Warning_NineMinutesAtFirstCheckBelowTenMinutes_ModelessUntilOk(self):
         self.admin_server(*SESSION_TIME)
         self.park_mouse()
+        holder = self.hold_foreground()
         m = self.start_monitor()
         self.dismiss_reminder()
 
@@ -160,11 +180,7 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(warning, 'no warning within 80 s:\n%s' % m.log()[-1000:])
         target = 'hwnd=0x%x' % warning.hwnd
         self.assertEqual(self.wine.text(target, 1001)[1001], '9분 후에 VPN연결이 끊어집니다 ', 'warning text')
-        self.assert_taskbar_button(warning, 'the warning')
-        b = next((r for r in self.tray.records() if r.owner == m.hwnd and r.flags & harness.NIF_INFO), None)
-        self.assertEqual(b and (b.cmd, b.ok, b.flags, b.info_flags, b.timeout, b.info_title, b.info),
-                         ('modify', True, harness.NIF_INFO, harness.NIIF_WARNING, 10000, 'Lumaro',
-                          '9분 후에 VPN연결이 끊어집니다 '), 'the warning as a balloon from the icon')
+        self.assert_read_without_focus(warning, holder, m, harness.NIIF_WARNING, '9분 후에 VPN연결이 끊어집니다 ')
         self.shot('warning.png', warning.hwnd)
         if SHOTS:
             self.assertEqual(self.wine.driver('hover', target, harness.IDOK)[0], 0, 'could not move the mouse over OK')

@@ -1,8 +1,10 @@
-"""The monitor stays sound when it is ended at an awkward moment, when another
+"""The monitor stays sound when it is ended at an awkward moment (Windows
+ending the session included), when another
 process sends it records, when the server's answers are cut, endless or
 name another user, and when someone has put DLLs beside it: it ends with
 exit code 0 at once, acts on nothing foreign, loads nothing from its own
-folder, and never stalls. The built program is hardened on purpose. (The
+folder, and never stalls. The built program is hardened on purpose and
+carries its manifest. (The
 notice process's own ends are in test_notice, an endless answer in
 test_hostile.)"""
 import datetime
@@ -86,6 +88,24 @@ class EndingTest(Case):
                         'the summary did not close by itself')
         self.ended_within(m, time.monotonic(), PROMPT_END, 'closing summary gone')
         self.assertFalse(m.entries('close event'), 'the server never closed: the worker was stopped')
+
+    def test_SessionEnd_DuringTheConversationOrUnderTheReminder_EndsAtOnceSayingWhy(self):
+        for name, args, reached, why, reason in (
+                ('conversation', ('--slow', '600'), 'summary정보 수신 중 ...', 0, 'shutdown or restart'),
+                ('reminder open', (), 'rTime[3600]', 0x80000000, 'log off')):  # ENDSESSION_LOGOFF
+            with self.subTest(moment=name):
+                server = self.admin_server(*args)
+                m = self.start_monitor()
+                self.assertTrue(m.wait_log(reached, 30), '%s: not reached:\n%s' % (reached, m.log()[-1500:]))
+                self.assertTrue(args or wait_for(lambda: self.wine.find(harness.USAGE_TITLE), 15), 'no reminder')
+                started = time.monotonic()
+                rc, out = self.wine.driver('end-session', m.target, hex(why))
+                self.assertEqual(rc, 0, 'a window of the monitor held the session up:\n%s' % out)
+                # Windows lists a program that holds the end up after 5 s
+                self.ended_within(m, started, 5.0, 'session end, %s' % name)
+                self.assertEqual(m.entries()[-1].text, 'The Windows session ends (%s): the monitor ends' % reason)
+                self.assertTrue(self.tray.wait_for_command('delete', 5, owner=m.hwnd), 'the icon stayed in the tray')
+                server.stop()
 
     def open_export_box(self, m):
         """The log export up to its closing message box, left open."""
@@ -263,7 +283,8 @@ class DllSearchTest(Case):
 def pe_facts(path):
     """(bits, DllCharacteristics, size of the base relocations, {imported DLL
     in lower case: the functions taken from it by name}, the entry point and
-    the TLS callbacks as addresses) from a PE file's headers."""
+    the TLS callbacks as addresses, the manifest: resource 1 of type 24)
+    from a PE file's headers."""
     with open(path, 'rb') as f:
         data = f.read()
     pe = struct.unpack_from('<I', data, 0x3C)[0]
@@ -300,7 +321,20 @@ def pe_facts(path):
         at += 20
     callbacks = list(pointers(offset(struct.unpack_from(word, data, offset(tls_rva) + 3 * size)[0] - base))
                      ) if tls_rva else []
-    return bits, characteristics, reloc_size, imports, base + struct.unpack_from('<I', data, optional + 16)[0], callbacks
+
+    def entry(table, wanted=None):
+        """Offset from the resource root of entry `wanted` (else the first) of a resource table; 0 when absent."""
+        count = sum(struct.unpack_from('<HH', data, table + 12))
+        found = [struct.unpack_from('<II', data, table + 16 + 8 * i) for i in range(count)]
+        return next((at & 0x7FFFFFFF for key, at in found if wanted in (None, key)), 0)
+    root = offset(struct.unpack_from('<I', data, directories + 8 * 2)[0])
+    kind = entry(root, 24)
+    name = kind and entry(root + kind, 1)
+    language = name and entry(root + name)
+    manifest_rva, manifest_size = struct.unpack_from('<II', data, root + language) if language else (0, 0)
+    manifest = data[offset(manifest_rva):offset(manifest_rva) + manifest_size] if manifest_size else None
+    return (bits, characteristics, reloc_size, imports, base + struct.unpack_from('<I', data, optional + 16)[0],
+            callbacks, manifest)
 
 
 def link_map(exe):
@@ -323,11 +357,11 @@ def link_map(exe):
 
 class BinaryTest(unittest.TestCase):
 
-    def test_Executable_HardenedOnPurpose_NothingOfItsOwnBeforeTheDllSearchIsRestricted(self):
+    def test_Executable_HardenedOnPurpose_NothingOfItsOwnBeforeTheDllSearchIsRestricted_CarriesTheManifest(self):
         builds = [harness.LUMARO_EXE] + [p for p in (LUMARO_X64_EXE,) if os.path.exists(p)]
         for path in builds:
             with self.subTest(exe=path):
-                bits, characteristics, relocations, imports, entry, callbacks = pe_facts(path)
+                bits, characteristics, relocations, imports, entry, callbacks, manifest = pe_facts(path)
                 wanted = {'--dynamicbase': DYNAMIC_BASE, '--nxcompat': NX_COMPAT}
                 wanted.update({'--no-seh': NO_SEH} if bits == 32 else {'--high-entropy-va': HIGH_ENTROPY_VA})
                 missing = [flag for flag, bit in wanted.items() if not characteristics & bit]
@@ -348,6 +382,8 @@ class BinaryTest(unittest.TestCase):
                 loading = {f for symbol, files in users.items() if re.match(r'_?_imp_+(LoadLibrary|Crypt)', symbol)
                            for f in files[1:]}
                 self.assertEqual(sorted(loading & start_up), [], 'start-up code in files that load DLLs')
+                self.assertEqual(manifest, harness.read_bytes(os.path.join(harness.SOURCE, 'res', 'lumaro.manifest')),
+                                 'res/lumaro.manifest is not the manifest Windows reads (resource 1 of type 24)')
 
 
 if __name__ == '__main__':

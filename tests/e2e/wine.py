@@ -289,6 +289,14 @@ class Wine:
             raise RuntimeError('driver watch did not start')
         return watch
 
+    def hold_foreground(self, seconds):
+        """A driver window in the foreground, as the user's program; its
+        WindowWatch has a 'foreground' event per change."""
+        watch = WindowWatch(self.start([DRIVER_EXE, 'hold-foreground', int(seconds)], stdout=subprocess.PIPE))
+        if not watch.ready():
+            raise RuntimeError('the driver did not get the foreground')
+        return watch
+
     def driver(self, *args, timeout=30):
         """(exit code, stdout) of one driver.exe command."""
         return self.run([DRIVER_EXE] + [str(a) for a in args], timeout=timeout)

@@ -40,6 +40,11 @@ const char kUsage[] =
     "  close TITLE                   post WM_CLOSE\n"
     "  post TITLE MSG WPARAM LPARAM [--item ID]  post any message (to a dialog item)\n"
     "  tray-event TITLE ICONID EVENT post WM_USER+1 (ICONID, EVENT)\n"
+    "  end-session TITLE [LPARAM]    end the Windows session for the window's process as Windows does:\n"
+    "                                WM_QUERYENDSESSION to each of its top-level windows, then WM_ENDSESSION;\n"
+    "                                query HWND ANSWER, end HWND; exit 2 when a window refused\n"
+    "  hold-foreground SECONDS       a window of this process in the foreground, as the user's program:\n"
+    "                                watching STAMP HWND, then foreground STAMP HWND TITLE at each change\n"
     "  copydata TITLE TYPE [TEXT] [--length N]   send a WM_COPYDATA record from this process:\n"
     "                                TEXT and a NUL, length field N (default: TEXT's bytes + 1)\n"
     "  check TITLE ID [0|1]          read a check box, or click it into the given state\n"
@@ -417,6 +422,86 @@ int CmdTrayEvent(const Args& a)
         return -1;
     HWND hwnd = RequireTarget(a[0]);
     return hwnd ? PostTo(hwnd, WM_USER + 1, id, event) : 1;
+}
+
+struct ProcessWindows {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<ProcessWindows*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid)
+        search->found.push_back(hwnd);
+    return TRUE;
+}
+
+// Hidden windows too, as Windows asks every top-level window; with the
+// timeout after which Windows lists a program as holding the session up.
+int CmdEndSession(const Args& a)
+{
+    unsigned long why = 0;
+    if (a.empty() || (a.size() > 1 && !ParseNumber(a[1], why)))
+        return -1;
+    HWND target = RequireTarget(a[0]);
+    if (!target)
+        return 1;
+    ProcessWindows windows{0, {}};
+    GetWindowThreadProcessId(target, &windows.pid);
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&windows));
+    std::vector<HWND> agreed;
+    for (HWND hwnd : windows.found) {
+        DWORD_PTR answer = 0;
+        bool answered = SendTimeout(hwnd, WM_QUERYENDSESSION, 0, static_cast<LPARAM>(why), answer);
+        Print("query " + HwndText(hwnd) + (answered ? Fmt(" %lu", static_cast<unsigned long>(answer)) : " none"));
+        if (answered && answer)
+            agreed.push_back(hwnd);
+    }
+    bool ending = agreed.size() == windows.found.size();
+    for (HWND hwnd : agreed) {
+        DWORD_PTR ignored = 0;
+        SendTimeout(hwnd, WM_ENDSESSION, ending, static_cast<LPARAM>(why), ignored);
+        Print("end " + HwndText(hwnd));
+    }
+    return ending ? 0 : 2;
+}
+
+// Wine hands the foreground to any program that asks for it, so a change
+// here is a program that asked.
+int CmdHoldForeground(const Args& a)
+{
+    unsigned long seconds = 0;
+    if (a.size() < 1 || !ParseNumber(a[0], seconds))
+        return -1;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"LumaroDriverForeground";
+    RegisterClassW(&wc);
+    HWND mine = CreateWindowExW(0, wc.lpszClassName, L"driver foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                GetSystemMetrics(SM_CXSCREEN) - 300, 0, 300, 120, nullptr, nullptr, wc.hInstance,
+                                nullptr);
+    SetForegroundWindow(mine);
+    DWORD deadline = GetTickCount() + seconds * 1000;
+    HWND last = nullptr;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        HWND now = GetForegroundWindow();
+        if (!last && now == mine)
+            Print("watching " + LocalStamp() + " " + HwndText(mine));
+        else if (last && now != last)
+            Print("foreground " + LocalStamp() + " " + HwndText(now) + " " + EscapeLine(Utf8(CaptionOf(now))));
+        if (last || now == mine)
+            last = now;
+        if (static_cast<LONG>(GetTickCount() - deadline) >= 0)
+            return last ? 0 : 1;
+        Sleep(20);
+    }
 }
 
 // A record shaped like the session worker's, from a process that is not it.
@@ -941,6 +1026,7 @@ const Command kCommands[] = {
     {L"text", CmdText},           {L"edit-text", CmdEditText},    {L"settext", CmdSetText},
     {L"command", CmdCommand},     {L"close", CmdClose},           {L"post", CmdPost},
     {L"tray-event", CmdTrayEvent}, {L"copydata", CmdCopyData},    {L"check", CmdCheck},
+    {L"end-session", CmdEndSession}, {L"hold-foreground", CmdHoldForeground},
     {L"key", CmdKey},
     {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
     {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
