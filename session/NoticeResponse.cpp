@@ -43,7 +43,7 @@ NoticeStatus ReadNoticeStatus(const char* block, int length)
     // A status line cut off by the block's end is not taken: its code may be anything.
     const bool whole = end < length;
     status.line.assign(block, static_cast<size_t>(end < kStatusLineShown ? end : kStatusLineShown));
-    status.shown = whole && end <= kStatusLineShown && IsOkStatusLine(status.line);
+    status.shown = whole && IsOkStatusLine(status.line);
     return status;
 }
 
