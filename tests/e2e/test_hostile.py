@@ -371,14 +371,19 @@ class BulkTest(HostileCase):
     end, a summary of ten thousand rows, an answer that does not end, a
     notice of ten megabytes."""
 
-    def test_MegabyteLineBeforeLogin_EmptiesTheLogOnceAndTheSessionCompletes(self):
+    def test_MegabyteLineBeforeLogin_KeepsTheFullLogOnceAndTheSessionCompletes(self):
         server, m, watch = self.start_watched('--huge-line', 'login', '--huge-mb', '1')
         self.wait_session_done(m, watch, 'huge line before the login', 90)
         self.assertCommands(server, FULL_CONVERSATION, 'huge line before the login')
         log = m.log()
         # every login-phase frame is dumped, about five bytes of log per byte received
-        self.assertNotIn('Log START', log, 'the log should have been emptied once at 5 MiB')
+        self.assertNotIn('Log START', log, 'the log should have started afresh once at 5 MiB')
         self.assertLess(len(log.encode('cp949', errors='replace')), LOG_LIMIT, 'admin.log size')
+        kept = harness.read_log(m.log_path + '.1')
+        self.assertEqual([e.text for e in harness.parse_log(kept)[:1]], ['Log START .........'],
+                         'admin.log.1 should be the full log from its start')
+        self.assertTrue(5 * 1024 * 1024 < len(harness.read_bytes(m.log_path + '.1')) <= LOG_LIMIT,
+                        'admin.log.1 holds %d bytes' % len(harness.read_bytes(m.log_path + '.1')))
         self.assertEqual(m.entries(level='ERROR'), [], 'error lines')
         self.assertStatusStays(m, watch, TIME_LEFT.match, 'huge line before the login')
         self.assertSurvived(m, watch, 'huge line before the login')
@@ -455,6 +460,51 @@ class BulkTest(HostileCase):
                 self.assertTrue(wait_for(lambda: proc.poll() is not None, 20), '%s: the process lingers' % what)
                 self.assertEqual(proc.returncode, 0, '%s: exit code' % what)
                 self.assertFalse(os.path.exists(os.path.join(home, 'admin.log')), 'the notice process has no log')
+
+
+class NoticeStatusTest(HostileCase):
+    """An answer other than 200 is no notice, whatever its body: the fetch
+    fails as a failed receive does, and the status line goes once to the
+    debugger channel, where DebugView shows it on Windows (the notice
+    process keeps no log)."""
+
+    def test_AnswerOtherThan200_IsAFailedFetchNamedOnceOnTheDebuggerChannel(self):
+        self.wine.run(['reg', 'delete', r'HKLM\Software\Pelmor', '/v', 'date', '/f'])
+        cases = [
+            # server options, what the debugger channel must show
+            (['--mode', 'one-send', '--status-line', 'HTTP/1.1 404 Not Found', '--body', '<h1>404</h1> no notice'],
+             'HTTP/1.1 404 Not Found'),
+            (['--mode', 'two-sends', '--status-line', 'HTTP/1.1 500 Internal Server Error'],
+             'HTTP/1.1 500 Internal Server Error'),
+            (['--mode', 'one-send', '--status-line', 'SSH-2.0-OpenSSH_9.2'], 'SSH-2.0-OpenSSH_9.2'),
+            (['--mode', 'one-send', '--status-line', 'HTTP/1.1 404 \x1b[2J\x1b[31mGone'], 'HTTP/1.1 404 \\x1b[2J\\x1b[31mGone'),
+        ]
+        for options, status in cases:
+            with self.subTest(status=status), self.case():
+                server = self.session.notice_server(*options)
+                self.addCleanup(server.stop)
+                channel = self.wine.start([harness.DRIVER_EXE, 'debug-strings', '30'], stdout=subprocess.PIPE)
+                self.addCleanup(lambda: channel.poll() is None and (channel.kill(), channel.wait()))
+                self.addCleanup(channel.stdout.close)
+                self.assertEqual(channel.stdout.readline(), b'listening\n', 'the debugger channel did not open')
+                lines = []
+                threading.Thread(target=lambda: [lines.append(line.decode('utf-8').rstrip('\n'))
+                                                 for line in channel.stdout], daemon=True).start()
+
+                def said():
+                    return [harness.unescape(line.split('\t', 1)[1]) for line in lines if '\tlumaro notice:' in line]
+                proc = self.wine.start_lumaro('notice', '127.0.0.1', cwd=self.session.home())
+                self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+                self.assertTrue(wait_for(lambda: proc.poll() is not None, 20), '%s: the process lingers' % status)
+                self.assertEqual(proc.returncode, 0, '%s: exit code' % status)
+                self.assertTrue(server.request().startswith(b'GET /notice'), '%s: no request was sent' % status)
+                found = self.wine.find(NOTICE_TITLE)
+                self.assertFalse(found and found.visible, '%s: the notice dialog was shown' % status)
+                self.assertIsNone(self.wine.msgbox(press=False), '%s: a message box was shown' % status)
+                wait_for(said, 5)
+                time.sleep(0.5)  # room for a second line, which must not come
+                self.assertEqual(said(), ['lumaro notice: not shown, status line [%s]' % status],
+                                 'the debugger channel: %r' % lines)
 
 
 if __name__ == '__main__':
