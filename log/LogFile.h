@@ -40,10 +40,9 @@ public:
     // 0 when copied, else one of the kCopy codes above.
     int CopyTo(const char* path);
 
+private:
     // Where a full log is kept when the next one starts: the path and ".1".
     std::string KeptPath() const;
-
-private:
     void WriteEntry(int level, const std::string& text);
     void StartAfreshWhenFull();
     // Copies the full log to KeptPath(); an empty text, or why it was not kept.
