@@ -253,9 +253,6 @@ class NoticeFetchTest(NoticeTestCase):
             (['--mode', 'one-send'], DEFAULT_NOTICE.encode('cp949')),
             (['--mode', 'two-sends', '--body-size', '4096'], None),
             (['--mode', 'one-send', '--body-size', '4096'], None),
-            # any HTTP version, and a 200 without its reason phrase
-            (['--mode', 'one-send', '--status-line', 'HTTP/1.0 200 OK'], DEFAULT_NOTICE.encode('cp949')),
-            (['--mode', 'two-sends', '--status-line', 'HTTP/1.1 200'], DEFAULT_NOTICE.encode('cp949')),
         ]
         for options, expected in cases:
             with self.subTest(options=options), self.each_case():

@@ -63,22 +63,6 @@ std::string AfterStamp(const std::string& content)
     return content.substr(kStampLength);
 }
 
-const std::string kFiller(4096, 'f');
-
-size_t FillerBlockSize()
-{
-    return FormatDumpBlock(kAnyTime, kDumpReceived, reinterpret_cast<const unsigned char*>(kFiller.data()),
-                           static_cast<int>(kFiller.size()))
-        .size();
-}
-
-// Dumps until a log holding one short line is past the 5 MiB limit.
-void FillPastTheLimit(LogFile& log)
-{
-    for (size_t i = 0; i <= kSizeLimit / FillerBlockSize(); ++i)
-        log.DumpTraffic(kDumpReceived, kFiller.data(), static_cast<int>(kFiller.size()));
-}
-
 class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -221,17 +205,12 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
         log.Open(path.c_str(), FALSE, 1);
         log.Write(kLogFlow, "before");
 
-        // As a viewer or a backup opens it: reading, and letting the log write on.
-        HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "a reader must be let in, error " << GetLastError();
-        CloseHandle(reader);
-        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "no other writer may open the log";
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        if (writer != INVALID_HANDLE_VALUE)
-            CloseHandle(writer);
+        // A viewer or a backup reads it, letting the log write on; no other writer gets in.
+        for (DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_WRITE)}) {
+            AutoCloseHandle other(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            EXPECT_EQ(other.Valid(), access == GENERIC_READ) << "access " << std::hex << access;
+        }
 
         for (const std::string& dest : destinations)
             EXPECT_EQ(log.CopyTo(dest.c_str()), -20) << "destination " << dest;
@@ -341,118 +320,58 @@ TEST_F(LogFileTest, Write_KeepsFileOfExactlyTheLimitAndEmptiesItOnceLonger)
     EXPECT_TRUE(ReadAll(path + ".1") == before) << "limit.log.1 must be the full log, byte for byte";
 }
 
-TEST_F(LogFileTest, Write_ReplacesTheKeptLogAtEachStartAfresh)
-{
-    const std::string path = PathOf("twice.log");
-    const std::string kept = path + ".1";
-    WriteAll(kept, std::string(kSizeLimit * 2, 'k'));
-    {
-        LogFile log;
-        log.Open(path.c_str(), FALSE, 1);
-        for (int round = 1; round <= 2; ++round) {
-            log.Write(kLogFlow, StrFormat("round %d", round).c_str());
-            FillPastTheLimit(log);
-        }
-        log.Write(kLogFlow, "third");
-    }
-    const std::string keptLog = ReadAll(kept);
-    EXPECT_EQ(AfterStamp(keptLog.substr(0, keptLog.find("\r\n") + 2)), "   [FLOW]  round 2\r\n")
-        << "the kept log must be the last full one";
-    EXPECT_LE(keptLog.size(), kSizeLimit + 100 + FillerBlockSize())
-        << "the kept log, an older and longer file before, is bounded like the log";
-    EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  third\r\n");
-}
-
 TEST_F(LogFileTest, Write_EscapesControlCharactersSoNoTextCanForgeALine)
 {
-    struct Case {
-        const char* text;
-        const char* shown;
-    };
-    const Case cases[] = {
-        {"Link[7]\r\n2026-12-06 09:05:03.007   [ERROR] forged",
-         "Link[7]\\x0d\\x0a2026-12-06 09:05:03.007   [ERROR] forged"},
-        {"\x1b[2J\x1b]0;title\x07", "\\x1b[2J\\x1b]0;title\\x07"},
-        {"del\x7f bs\x08 ff\x0c one\x01", "del\\x7f bs\\x08 ff\\x0c one\\x01"},
-        {"user01\t tab stays", "user01\t tab stays"},
-        {"\xc0\xdc\xbf\xa9 \x7e\x80\xff", "\xc0\xdc\xbf\xa9 \x7e\x80\xff"},  // CP949 and high bytes stay
-    };
-    int index = 0;
-    for (const Case& c : cases) {
-        const std::string path = PathOf(StrFormat("escape%d.log", index++));
-        {
-            LogFile log;
-            log.Open(path.c_str(), FALSE, 1);
-            log.Write(kLogFlow, c.text);
-        }
-        EXPECT_EQ(AfterStamp(ReadAll(path)), std::string("   [FLOW]  ") + c.shown + "\r\n") << "text " << c.text;
-    }
-    const std::string path = PathOf("lines.log");
+    const std::string path = PathOf("escape.log");
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);
-        log.WriteLines(kLogFlow, {" [idx=0]", " Name=a\nb", " DNS=\r"});
+        log.Write(kLogFlow, "Link[7]\r\n2026-12-06 09:05:03.007   [ERROR] forged\x1b[2J\x7f\x01\ttab \xc0\xdc");
+        log.WriteLines(kLogFlow, {" [idx=0]", " Name=a\nb"});
     }
-    EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]   [idx=0]\n Name=a\\x0ab\n DNS=\\x0d\r\n")
-        << "an entry of several lines keeps its own line ends only";
+    const std::string content = ReadAll(path);
+    const size_t split = content.find("\r\n") + 2;
+    EXPECT_EQ(AfterStamp(content.substr(0, split)),
+              "   [FLOW]  Link[7]\\x0d\\x0a2026-12-06 09:05:03.007   [ERROR] forged\\x1b[2J\\x7f\\x01\ttab \xc0\xdc\r\n")
+        << "TAB and CP949 text stay, control characters show escaped";
+    EXPECT_EQ(AfterStamp(content.substr(split)), "   [FLOW]   [idx=0]\n Name=a\\x0ab\r\n")
+        << "an entry of several lines keeps only its own line breaks";
 }
 
 TEST(PlainFile, OnlyAFileWithOneNameAndNoReparsePointIsPlain)
 {
     struct Case {
-        DWORD attributes;
-        DWORD links;
+        DWORD attributes, links;
         FileKind kind;
     } cases[] = {
         {FILE_ATTRIBUTE_ARCHIVE, 1, FileKind::Plain},
-        {FILE_ATTRIBUTE_NORMAL, 1, FileKind::Plain},
         {FILE_ATTRIBUTE_ARCHIVE, 2, FileKind::ManyLinks},
-        {FILE_ATTRIBUTE_ARCHIVE, 0, FileKind::ManyLinks},  // a count that makes no sense is no plain file
-        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE, 1, FileKind::ReparsePoint},
-        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, 1, FileKind::ReparsePoint},  // a junction
+        {FILE_ATTRIBUTE_REPARSE_POINT, 1, FileKind::ReparsePoint},  // Wine makes none: only Windows shows this whole
         {FILE_ATTRIBUTE_DIRECTORY, 1, FileKind::NotAFile},
     };
-    for (const Case& c : cases) {
-        BY_HANDLE_FILE_INFORMATION info = {};
-        info.dwFileAttributes = c.attributes;
-        info.nNumberOfLinks = c.links;
-        EXPECT_EQ(JudgeFile(info), c.kind) << "attributes " << std::hex << c.attributes << " links " << c.links;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(JudgeFile({c.attributes, {}, {}, {}, 0, 0, 0, c.links, 0, 0}), c.kind) << c.attributes;
 }
 
 TEST_F(LogFileTest, OpenAndStartAfresh_RefuseANamePlantedAsAHardLinkAndLeaveItsFileAlone)
 {
-    const std::string victim = PathOf("victim.txt");
-    const std::string precious = "a file of the user's that the log must never touch\r\n";
-    struct Case {
-        const char* linkedName;  // the name planted as a second link of the victim
-        bool opens;
-    } cases[] = {{"planted.log", false}, {"full.log.1", true}};
-    for (const Case& c : cases) {
-        WriteAll(victim, precious);
-        const std::string linked = PathOf(c.linkedName);
-        ASSERT_TRUE(CreateHardLinkA(linked.c_str(), victim.c_str(), nullptr)) << "error " << GetLastError();
-        const std::string path = c.opens ? PathOf("full.log") : linked;
-        {
-            LogFile log;
-            const PlainFileOutcome outcome = log.Open(path.c_str(), FALSE, 1);
-            EXPECT_EQ(outcome.Opened(), c.opens) << c.linkedName;
-            if (!c.opens) {
-                EXPECT_EQ(DescribeRefusal(outcome), "2 links");
-                EXPECT_EQ(log.CopyTo(PathOf("copy.log").c_str()), kCopyNotOpen) << "a refused log stays closed";
-            }
-            log.Write(kLogFlow, "first");
-            FillPastTheLimit(log);
-            log.Write(kLogFlow, "after");
-        }
-        EXPECT_EQ(ReadAll(victim), precious) << c.linkedName << ": the linked file was written or emptied";
-        if (c.opens) {
-            const std::string log = ReadAll(path);
-            EXPECT_EQ(AfterStamp(log.substr(0, log.find("\r\n") + 2)),
-                      "   [ERROR] " + linked + " not kept (2 links); the full log before this line is lost\r\n");
-        }
-        DeleteFileA(linked.c_str());
+    const std::string victim = PathOf("victim.txt"), planted = PathOf("planted.log"), full = PathOf("full.log");
+    const std::string precious = "a file of the user's that no log may touch\r\n";
+    WriteAll(victim, precious);
+    WriteAll(full, std::string(kSizeLimit + 1, 'o'));
+    ASSERT_TRUE(CreateHardLinkA(planted.c_str(), victim.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkA((full + ".1").c_str(), victim.c_str(), nullptr));
+    {
+        LogFile refused, kept;
+        EXPECT_EQ(DescribeRefusal(refused.Open(planted.c_str(), FALSE, 1)), "3 links");
+        refused.Write(kLogFlow, "nowhere");
+        kept.Open(full.c_str(), TRUE, 1);
+        kept.Write(kLogFlow, "starts afresh");  // the full log would go into the planted full.log.1
     }
+    EXPECT_EQ(ReadAll(victim), precious) << "the file behind a planted link was written or emptied";
+    const std::string log = ReadAll(full);
+    EXPECT_EQ(AfterStamp(log.substr(0, log.find("\r\n") + 2)),
+              "   [ERROR] " + full + ".1 not kept (3 links); the full log before this line is lost\r\n");
 }
 
 TEST_F(LogFileTest, DumpTraffic_DoesNotEmptyFilePastTheLimit)

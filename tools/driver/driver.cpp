@@ -59,8 +59,7 @@ const char kUsage[] =
     "                                without one, hold that desktop open until ended\n"
     "  run-on NAME PROGRAM [ARGS...] run PROGRAM on the desktop NAME; exits with its exit code,\n"
     "                                and the program ends with this process\n"
-    "  open-file PATH read|write     open a file as another program would: read prints its text,\n"
-    "                                a refused open prints \"error N\" (exit 1)\n"
+    "  read-file PATH                read a file as a viewer would: its text, or \"error N\" (exit 1)\n"
     "  debug-strings SECONDS         what DebugView shows: \"listening\", then pid<TAB>text of every\n"
     "                                OutputDebugString for SECONDS\n";
 
@@ -830,28 +829,24 @@ int CmdPing(const Args& a)
 
 // ---- files and the debugger channel, as other programs meet them ----
 
-// Opens a file as a viewer (read) or another program (write) would, through
-// a Windows handle, so that the share modes of the program's own handle
-// apply: read prints the file's CP949 text in UTF-8; a refused open prints
-// "error N".
-int CmdOpenFile(const Args& a)
+// Reads a file as a viewer does, through a Windows handle, so that the share
+// mode of the program's own handle applies; prints its CP949 text in UTF-8,
+// or "error N" when the open is refused.
+int CmdReadFile(const Args& a)
 {
-    if (a.size() != 2 || (a[1] != L"read" && a[1] != L"write"))
+    if (a.size() != 1)
         return -1;
-    const bool read = a[1] == L"read";
-    AutoCloseHandle file(CreateFileW(a[0].c_str(), read ? GENERIC_READ : GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    AutoCloseHandle file(CreateFileW(a[0].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         Print(Fmt("error %lu", GetLastError()));
         return 1;
     }
     std::string content;
     char buffer[65536];
-    DWORD got = 0;
-    while (read && ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    for (DWORD got = 0; ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0;)
         content.append(buffer, got);
-    fputs(read ? Cp949ToUtf8(content).c_str() : "opened\n", stdout);
+    fputs(Cp949ToUtf8(content).c_str(), stdout);
     return 0;
 }
 
@@ -1014,7 +1009,7 @@ const Command kCommands[] = {
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
-    {L"open-file", CmdOpenFile},  {L"debug-strings", CmdDebugStrings},
+    {L"read-file", CmdReadFile},  {L"debug-strings", CmdDebugStrings},
 };
 
 int Dispatch(const std::wstring& name, const Args& args)
