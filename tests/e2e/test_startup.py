@@ -348,6 +348,7 @@ class HomeFolderTest(harness.MonitorCase):
             with self.subTest(why=why):
                 try:
                     shutil.rmtree(fallback, ignore_errors=True)
+                    self.addCleanup(shutil.rmtree, fallback, True)
                     cwd = prepare(self.session.home())
                     before = sorted(os.listdir(cwd))
                     m = harness.Monitor.start(self.wine, cwd)
