@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/HandOver.h"
 #include "app/LumaroDialog.h"
+#include "app/UnixTime.h"
 #include "app/VersionNumber.h"
 #include "framework/CommonControls.h"
 #include "framework/Format.h"
@@ -13,7 +14,6 @@
 #include <winsock.h>
 
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 const char kMainWindowTitle[] = "Lumaro";
@@ -130,7 +130,7 @@ BOOL LumaroApp::RunMonitor()
     m_adminId = "admin";
     m_adminPw = "qalvexor";
     ::GetLocalTime(&m_startTime);
-    m_tStart = static_cast<int32_t>(std::time(nullptr));
+    m_tStart = UnixSecondsNow();
 
     LumaroDialog dlg;
     m_pMainWnd = &dlg;

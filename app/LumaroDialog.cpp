@@ -2,15 +2,15 @@
 
 #include "app/AboutDialog.h"
 #include "app/DurationFormat.h"
+#include "app/HomeFolder.h"
 #include "app/LumaroApp.h"
 #include "app/TrayTip.h"
+#include "app/UnixTime.h"
 #include "app/UsageDialog.h"
 #include "framework/CFileDialog.h"
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "resource.h"
-
-#include <ctime>
 
 namespace {
 const COLORREF kReadoutColour = RGB(123, 123, 192);
@@ -45,7 +45,7 @@ LumaroDialog::~LumaroDialog()
 
 int64_t LumaroDialog::Elapsed() const
 {
-    return static_cast<int64_t>(std::time(nullptr)) - theApp.m_tStart;
+    return UnixSecondsNow() - theApp.m_tStart;
 }
 
 void LumaroDialog::DoDataExchange(CDataExchange* dx)
@@ -124,14 +124,13 @@ int LumaroDialog::OnCreate(CREATESTRUCTA*)
 {
     if (Default() == -1)
         return -1;
-    char dir[MAX_PATH] = "";
-    ::GetCurrentDirectoryA(MAX_PATH - 1, dir);
-    m_homePath = dir;
-
-    m_log.Open(StrFormat("%s\\admin.log", m_homePath.c_str()).c_str(), FALSE, kLogFlow);
+    const HomeFolder home = OpenLogInHomeFolder(m_log, kLogFlow);
+    m_homePath = home.path;
     m_log.Write(kLogMost, "Log START .........");
     m_log.Write(kLogMost, StrFormat("home_path=[%s]", m_homePath.c_str()).c_str());
     m_log.Write(kLogMost, StrFormat("version %s", theApp.m_version.c_str()).c_str());
+    if (!home.whyNotCurrent.empty())
+        m_log.Write(home.whyLevel, home.whyNotCurrent.c_str());
     if (!theApp.m_handOverError.empty())
         m_log.Write(kLogError, theApp.m_handOverError.c_str());
 

@@ -15,6 +15,6 @@ struct SessionConfig {
     std::string m_adminPw;
     std::string m_user;                  // user name followed by one TAB
     SYSTEMTIME m_startTime{};
-    int32_t m_tStart = 0;                // the same moment, seconds since 1970
+    int64_t m_tStart = 0;                // the same moment, seconds since 1970 (UnixTime.h)
     std::string m_version;
 };

@@ -3,5 +3,5 @@
 #include <cstdint>
 #include <string>
 
-// elapsed = time() - start; rTime <= 0 means the session time is not known.
+// elapsed = now - start (UnixTime.h); rTime <= 0 means the session time is not known.
 std::string TrayTipText(int state, int retryCount, int rTime, int64_t elapsed);

@@ -1,12 +1,13 @@
 // The diagnostics log is the one object the window's thread and the session
 // worker write at once. Here two writers fill a real LogFile with long lines
-// and traffic dumps, past its 5 MiB reset several times, while a third thread
-// keeps copying it out as the log export does. The thread sanitizer watches
-// the locking, and its first report fails the run; this program checks what
-// the locking is for, which lives partly in the file position where the
-// sanitizer cannot see it: every entry of the log and of every copy is whole
-// and in its writer's order, no line starts past the reset size, and every
-// copy succeeds.
+// and traffic dumps, past its 5 MiB limit several times (each time the full
+// log is copied to admin.log.1 and the log starts afresh), while a third
+// thread keeps copying it out as the log export does. The thread sanitizer
+// watches the locking, and its first report fails the run; this program
+// checks what the locking is for, which lives partly in the file position
+// where the sanitizer cannot see it: every entry of the log, of the kept log
+// and of every copy is whole and in its writer's order, no line starts past
+// the limit, the kept log is a full one, and every copy succeeds.
 #include "log/HexDump.h"
 #include "log/LogFile.h"
 #include "log/LogFormat.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-// The log's reset size: a file longer than this is emptied before the next line.
+// The log's limit: a file longer than this is kept and emptied before the next line.
 const size_t kLimit = 5 * 1048576;
 
 const int kWriters = 2;
@@ -264,12 +265,19 @@ int main()
         copier.join();
     }
     content = ReadAll(logPath);
+    const std::string keptPath = logPath + kKeptLogSuffix;
+    const std::string kept = ReadAll(keptPath);
 
     if (content.empty() || content.size() > ceiling) {
         std::printf("tsan: the log is %zu bytes, not between 1 and %zu\n", content.size(), ceiling);
         ok = false;
     }
+    if (kept.size() <= kLimit || kept.size() > ceiling) {
+        std::printf("tsan: the kept log is %zu bytes, not past %zu and at most %zu\n", kept.size(), kLimit, ceiling);
+        ok = false;
+    }
     ok = EveryEntryWhole(content, "log") && ok;
+    ok = EveryEntryWhole(kept, "kept log") && ok;
     // A workload too small to reset twice, or copies that never met a writer, test nothing.
     if (ok && (resets < 2 || copiesWhileWriting < 2)) {
         std::printf("tsan: %zu bytes give %zu resets and %d of %d copies overlapped the writers; both must be 2 or more\n",
@@ -281,6 +289,7 @@ int main()
         return 1;
     }
     unlink(logPath.c_str());
+    unlink(keptPath.c_str());
     unlink(copyPath.c_str());
     rmdir(dir.c_str());
     std::printf("tsan: %d writers, %zu bytes (at least %zu resets), %d copies (%d while writing): every entry whole\n",

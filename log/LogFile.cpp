@@ -2,11 +2,12 @@
 
 #include <vector>
 
+#include "framework/Format.h"
 #include "log/LogFormat.h"
 
 namespace {
 
-// Keeps the log near 5 MiB; a file of exactly this length is still kept.
+// Keeps each log file near 5 MiB; a file of exactly this length is still kept.
 const LONGLONG kMaxLogBytes = 5 * 1048576;
 
 LogTime LocalNow()
@@ -32,46 +33,91 @@ LogFile::~LogFile()
         FlushFileBuffers(m_file.Get());
 }
 
-void LogFile::Open(const char* path, BOOL append, int minLevel)
+PlainFileOutcome LogFile::Open(const char* path, BOOL append, int minLevel)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (m_open)
-        return;
+        return PlainFileOutcome();
     m_path = path ? path : "";
     m_minLevel = minLevel;
 
-    // No sharing: while the log holds its file, nobody else writes into it.
-    m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Readers may look in (a viewer, a support tool, a backup), nobody else
+    // may write into it while the log holds it.
+    PlainFileOutcome outcome;
+    m_file.Reset(OpenPlainFile(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, !append, outcome));
     if (!m_file.Valid()) {
         m_file.Reset();
         m_open = 0;
-        return;
+        return outcome;
     }
     if (append)
         SetFilePointer(m_file.Get(), 0, nullptr, FILE_END);
     m_open = 1;
+    return outcome;
 }
 
-void LogFile::EmptyWhenFull()
+std::string LogFile::KeptPath() const
+{
+    return m_path + kKeptLogSuffix;
+}
+
+std::string LogFile::KeepFullLog()
+{
+    const std::string kept = KeptPath();
+    PlainFileOutcome outcome;
+    AutoCloseHandle dest(OpenPlainFile(kept.c_str(), GENERIC_WRITE, FILE_SHARE_READ, true, outcome));
+    if (!dest.Valid())
+        return StrFormat("%s not kept (%s); the full log before this line is lost", kept.c_str(),
+                         DescribeRefusal(outcome).c_str());
+    SetFilePointer(m_file.Get(), 0, nullptr, FILE_BEGIN);
+    const int rc = CopyFileContents(m_file.Get(), dest.Get());
+    if (rc != 0)
+        return StrFormat("%s incomplete, rc=%d", kept.c_str(), rc);
+    return std::string();
+}
+
+void LogFile::StartAfreshWhenFull()
 {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(m_file.Get(), &size) || size.QuadPart <= kMaxLogBytes)
         return;
+    // Copied rather than renamed: a rename needs delete access on the open log,
+    // and with it every reader would have to allow deletion to open it at all.
+    const std::string failure = KeepFullLog();
     FlushFileBuffers(m_file.Get());
     SetFilePointer(m_file.Get(), 0, nullptr, FILE_BEGIN);
     SetEndOfFile(m_file.Get());
+    if (!failure.empty()) {
+        m_line = FormatLogLine(LocalNow(), kLogError, EscapeLogText(failure.c_str()).c_str());
+        WriteWhole(m_file.Get(), m_line);
+    }
 }
 
 void LogFile::Write(int level, const char* text)
+{
+    WriteEntry(level, EscapeLogText(text));
+}
+
+void LogFile::WriteLines(int level, const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            text += '\n';
+        text += EscapeLogText(lines[i].c_str());
+    }
+    WriteEntry(level, text);
+}
+
+void LogFile::WriteEntry(int level, const std::string& text)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_open)
         return;
     if (level != kLogMost && level < m_minLevel)
         return;
-    EmptyWhenFull();
-    m_line = FormatLogLine(LocalNow(), level, text);
+    StartAfreshWhenFull();
+    m_line = FormatLogLine(LocalNow(), level, text.c_str());
     WriteWhole(m_file.Get(), m_line);
 }
 
@@ -80,7 +126,7 @@ void LogFile::DumpTraffic(int direction, const char* data, int length)
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_open)
         return;
-    // No size check here: the next Write empties a file a dump has carried past the limit.
+    // No size check here: the next Write starts afresh once a dump has carried the file past the limit.
     m_line = FormatDumpBlock(LocalNow(), direction, reinterpret_cast<const unsigned char*>(data), length);
     WriteWhole(m_file.Get(), m_line);
 }

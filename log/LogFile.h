@@ -5,7 +5,9 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "framework/PlainFile.h"
 #include "framework/ScopedHandle.h"
 #include "log/LogLevel.h"
 
@@ -15,6 +17,9 @@ const int kCopyNoDestination = -20;  // the destination cannot be opened
 const int kCopyReadFailed = -30;     // reading the log failed: the copy is incomplete
 const int kCopyWriteFailed = -40;    // writing the copy failed (a full disk, say)
 
+// A full log is kept under its own name and this, when the next one starts.
+const char kKeptLogSuffix[] = ".1";
+
 class LogFile {
 public:
     LogFile() = default;
@@ -22,15 +27,26 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // Only the first successful call counts; a failed open leaves the log closed and silent.
-    void Open(const char* path, BOOL append, int minLevel);
+    // Only the first successful call counts; a failed open leaves the log
+    // closed and silent. The file is held for reading by others, not for
+    // writing, and is refused when it is not a plain file (see PlainFile.h).
+    // The outcome says whether the log is open, or why not.
+    PlainFileOutcome Open(const char* path, BOOL append, int minLevel);
+    // One line; control characters in the text are shown escaped (EscapeLogText).
     void Write(int level, const char* text);
+    // One entry of several lines, each escaped, joined by LF alone.
+    void WriteLines(int level, const std::vector<std::string>& lines);
     void DumpTraffic(int direction, const char* data, int length);
     // 0 when copied, else one of the kCopy codes above.
     int CopyTo(const char* path);
 
 private:
-    void EmptyWhenFull();
+    // Where a full log is kept when the next one starts: the path and ".1".
+    std::string KeptPath() const;
+    void WriteEntry(int level, const std::string& text);
+    void StartAfreshWhenFull();
+    // Copies the full log to KeptPath(); an empty text, or why it was not kept.
+    std::string KeepFullLog();
 
     int m_minLevel = 0;
     std::string m_line;

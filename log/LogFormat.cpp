@@ -30,6 +30,23 @@ const char* DirectionTag(int direction)
     }
 }
 
+std::string EscapeLogText(const char* text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string FormatLogLine(const LogTime& time, int level, const char* text)
 {
     return StrFormat("%04d-%02d-%02d %02d:%02d:%02d.%03d   %s %s\r\n", time.year, time.month, time.day,

@@ -18,7 +18,13 @@ struct LogTime {
 const char* LevelTag(int level);
 const char* DirectionTag(int direction);
 
-// "stamp   [TAG]  text" ending in CR LF.
+// A text as it may stand in a log line: control characters (below 0x20 but
+// TAB, and DEL) become "\x1b" and the like, so that no text, least of all
+// one a server sent, can end a line early, forge the next one or steer the
+// terminal that shows the log. Every other byte, CP949 text included, stays.
+std::string EscapeLogText(const char* text);
+
+// "stamp   [TAG]  text" ending in CR LF; the text is taken as it is.
 std::string FormatLogLine(const LogTime& time, int level, const char* text);
 
 // The framed dump: "=" rule, header with the full length, "-" rule, hex body,

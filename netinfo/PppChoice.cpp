@@ -3,17 +3,17 @@
 #include "framework/Format.h"
 #include "log/LogFile.h"
 
-std::string DescribeAdapter(int index, const AdapterInfo& info)
+std::vector<std::string> DescribeAdapter(int index, const AdapterInfo& info)
 {
-    return StrFormat(" [idx=%d]\n Name=%s\n Description=%s\n Type=%d, %s\n IP=%s\n DNS=%s", index,
-                     info.GetName().c_str(), info.GetDescription().c_str(), static_cast<int>(info.GetType()),
-                     AdapterTypeName(info.GetType()), info.GetIpAddress(0).c_str(), info.GetDnsServer(0).c_str());
+    return {StrFormat(" [idx=%d]", index), " Name=" + info.GetName(), " Description=" + info.GetDescription(),
+            StrFormat(" Type=%d, %s", static_cast<int>(info.GetType()), AdapterTypeName(info.GetType())),
+            " IP=" + info.GetIpAddress(0), " DNS=" + info.GetDnsServer(0)};
 }
 
 int ChoosePppDns(const std::vector<AdapterInfo>& adapters, LogFile& log, std::string& ip)
 {
     for (size_t i = 0; i < adapters.size(); ++i) {
-        log.Write(kLogFlow, DescribeAdapter(static_cast<int>(i), adapters[i]).c_str());
+        log.WriteLines(kLogFlow, DescribeAdapter(static_cast<int>(i), adapters[i]));
         if (adapters[i].GetType() == kAdapterTypePpp) {
             ip = adapters[i].GetDnsServer(0);
             log.Write(kLogFlow, StrFormat("ppp DNS(m_ip) = %s", ip.c_str()).c_str());

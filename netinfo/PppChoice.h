@@ -26,5 +26,5 @@ int ChoosePppDns(const std::vector<AdapterInfo>& adapters, LogFile& log, std::st
 // the adapters into `adapters`, the server address into `ip`.
 int FindPppDns(std::vector<AdapterInfo>& adapters, LogFile& log, std::string& ip);
 
-// The block logged for one adapter; one log line spanning six lines.
-std::string DescribeAdapter(int index, const AdapterInfo& info);
+// The block logged for one adapter: one log entry of these six lines.
+std::vector<std::string> DescribeAdapter(int index, const AdapterInfo& info);

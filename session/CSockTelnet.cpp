@@ -240,6 +240,15 @@ int CSockTelnet::RecvFrame_notice()
         buffer[n] = '\0';
         if (!headSeen) {
             headSeen = true;
+            // An error page or a proxy's answer is not the administrators'
+            // notice: it ends the fetch as a failed receive does. The notice
+            // process keeps no log; the debugger channel (DebugView on
+            // Windows) is where the reason can be read.
+            NoticeStatus status = ReadNoticeStatus(buffer.data(), n);
+            if (!status.shown) {
+                ::OutputDebugStringA(NoticeRefusedText(status).c_str());
+                return kEvtReceiveFailed;
+            }
             // Most servers send a small answer's head and body together; the
             // body is then the notice. A head alone means the next block is.
             int body = NoticeBodyOffset(buffer.data(), n);

@@ -20,6 +20,9 @@ Body (CP949 bytes; default: a few lines of Korean notice text with CR LF):
   --nul              a NUL byte in the middle of the body (replacing one byte)
   --lf-only          lone LF line ends instead of CR LF
 
+Status line (default "HTTP/1.1 200 OK"); Lumaro shows only the body of a 200:
+  --status-line TEXT the answer's first line, as it is (e.g. "HTTP/1.1 404 Not Found")
+
 After answering, the connection stays open until the client closes it or
 --hold seconds pass. --once ends the server after its first connection,
 --max-seconds after that many seconds. The first line on stdout is
@@ -71,8 +74,8 @@ def build_body(args):
     return body
 
 
-def build_head(body):
-    return (b'HTTP/1.1 200 OK\r\n'
+def build_head(body, status_line=b'HTTP/1.1 200 OK'):
+    return (status_line + b'\r\n'
             b'Content-Type: text/plain\r\n'
             b'Content-Length: %d\r\n'
             b'\r\n' % len(body))
@@ -143,11 +146,11 @@ def serve(conn, peer, args, body, recorder):
         got = read_request(conn, recorder)
         log('%s: request %s' % (peer, 'complete' if got else 'incomplete'))
         if args.mode == 'two-sends':
-            conn.sendall(build_head(body))
+            conn.sendall(build_head(body, args.status_line))
             time.sleep(args.pause)
             send_pieces(conn, body)
         elif args.mode == 'one-send':
-            head = build_head(body)
+            head = build_head(body, args.status_line)
             if len(body) <= PIECE:
                 conn.sendall(head + body)
             else:
@@ -174,6 +177,8 @@ def main():
     body.add_argument('--big', type=float, metavar='MB')
     p.add_argument('--nul', action='store_true')
     p.add_argument('--lf-only', action='store_true')
+    p.add_argument('--status-line', default='HTTP/1.1 200 OK', type=lambda text: text.encode('latin-1'),
+                   help='first line of the answer (default HTTP/1.1 200 OK)')
     p.add_argument('--pause', type=float, default=0.3, help='seconds between head and body (two-sends)')
     p.add_argument('--hold', type=float, default=30.0, help='seconds a connection is kept after the answer')
     p.add_argument('--once', action='store_true')

@@ -5,8 +5,9 @@
 // the real LogFile, mutex and all, runs natively where the thread sanitizer
 // can watch its locking. They do what LogFile relies on under Windows: one
 // shared file position, writes that land whole at it, truncation at it, sizes
-// that follow the writes. Share modes, security attributes and overlapped I/O
-// are accepted and ignored; GetLastError is not kept.
+// that follow the writes, link counts as the file system keeps them. Share
+// modes, security attributes and overlapped I/O are accepted and ignored;
+// GetLastError gives the errno of the thread's last failed call.
 #include <cstdint>
 
 typedef unsigned short WORD;
@@ -27,9 +28,16 @@ typedef void* HANDLE;
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
+#define FILE_READ_ATTRIBUTES 0x0080
+#define FILE_SHARE_READ 0x00000001
 #define CREATE_ALWAYS 2
 #define OPEN_ALWAYS 4
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define FILE_ATTRIBUTE_DEVICE 0x40
 #define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define ERROR_INVALID_FUNCTION 1
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -50,7 +58,14 @@ union LARGE_INTEGER {
     LONGLONG QuadPart;
 };
 
+// Only what the plain-file check reads.
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    DWORD nNumberOfLinks;
+};
+
 // Only CREATE_ALWAYS and OPEN_ALWAYS are known; any other disposition fails.
+// FILE_FLAG_OPEN_REPARSE_POINT refuses to follow a symbolic link.
 HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE h);
@@ -63,6 +78,8 @@ BOOL SetEndOfFile(HANDLE h);
 DWORD GetFileSize(HANDLE h, DWORD* sizeHigh);
 BOOL GetFileSizeEx(HANDLE h, LARGE_INTEGER* size);
 BOOL FlushFileBuffers(HANDLE h);
+BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info);
+DWORD GetLastError();
 void GetLocalTime(SYSTEMTIME* time);
 
 // framework/ScopedHandle.h, which LogFile.h includes for AutoCloseHandle, also

@@ -9,6 +9,15 @@
 
 namespace {
 
+thread_local DWORD g_lastError = 0;
+
+template <class T>
+T Failed(T result)
+{
+    g_lastError = static_cast<DWORD>(errno);
+    return result;
+}
+
 int Fd(HANDLE h)
 {
     return static_cast<int>(reinterpret_cast<std::intptr_t>(h)) - 1;
@@ -21,9 +30,11 @@ HANDLE FromFd(int fd)
 
 } // namespace
 
-HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE)
+HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD attributes, HANDLE)
 {
     int flags = O_CLOEXEC;
+    if (attributes & FILE_FLAG_OPEN_REPARSE_POINT)
+        flags |= O_NOFOLLOW;
     if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
         flags |= O_RDWR;
     else if (access & GENERIC_WRITE)
@@ -37,7 +48,7 @@ HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD dispositi
     else
         return INVALID_HANDLE_VALUE;
     const int fd = open(name, flags, 0666);
-    return fd < 0 ? INVALID_HANDLE_VALUE : FromFd(fd);
+    return fd < 0 ? Failed(INVALID_HANDLE_VALUE) : FromFd(fd);
 }
 
 BOOL CloseHandle(HANDLE h)
@@ -119,6 +130,23 @@ BOOL GetFileSizeEx(HANDLE h, LARGE_INTEGER* size)
         return FALSE;
     size->QuadPart = st.st_size;
     return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
+{
+    struct stat st;
+    if (fstat(Fd(h), &st) != 0)
+        return Failed(FALSE);
+    info->dwFileAttributes = S_ISDIR(st.st_mode)   ? FILE_ATTRIBUTE_DIRECTORY
+                             : S_ISREG(st.st_mode) ? FILE_ATTRIBUTE_NORMAL
+                                                   : FILE_ATTRIBUTE_DEVICE;
+    info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    return TRUE;
+}
+
+DWORD GetLastError()
+{
+    return g_lastError;
 }
 
 BOOL FlushFileBuffers(HANDLE h)

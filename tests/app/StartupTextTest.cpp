@@ -2,7 +2,10 @@
 #include "app/CommandLine.h"
 #include "app/DurationFormat.h"
 #include "app/HandOver.h"
+#include "app/HomeFolder.h"
+#include "app/SessionConfig.h"
 #include "app/TrayTip.h"
+#include "app/UnixTime.h"
 #include "app/VersionNumber.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +127,41 @@ TEST(TrayTip, TextFollowsTheSessionState)
     };
     for (const Case& c : cases)
         EXPECT_EQ(TrayTipText(c.state, c.retry, c.rTime, c.elapsed), c.text) << "state " << c.state;
+}
+
+TEST(UnixTime, AStartAfter2038IsCountedAndCarriedWhole)
+{
+    struct Case {
+        SYSTEMTIME utc;
+        int64_t seconds;
+    } cases[] = {
+        {{2038, 1, 2, 19, 3, 14, 7, 0}, 2147483647},
+        {{2038, 1, 2, 19, 3, 14, 8, 0}, 2147483648},  // where a 32-bit time() wraps
+        {{2106, 2, 0, 7, 6, 28, 16, 0}, 4294967296},  // where an unsigned one does
+    };
+    for (const Case& c : cases) {
+        FILETIME ft;
+        ASSERT_TRUE(SystemTimeToFileTime(&c.utc, &ft));
+        EXPECT_EQ(UnixSecondsFromFileTime(ft), c.seconds) << c.utc.wYear;
+        SessionConfig config;
+        config.m_tStart = c.seconds;
+        EXPECT_EQ(TrayTipText(40, 0, 7200, c.seconds + 100 - config.m_tStart), "[남은시간] 00일 01:58:20");
+    }
+}
+
+TEST(HomeFolder, CurrentDirectoryIsUsedOnlyWhenReadWholeWithRoomForEveryFile)
+{
+    struct Case {
+        DWORD rc;
+        const char* problem;
+    } cases[] = {
+        {247, ""},  // "\\admin.log.1" still fits MAX_PATH
+        {248, "home folder falls back: current directory of 248 bytes, longer than 247"},
+        {299, "home folder falls back: current directory of 298 bytes, longer than 247"},  // the size it needs
+        {0, "home folder falls back: current directory unreadable, rc=2"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CurrentDirectoryProblem(c.rc, MAX_PATH, ERROR_FILE_NOT_FOUND), c.problem) << "rc " << c.rc;
 }
 
 TEST(HandOver, AsksTheOlderMonitorToQuitUntilItIsGoneAndSaysWhyWhenItStays)

@@ -474,5 +474,37 @@ class BulkTest(HostileCase):
                 self.assertFalse(os.path.exists(os.path.join(home, 'admin.log')), 'the notice process has no log')
 
 
+class NoticeStatusTest(HostileCase):
+
+    def test_AnswerOtherThan200_IsAFailedFetchNamedOnceOnTheDebuggerChannel(self):
+        self.wine.run(['reg', 'delete', r'HKLM\Software\Pelmor', '/v', 'date', '/f'])
+        cases = [
+            # server options (a status line, a body) and the status line as the debugger channel shows it
+            (['--status-line', 'HTTP/1.1 404 Not Found', '--body', '<h1>404</h1> no notice'], 'HTTP/1.1 404 Not Found'),
+            (['--status-line', 'HTTP/1.1 500 Internal Server Error'], 'HTTP/1.1 500 Internal Server Error'),
+            (['--status-line', 'SSH-2.0-OpenSSH_9.2 \x1b[2J'], 'SSH-2.0-OpenSSH_9.2 \\x1b[2J'),
+        ]
+        for options, status in cases:
+            with self.subTest(status=status), self.case():
+                self.addCleanup(self.session.notice_server('--mode', 'one-send', *options).stop)
+                # what DebugView shows on Windows: the notice process keeps no log
+                channel = self.wine.start([harness.DRIVER_EXE, 'debug-strings', '30'], stdout=subprocess.PIPE)
+                self.addCleanup(lambda: channel.poll() is None and (channel.kill(), channel.wait()))
+                self.addCleanup(channel.stdout.close)
+                self.assertEqual(channel.stdout.readline(), b'listening\n', 'the debugger channel did not open')
+                lines = []
+                threading.Thread(target=lambda: lines.extend(channel.stdout), daemon=True).start()
+                proc = self.wine.start_lumaro('notice', '127.0.0.1', cwd=self.session.home())
+                self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+                self.assertTrue(wait_for(lambda: proc.poll() is not None, 20), 'the process lingers')
+                self.assertEqual(proc.returncode, 0, 'exit code')
+                self.assertFalse(self.wine.visible(NOTICE_TITLE), 'the notice dialog was shown')
+                self.assertIsNone(self.wine.msgbox(press=False), 'a message box was shown')
+                time.sleep(1)  # room for the line, and for a second one, which must not come
+                said = [harness.unescape(line.decode().split('\t', 1)[1].rstrip('\n')) for line in lines]
+                self.assertEqual([t for t in said if t.startswith('lumaro notice')],
+                                 ['lumaro notice: not shown, status line [%s]' % status])
+
+
 if __name__ == '__main__':
     harness.main()

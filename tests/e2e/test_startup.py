@@ -4,8 +4,11 @@ the tray icon, its tooltip and its menu, and the log export. The VPN adapter
 names 127.0.0.1 as the admin server and nothing listens there, so every
 monitor here gives up after four connection attempts."""
 import datetime
+import getpass
 import os
 import re
+import shutil
+import subprocess
 import sys
 import time
 import unittest
@@ -308,7 +311,7 @@ class RunningMonitorTest(harness.MonitorCase):
     def test_SaveLog_UnwritableDestination_ReportsMinus20(self):
         cases = [
             ('folder that does not exist', os.path.join(self.session.home(), 'missing', 'x.log')),
-            ('the log itself, held without sharing', self.monitor.log_path),
+            ('the log itself, held against other writers', self.monitor.log_path),
         ]
         for name, path in cases:
             with self.subTest(destination=name):
@@ -317,6 +320,58 @@ class RunningMonitorTest(harness.MonitorCase):
                 self.assertEqual(self.save_log_as(path, replace), '로그파일 저장 실패 rc=-20')
                 self.assertEqual(self.conversation_log(), before, 'a failed export changes the log')
         self.assertFalse(os.path.exists(os.path.join(self.session.home(), 'missing')))
+
+
+    def test_Log_ReadByAnotherProgramWhileTheMonitorWritesIt(self):
+        rc, out = self.wine.driver('read-file', harness.winpath(self.monitor.log_path))
+        self.assertEqual((rc, out), (0, self.monitor.log()), 'a viewer should read the whole log')
+
+
+class HomeFolderTest(harness.MonitorCase):
+
+    def test_UnusableCurrentDirectory_FallsBackToLocalAppDataSayingWhyAndLeavesItAlone(self):
+        user = getpass.getuser()
+        fallback = os.path.join(harness.PREFIX, 'drive_c', 'users', user, 'AppData', 'Local', 'Lumaro')
+        victim = os.path.join(self.session.home(), 'victim.txt')
+        deep = '가' * 70  # 140 bytes in CP949 for each of two folders
+
+        def immutable(home):  # root writes anywhere else, as a standard user in Program Files cannot
+            subprocess.run(['chattr', '+i', home], check=True)
+            self.addCleanup(subprocess.run, ['chattr', '-i', home])
+            return home
+
+        def planted(home):
+            with open(victim, 'wb') as f:
+                f.write(b'the user\'s own file')
+            os.link(victim, os.path.join(home, 'admin.log'))
+            return home
+        cases = [
+            (lambda home: os.makedirs(os.path.join(home, deep, deep)) or os.path.join(home, deep, deep),
+             'WARN', r'current directory of \d+ bytes, longer than 247'),
+            (immutable, 'WARN', r'admin\.log cannot be opened in \[Z:\\.*\], rc=5'),
+            (planted, 'ERROR', r'\[Z:\\.*\\admin\.log\] refused, 2 links'),
+        ]
+        for prepare, level, why in cases:
+            with self.subTest(why=why):
+                try:
+                    shutil.rmtree(fallback, ignore_errors=True)
+                    self.addCleanup(shutil.rmtree, fallback, True)
+                    cwd = prepare(self.session.home())
+                    before = sorted(os.listdir(cwd))
+                    m = harness.Monitor.start(self.wine, cwd)
+                    self.addCleanup(m.stop)
+                    m.log_path = os.path.join(fallback, 'admin.log')
+                    self.assertTrue(m.wait_log('m_nCount=1', 20), 'no log in %s' % fallback)
+                    entries = m.entries()[:4]
+                    self.assertEqual([e.text for e in entries[:3]], ['Log START .........',
+                                     'home_path=[C:\\users\\%s\\AppData\\Local\\Lumaro]' % user, 'version 1.0.3.1'])
+                    self.assertEqual(entries[3].level, level)
+                    self.assertRegex(entries[3].text, '^home folder falls back: %s$' % why)
+                    self.assertEqual([f for f in sorted(os.listdir(cwd)) if f != harness.COPYDATA_LOG], before,
+                                     'the current directory must stay as it was')
+                finally:
+                    self.doCleanups()
+        self.assertEqual(harness.read_bytes(victim), b'the user\'s own file', 'written through the planted link')
 
 
 class ShellTest(harness.MonitorCase):

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/Format.h"
+#include "framework/PlainFile.h"
 #include "log/LogFormat.h"
 
 namespace {
@@ -204,11 +205,12 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
         log.Open(path.c_str(), FALSE, 1);
         log.Write(kLogFlow, "before");
 
-        HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_EQ(other, INVALID_HANDLE_VALUE) << "the log must hold its file without sharing";
-        if (other != INVALID_HANDLE_VALUE)
-            CloseHandle(other);
+        // A viewer or a backup reads it, letting the log write on; no other writer gets in.
+        for (DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_WRITE)}) {
+            AutoCloseHandle other(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            EXPECT_EQ(other.Valid(), access == GENERIC_READ) << "access " << std::hex << access;
+        }
 
         for (const std::string& dest : destinations)
             EXPECT_EQ(log.CopyTo(dest.c_str()), -20) << "destination " << dest;
@@ -277,7 +279,7 @@ TEST_F(LogFileTest, CopyTo_DestinationBecomesExactlyTheLogAndLaterLinesFollowIt)
     }
 }
 
-TEST_F(LogFileTest, Write_EmptiesFileThatDumpsCarriedPastTheLimit)
+TEST_F(LogFileTest, Write_KeepsTheFullLogAsDotOneWhenDumpsCarriedItPastTheLimit)
 {
     const std::string path = PathOf("big.log");
     const std::vector<char> data(5000, 'd');
@@ -294,6 +296,7 @@ TEST_F(LogFileTest, Write_EmptiesFileThatDumpsCarriedPastTheLimit)
     }
     EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  after reset\r\n")
         << "the line must be the first of an emptied file";
+    EXPECT_EQ(ReadAll(path + ".1").size(), dumps * blockSize) << "big.log.1 must hold the full log's dumps";
 }
 
 TEST_F(LogFileTest, Write_KeepsFileOfExactlyTheLimitAndEmptiesItOnceLonger)
@@ -314,6 +317,61 @@ TEST_F(LogFileTest, Write_KeepsFileOfExactlyTheLimitAndEmptiesItOnceLonger)
     EXPECT_EQ(before.compare(0, kSizeLimit, old), 0) << "old content must be kept at the limit";
     EXPECT_EQ(AfterStamp(before.substr(kSizeLimit)), "   [FLOW]  first\r\n");
     EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  second\r\n") << "a file past the limit must be emptied";
+    EXPECT_TRUE(ReadAll(path + ".1") == before) << "limit.log.1 must be the full log, byte for byte";
+}
+
+TEST_F(LogFileTest, Write_EscapesControlCharactersSoNoTextCanForgeALine)
+{
+    const std::string path = PathOf("escape.log");
+    {
+        LogFile log;
+        log.Open(path.c_str(), FALSE, 1);
+        log.Write(kLogFlow, "Link[7]\r\n2026-12-06 09:05:03.007   [ERROR] forged\x1b[2J\x7f\x01\ttab \xc0\xdc");
+        log.WriteLines(kLogFlow, {" [idx=0]", " Name=a\nb"});
+    }
+    const std::string content = ReadAll(path);
+    const size_t split = content.find("\r\n") + 2;
+    EXPECT_EQ(AfterStamp(content.substr(0, split)),
+              "   [FLOW]  Link[7]\\x0d\\x0a2026-12-06 09:05:03.007   [ERROR] forged\\x1b[2J\\x7f\\x01\ttab \xc0\xdc\r\n")
+        << "TAB and CP949 text stay, control characters show escaped";
+    EXPECT_EQ(AfterStamp(content.substr(split)), "   [FLOW]   [idx=0]\n Name=a\\x0ab\r\n")
+        << "an entry of several lines keeps only its own line breaks";
+}
+
+TEST(PlainFile, OnlyAFileWithOneNameAndNoReparsePointIsPlain)
+{
+    struct Case {
+        DWORD attributes, links;
+        FileKind kind;
+    } cases[] = {
+        {FILE_ATTRIBUTE_ARCHIVE, 1, FileKind::Plain},
+        {FILE_ATTRIBUTE_ARCHIVE, 2, FileKind::ManyLinks},
+        {FILE_ATTRIBUTE_REPARSE_POINT, 1, FileKind::ReparsePoint},  // Wine makes none: only Windows shows this whole
+        {FILE_ATTRIBUTE_DIRECTORY, 1, FileKind::NotAFile},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JudgeFile({c.attributes, {}, {}, {}, 0, 0, 0, c.links, 0, 0}), c.kind) << c.attributes;
+}
+
+TEST_F(LogFileTest, OpenAndStartAfresh_RefuseANamePlantedAsAHardLinkAndLeaveItsFileAlone)
+{
+    const std::string victim = PathOf("victim.txt"), planted = PathOf("planted.log"), full = PathOf("full.log");
+    const std::string precious = "a file of the user's that no log may touch\r\n";
+    WriteAll(victim, precious);
+    WriteAll(full, std::string(kSizeLimit + 1, 'o'));
+    ASSERT_TRUE(CreateHardLinkA(planted.c_str(), victim.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkA((full + ".1").c_str(), victim.c_str(), nullptr));
+    {
+        LogFile refused, kept;
+        EXPECT_EQ(DescribeRefusal(refused.Open(planted.c_str(), FALSE, 1)), "3 links");
+        refused.Write(kLogFlow, "nowhere");
+        kept.Open(full.c_str(), TRUE, 1);
+        kept.Write(kLogFlow, "starts afresh");  // the full log would go into the planted full.log.1
+    }
+    EXPECT_EQ(ReadAll(victim), precious) << "the file behind a planted link was written or emptied";
+    const std::string log = ReadAll(full);
+    EXPECT_EQ(AfterStamp(log.substr(0, log.find("\r\n") + 2)),
+              "   [ERROR] " + full + ".1 not kept (3 links); the full log before this line is lost\r\n");
 }
 
 TEST_F(LogFileTest, DumpTraffic_DoesNotEmptyFilePastTheLimit)

@@ -57,6 +57,29 @@ TEST(NoticeResponse, BodyInTheFirstBlockStartsAfterTheEmptyLine)
         EXPECT_EQ(NoticeBodyOffset(c.block.data(), static_cast<int>(c.block.size())), c.offset) << c.block;
 }
 
+TEST(NoticeResponse, OnlyA200AnswerIsShownAndTheRefusalQuotesItsStatusLine)
+{
+    struct Case {
+        std::string block;
+        const char* refusal;  // what the debugger channel gets; null: shown
+    } cases[] = {
+        {"HTTP/1.0 200 OK\r\n\r\nhello", nullptr},
+        {"HTTP/1.1 200\r\n", nullptr},
+        {"HTTP/1.1 404 Not Found\r\n\r\n<html>no notice</html>", "[HTTP/1.1 404 Not Found]"},
+        {"HTTP/1.1 2000 OK\r\n", "[HTTP/1.1 2000 OK]"},
+        {"ICY 200 OK\r\n", "[ICY 200 OK]"},
+        {"HTTP/1.1 200 OK", "[HTTP/1.1 200 OK]"},  // its line end not in the block: the code is not known
+        {"HTTP/1.1 404 \x1b[2JGone\r\n", "[HTTP/1.1 404 \\x1b[2JGone]"},
+    };
+    for (const Case& c : cases) {
+        const NoticeStatus status = ReadNoticeStatus(c.block.data(), static_cast<int>(c.block.size()));
+        EXPECT_EQ(status.shown, c.refusal == nullptr) << c.block;
+        if (c.refusal) {
+            EXPECT_EQ(NoticeRefusedText(status), "lumaro notice: not shown, status line " + std::string(c.refusal) + "\n");
+        }
+    }
+}
+
 class RegistryKeyTest : public ::testing::Test {
 protected:
     void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath); }

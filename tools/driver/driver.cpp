@@ -63,7 +63,10 @@ const char kUsage[] =
     "  desktop NAME [COMMAND ...]    another command, run on the desktop NAME (Wine's virtual desktop);\n"
     "                                without one, hold that desktop open until ended\n"
     "  run-on NAME PROGRAM [ARGS...] run PROGRAM on the desktop NAME; exits with its exit code,\n"
-    "                                and the program ends with this process\n";
+    "                                and the program ends with this process\n"
+    "  read-file PATH                read a file as a viewer would: its text, or \"error N\" (exit 1)\n"
+    "  debug-strings SECONDS         what DebugView shows: \"listening\", then pid<TAB>text of every\n"
+    "                                OutputDebugString for SECONDS\n";
 
 // ---- text conversion and output ----
 
@@ -909,6 +912,65 @@ int CmdPing(const Args& a)
     return 0;
 }
 
+// ---- files and the debugger channel, as other programs meet them ----
+
+// Reads a file as a viewer does, through a Windows handle, so that the share
+// mode of the program's own handle applies; prints its CP949 text in UTF-8,
+// or "error N" when the open is refused.
+int CmdReadFile(const Args& a)
+{
+    if (a.size() != 1)
+        return -1;
+    AutoCloseHandle file(CreateFileW(a[0].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        Print(Fmt("error %lu", GetLastError()));
+        return 1;
+    }
+    std::string content;
+    char buffer[65536];
+    for (DWORD got = 0; ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0;)
+        content.append(buffer, got);
+    fputs(Cp949ToUtf8(content).c_str(), stdout);
+    return 0;
+}
+
+// What DebugView shows: every OutputDebugString of the session's programs
+// for SECONDS, as "pid<TAB>text" (line ends dropped, the rest escaped). The
+// channel is a shared buffer and two events; "listening" says it is open.
+int CmdDebugStrings(const Args& a)
+{
+    unsigned long seconds = 0;
+    if (a.size() != 1 || !ParseNumber(a[0], seconds))
+        return -1;
+    AutoCloseHandle bufferReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));
+    AutoCloseHandle dataReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
+    const DWORD kBufferSize = 4096;
+    AutoCloseHandle mapping(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferSize, L"DBWIN_BUFFER"));
+    ScopedMapView view(mapping.Valid() ? MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, kBufferSize) : nullptr);
+    if (!bufferReady.Valid() || !dataReady.Valid() || !view.Get()) {
+        fprintf(stderr, "cannot open the debugger channel: %lu\n", GetLastError());
+        return 1;
+    }
+    Print("listening");
+    SetEvent(bufferReady.Get());
+    const ULONGLONG end = GetTickCount64() + seconds * 1000ull;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        if (WaitForSingleObject(dataReady.Get(), static_cast<DWORD>(std::min<ULONGLONG>(end - now, 200))) != WAIT_OBJECT_0)
+            continue;
+        const char* record = static_cast<const char*>(view.Get());
+        DWORD pid = 0;
+        memcpy(&pid, record, sizeof pid);
+        std::string text(record + sizeof pid, strnlen(record + sizeof pid, kBufferSize - sizeof pid));
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        Print(Fmt("%lu\t", static_cast<unsigned long>(pid)) + EscapeLine(Cp949ToUtf8(text)));
+        SetEvent(bufferReady.Get());
+    }
+    return 0;
+}
+
 // ---- desktops ----
 
 int Dispatch(const std::wstring& name, const Args& args);
@@ -1033,6 +1095,7 @@ const Command kCommands[] = {
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
+    {L"read-file", CmdReadFile},  {L"debug-strings", CmdDebugStrings},
 };
 
 int Dispatch(const std::wstring& name, const Args& args)
