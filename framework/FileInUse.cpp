@@ -8,25 +8,6 @@ bool FileInUseError(DWORD error)
            error == ERROR_DELETE_PENDING;
 }
 
-namespace {
-
-template <class Attempt>
-auto RetryWhileInUse(Attempt attempt, decltype(attempt()) failed) -> decltype(attempt())
-{
-    for (int i = 1;; ++i) {
-        auto result = attempt();
-        if (result != failed)
-            return result;
-        DWORD error = ::GetLastError();
-        if (i == kFileInUseAttempts || !FileInUseError(error))
-            return result;
-        ::Sleep(kFileInUsePauseMs);
-        ::SetLastError(error);
-    }
-}
-
-}  // namespace
-
 HANDLE CreateFileWhenFree(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
     return RetryWhileInUse(

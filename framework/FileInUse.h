@@ -12,6 +12,24 @@ const DWORD kFileInUsePauseMs = 50;
 // True for the errors a passing handle of another program causes.
 bool FileInUseError(DWORD error);
 
+// Calls attempt() until it gives something other than `failed`, or until
+// the error it leaves is not one of a file in use, or kFileInUseAttempts
+// tries have been made; the last error stays set for the caller.
+template <class Attempt>
+auto RetryWhileInUse(Attempt attempt, decltype(attempt()) failed) -> decltype(attempt())
+{
+    for (int i = 1;; ++i) {
+        auto result = attempt();
+        if (result != failed)
+            return result;
+        DWORD error = ::GetLastError();
+        if (i == kFileInUseAttempts || !FileInUseError(error))
+            return result;
+        ::Sleep(kFileInUsePauseMs);
+        ::SetLastError(error);
+    }
+}
+
 // CreateFileA, tried again while the file is in use; the last error stays set
 // for the caller when all attempts failed.
 HANDLE CreateFileWhenFree(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);

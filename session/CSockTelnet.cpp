@@ -152,6 +152,8 @@ int CSockTelnet::Capture(const std::string& text, int length)
     const std::string& path = m_shared.resultPath;
     CaptureAppend append = m_capture.Append(path, text.data(), static_cast<uint64_t>(length > 0 ? length : 0));
     if (append.rc == kCaptureOpenFailed) {
+        if (!append.refusal.empty())
+            Log(kLogError, StrFormat("result file refused, path=[%s]: %s", path.c_str(), append.refusal.c_str()));
         Log(kLogError, StrFormat("file open error, path=[%s]", path.c_str()));
         return kEvtCaptureOpenFailed;
     }

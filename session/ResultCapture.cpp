@@ -1,6 +1,7 @@
 #include "session/ResultCapture.h"
 
 #include "framework/FileInUse.h"
+#include "framework/PlainFile.h"
 
 uint64_t CaptureRoom(uint64_t fileSize, uint64_t incoming, uint64_t limit)
 {
@@ -14,15 +15,23 @@ CaptureAppend ResultCapture::Append(const std::string& path, const char* text, u
 {
     CaptureAppend result;
     if (!m_file.Valid()) {
-        m_file.Reset(CreateFileWhenFree(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL));
+        PlainFileOutcome why;
+        m_file.Reset(RetryWhileInUse(
+            [&] {
+                HANDLE h = OpenPlainFile(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, why);
+                ::SetLastError(why.error);
+                return h;
+            },
+            INVALID_HANDLE_VALUE));
         LARGE_INTEGER size{};
         LARGE_INTEGER end{};
         if (!m_file.Valid() || !::GetFileSizeEx(m_file.Get(), &size) ||
             !::SetFilePointerEx(m_file.Get(), end, nullptr, FILE_END)) {
             result.rc = kCaptureOpenFailed;
             result.error = ::GetLastError();
+            if (!m_file.Valid() && why.error == 0)
+                result.refusal = DescribeRefusal(why);
             m_file.Reset();
             return result;
         }

@@ -23,6 +23,7 @@ const int kCaptureWriteFailed = -20;
 struct CaptureAppend {
     int rc = 0;               // 0, kCaptureOpenFailed or kCaptureWriteFailed
     DWORD error = 0;          // the system's code of the failure
+    std::string refusal;      // why an existing name was not taken as the capture
     bool cut = false;         // the limit left out some of the frame
 };
 
@@ -31,7 +32,8 @@ public:
     explicit ResultCapture(uint64_t limit = kCaptureLimitBytes) : m_limit(limit) {}
 
     // Appends a frame, opening the file first when no answer is being
-    // written. No flush: the window reads through the system's cache, and a
+    // written; a name that is a link or one of several names of a file is
+    // refused (its writes would land elsewhere). No flush: the window reads through the system's cache, and a
     // write-through per frame would buy a reader on this machine nothing.
     // A write that fails is reported, never taken for a captured frame.
     CaptureAppend Append(const std::string& path, const char* text, uint64_t length);

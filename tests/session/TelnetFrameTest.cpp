@@ -374,12 +374,18 @@ TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
         release.join();
     }
     capture.Close();
+    // A name planted as a second link of another file is no capture.
+    const std::string victim = path + ".victim";
     DeleteFileA(path.c_str());
+    CloseHandle(CreateFileA(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(CreateHardLinkA(path.c_str(), victim.c_str(), nullptr));
+    CaptureAppend refused = capture.Append(path, "x", 1);
+    EXPECT_EQ(refused.rc, kCaptureOpenFailed);
+    EXPECT_EQ(refused.refusal, "2 links");
+    DeleteFileA(path.c_str());
+    DeleteFileA(victim.c_str());
 
-    // A full device takes the open but not the bytes: no frame counts as captured.
-    ResultCapture full;
-    CaptureAppend refused = full.Append("Z:\\dev\\full", "abc", 3);
-    EXPECT_EQ(refused.rc, kCaptureWriteFailed);
-    EXPECT_NE(refused.error, 0u);
+    // A device is no capture either, not even one that takes the open.
+    EXPECT_EQ(ResultCapture().Append("Z:\\dev\\full", "abc", 3).rc, kCaptureOpenFailed);
     EXPECT_EQ(ResultCapture().Append(std::string(dir) + "no such folder\\result", "abc", 3).rc, kCaptureOpenFailed);
 }
