@@ -7,6 +7,9 @@
 #include "app/TrayTip.h"
 #include "app/UnixTime.h"
 #include "app/VersionNumber.h"
+#include "framework/CWinApp.h"
+#include "framework/Cp949.h"
+#include "log/LogFile.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -78,10 +81,10 @@ TEST(VersionNumber, TextComesBackOutOfTheNumberWithSpillOver)
 
 TEST(VersionNumber, ReadsTheProductVersionOfThisTestProgramsResources)
 {
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    wchar_t path[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     EXPECT_EQ(ReadProductVersionNumber(path), 1000301) << "resources linked into the test carry 1, 0, 3, 1";
-    EXPECT_EQ(ReadProductVersionNumber("C:\\no\\such\\file.exe"), 0);
+    EXPECT_EQ(ReadProductVersionNumber(L"C:\\no\\such\\file.exe"), 0);
 }
 
 TEST(DurationFormat, SplitsSecondsIntoDaysAndClock)
@@ -155,13 +158,51 @@ TEST(HomeFolder, CurrentDirectoryIsUsedOnlyWhenReadWholeWithRoomForEveryFile)
         DWORD rc;
         const char* problem;
     } cases[] = {
-        {247, ""},  // "\\admin.log.1" still fits MAX_PATH
-        {248, "home folder falls back: current directory of 248 bytes, longer than 247"},
-        {299, "home folder falls back: current directory of 298 bytes, longer than 247"},  // the size it needs
+        {247, ""},  // "\\admin.log.1" still fits MAX_PATH characters
+        {248, "home folder falls back: current directory of 248 characters, longer than 247"},
+        {299, "home folder falls back: current directory of 298 characters, longer than 247"},  // the size it needs
         {0, "home folder falls back: current directory unreadable, rc=2"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CurrentDirectoryProblem(c.rc, MAX_PATH, ERROR_FILE_NOT_FOUND), c.problem) << "rc " << c.rc;
+}
+
+TEST(HomeFolder, AFolderNamedOutsideCp949KeepsTheLogWhereItWasStarted)
+{
+    wchar_t temp[MAX_PATH] = L"";
+    ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"lumaro_home_\u0402\U0001F600";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    wchar_t before[MAX_PATH] = L"";
+    ::GetCurrentDirectoryW(MAX_PATH, before);
+    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+    HomeFolder home;
+    {
+        LogFile log;
+        home = OpenLogInHomeFolder(log, kLogFlow);
+    }
+    ::SetCurrentDirectoryW(before);
+    EXPECT_EQ(home.path, folder);
+    EXPECT_EQ(home.whyNotCurrent, "");
+    EXPECT_TRUE(::DeleteFileW((folder + L"\\admin.log").c_str())) << "the log should be in the folder itself";
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+TEST(CommandLine, ProgramNameIsSkippedAsTheRuntimeSkipsIt)
+{
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* rest;
+    } cases[] = {
+        {L"lumaro.exe user01 VPN", L"user01 VPN"},
+        {L"\"C:\\Program Files\\Lumaro\\lumaro.exe\"  kill", L"kill"},
+        {L"C:\\\"Pel mor\"\\lumaro.exe\tnotice 10.0.0.1", L"notice 10.0.0.1"},  // quotes inside the name
+        {L"lumaro.exe 김철수 VPN", L"김철수 VPN"},
+        {L"lumaro.exe", L""},
+        {L"\"lumaro.exe", L""},  // a quote left open runs to the end
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(std::wstring(SkipProgramName(c.line)), c.rest) << Narrow(c.line);
 }
 
 TEST(HandOver, AsksTheOlderMonitorToQuitUntilItIsGoneAndSaysWhyWhenItStays)
