@@ -6,7 +6,7 @@
 // under Program Files, which a standard user cannot write, a folder deep
 // enough may not fit the file calls' MAX_PATH, and a folder others can write
 // may hold an admin.log planted as a link. Its name may hold what CP949
-// lacks (a user's folder in Cyrillic or with an emoji): the path is wide.
+// lacks (a user's folder in Thai, in Serbian or with an emoji): the path is wide.
 #include <windows.h>
 
 #include <string>
