@@ -9,7 +9,6 @@
 #include "app/VersionNumber.h"
 #include "framework/CWinApp.h"
 #include "framework/Cp949.h"
-#include "log/LogFile.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -165,27 +164,6 @@ TEST(HomeFolder, CurrentDirectoryIsUsedOnlyWhenReadWholeWithRoomForEveryFile)
     };
     for (const Case& c : cases)
         EXPECT_EQ(CurrentDirectoryProblem(c.rc, MAX_PATH, ERROR_FILE_NOT_FOUND), c.problem) << "rc " << c.rc;
-}
-
-TEST(HomeFolder, AFolderNamedOutsideCp949KeepsTheLogWhereItWasStarted)
-{
-    wchar_t temp[MAX_PATH] = L"";
-    ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
-    const std::wstring folder = std::wstring(temp) + L"lumaro_home_\u0402\U0001F600";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    wchar_t before[MAX_PATH] = L"";
-    ::GetCurrentDirectoryW(MAX_PATH, before);
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
-    HomeFolder home;
-    {
-        LogFile log;
-        home = OpenLogInHomeFolder(log, kLogFlow);
-    }
-    ::SetCurrentDirectoryW(before);
-    EXPECT_EQ(home.path, folder);
-    EXPECT_EQ(home.whyNotCurrent, "");
-    EXPECT_TRUE(::DeleteFileW((folder + L"\\admin.log").c_str())) << "the log should be in the folder itself";
-    ::RemoveDirectoryW(folder.c_str());
 }
 
 TEST(CommandLine, ProgramNameIsSkippedAsTheRuntimeSkipsIt)
