@@ -4,8 +4,9 @@
 // user's own %LOCALAPPDATA%\Lumaro. The current directory is whatever the
 // starter chose: a shortcut may start the monitor in the program's folder
 // under Program Files, which a standard user cannot write, a folder deep
-// enough may not fit the ANSI calls, and a folder others can write may hold
-// an admin.log planted as a link.
+// enough may not fit the file calls' MAX_PATH, and a folder others can write
+// may hold an admin.log planted as a link. Its name may hold what CP949
+// lacks (a user's folder in Thai, in Serbian or with an emoji): the path is wide.
 #include <windows.h>
 
 #include <string>
@@ -13,7 +14,7 @@
 class LogFile;
 
 struct HomeFolder {
-    std::string path;
+    std::wstring path;
     // Empty when the current directory is the home folder; else the line
     // that says why not, to be logged at whyLevel.
     std::string whyNotCurrent;
@@ -25,8 +26,8 @@ struct HomeFolder {
 // learnt from that open itself, so no probe file is left behind.
 HomeFolder OpenLogInHomeFolder(LogFile& log, int minLevel);
 
-// Why the current directory, as GetCurrentDirectoryA gave it (`rc`, into a
-// buffer of `size` bytes, `error` its last error), cannot be the home
+// Why the current directory, as GetCurrentDirectoryW gave it (`rc`, into a
+// buffer of `size` characters, `error` its last error), cannot be the home
 // folder; empty when it can: read whole, and short enough that every file
-// the program keeps there still fits MAX_PATH.
+// the program keeps there still fits MAX_PATH characters.
 std::string CurrentDirectoryProblem(DWORD rc, DWORD size, DWORD error);

@@ -13,33 +13,32 @@
 
 #include <winsock.h>
 
-#include <cstring>
-#include <vector>
+#include <cwchar>
 
-const char kMainWindowTitle[] = "Lumaro";
-const char kInstanceBlockName[] = "KESTRA_90815276";
+const wchar_t kMainWindowTitle[] = L"Lumaro";
+const wchar_t kInstanceBlockName[] = L"KESTRA_90815276";
 
 LumaroApp theApp;
 
 namespace {
-std::string LoadResourceString(UINT id)
+std::wstring LoadResourceString(UINT id)
 {
-    char buf[256] = "";
-    ::LoadStringA(AfxGetInstanceHandle(), id, buf, sizeof buf);
+    wchar_t buf[256] = L"";
+    ::LoadStringW(AfxGetInstanceHandle(), id, buf, 256);
     return buf;
 }
 
-const char kDialogClass[] = "#32770";
+const wchar_t kDialogClass[] = L"#32770";
 }
 
 HWND FindMonitorWindow()
 {
     // FindWindow compares titles without case; the exact title and a label of
     // the clock tell the monitor from a box of this program or a stranger.
-    for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, kDialogClass, kMainWindowTitle)) != nullptr;) {
-        char title[16] = "";
-        ::GetWindowTextA(w, title, sizeof title);
-        if (std::strcmp(title, kMainWindowTitle) == 0 && ::GetDlgItem(w, IDC_CONNECT_TIME) && ::GetDlgItem(w, IDC_VERSION))
+    for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kDialogClass, kMainWindowTitle)) != nullptr;) {
+        wchar_t title[16] = L"";
+        ::GetWindowTextW(w, title, 16);
+        if (std::wcscmp(title, kMainWindowTitle) == 0 && ::GetDlgItem(w, IDC_CONNECT_TIME) && ::GetDlgItem(w, IDC_VERSION))
             return w;
     }
     return nullptr;
@@ -61,7 +60,7 @@ BOOL LumaroApp::InitInstance()
     case kCmdKill:
         // A refused post (a monitor of higher integrity) is not a success.
         if (HWND monitor = FindMonitorWindow())
-            if (!::PostMessageA(monitor, WM_CLOSE, 0, 0))
+            if (!::PostMessageW(monitor, WM_CLOSE, 0, 0))
                 ::ExitProcess(kKillRefusedExitCode);
         ::ExitProcess(1);
     case kCmdNotice:
@@ -84,7 +83,7 @@ void LumaroApp::RetireOlderInstance()
 {
     HandOverCalls calls;
     calls.instanceMarked = [this] {
-        HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, kInstanceBlockName);
+        HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, kInstanceBlockName);
         if (!mapping)
             return false;
         m_pMapView.Reset();
@@ -93,7 +92,7 @@ void LumaroApp::RetireOlderInstance()
         return m_pMapView.Get() != nullptr;
     };
     calls.findMonitor = FindMonitorWindow;
-    calls.postQuit = [](HWND older) { return ::PostMessageA(older, WM_INSTANCE_QUIT, 0, 0) != FALSE; };
+    calls.postQuit = [](HWND older) { return ::PostMessageW(older, WM_INSTANCE_QUIT, 0, 0) != FALSE; };
     calls.lastError = [] { return ::GetLastError(); };
     calls.sleep = [](DWORD ms) { ::Sleep(ms); };
     m_handOverError = RetireOlderMonitor(calls);
@@ -101,7 +100,7 @@ void LumaroApp::RetireOlderInstance()
 
 void LumaroApp::CreateInstanceBlock()
 {
-    HANDLE mapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+    HANDLE mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                           kInstanceBlockSize, kInstanceBlockName);
     if (!mapping)
         return;
@@ -116,8 +115,8 @@ BOOL LumaroApp::RunMonitor()
     RetireOlderInstance();
     CreateInstanceBlock();
 
-    char path[MAX_PATH] = "";
-    if (::GetModuleFileNameA(nullptr, path, MAX_PATH) == 0) {
+    wchar_t path[MAX_PATH] = L"";
+    if (::GetModuleFileNameW(nullptr, path, MAX_PATH) == 0) {
         m_message = StrFormat("GetModuleFileName failed (%d)\n", static_cast<int>(::GetLastError()));
         AfxMessageBox(m_message.c_str());
         return FALSE;

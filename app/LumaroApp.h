@@ -8,9 +8,9 @@
 #include <string>
 
 // Window title by which monitors find one another.
-extern const char kMainWindowTitle[];
+extern const wchar_t kMainWindowTitle[];
 // Marks a running monitor while any monitor process holds it.
-extern const char kInstanceBlockName[];
+extern const wchar_t kInstanceBlockName[];
 const DWORD kInstanceBlockSize = 130;
 // Posted to an older monitor to make it end at once.
 const UINT WM_INSTANCE_QUIT = WM_USER + 2;

@@ -8,6 +8,7 @@
 #include "app/UnixTime.h"
 #include "app/UsageDialog.h"
 #include "framework/CFileDialog.h"
+#include "framework/Cp949.h"
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "resource.h"
@@ -34,7 +35,7 @@ const char* SessionEndReason(LPARAM why)
 LumaroDialog::LumaroDialog()
     : CDialog(IDD_LUMARO_DIALOG, nullptr), m_warning(nullptr), m_tray(kTrayIconId), m_session(*this)
 {
-    m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 LumaroDialog::~LumaroDialog()
@@ -90,7 +91,7 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
         return Default();
     case WM_CREATE:
-        return OnCreate(reinterpret_cast<CREATESTRUCTA*>(lParam));
+        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
     case WM_COPYDATA:
         return OnCopyData(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam)),
                           reinterpret_cast<COPYDATASTRUCT*>(lParam));
@@ -120,22 +121,23 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return CDialog::WindowProc(msg, wParam, lParam);
 }
 
-int LumaroDialog::OnCreate(CREATESTRUCTA*)
+int LumaroDialog::OnCreate(CREATESTRUCTW*)
 {
     if (Default() == -1)
         return -1;
     const HomeFolder home = OpenLogInHomeFolder(m_log, kLogFlow);
     m_homePath = home.path;
     m_log.Write(kLogMost, "Log START .........");
-    m_log.Write(kLogMost, StrFormat("home_path=[%s]", m_homePath.c_str()).c_str());
+    // The log's lines are CP949: the folder as such, '?' for what it lacks.
+    m_log.Write(kLogMost, StrFormat("home_path=[%s]", Narrow(m_homePath).c_str()).c_str());
     m_log.Write(kLogMost, StrFormat("version %s", theApp.m_version.c_str()).c_str());
     if (!home.whyNotCurrent.empty())
         m_log.Write(home.whyLevel, home.whyNotCurrent.c_str());
     if (!theApp.m_handOverError.empty())
         m_log.Write(kLogError, theApp.m_handOverError.c_str());
 
-    m_resultPath = m_homePath + "\\result";
-    m_session.Configure({theApp.m_user, theApp.m_adminId, theApp.m_adminPw, m_resultPath});
+    m_resultPath = m_homePath + L"\\result";
+    m_session.Configure({theApp.m_user, theApp.m_adminId, theApp.m_adminPw, Narrow(m_resultPath)});
     return 0;
 }
 
@@ -143,12 +145,12 @@ BOOL LumaroDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    char about[256] = "";
-    ::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, sizeof about);
+    wchar_t about[256] = L"";
+    ::LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, 256);
     if (HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
         if (about[0]) {
-            ::AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
+            ::AppendMenuW(sysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
         }
     }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -310,13 +312,17 @@ void LumaroDialog::OnSaveLog()
                     "로그파일(*.log)|*.log|모든 파일(*.*)|*.*||", nullptr);
     if (dlg.DoModal() != IDOK)
         return;
-    std::string path = dlg.GetPathName();
+    const std::wstring path = dlg.GetPathName();
     int rc = m_log.CopyTo(path.c_str());
-    if (rc < 0)
+    if (rc < 0) {
         m_msg = StrFormat("로그파일 저장 실패 rc=%d", rc);  // the copy failed or is incomplete
-    else
-        m_msg = StrFormat("로그파일 저장 성공 파일위치[%s]", path.c_str());
-    AfxMessageBox(m_msg.c_str());
+        AfxMessageBox(m_msg.c_str());
+        return;
+    }
+    // The path as the user chose it, whatever CP949 lacks of it.
+    const std::wstring saved = Widen("로그파일 저장 성공 파일위치[") + path + L"]";
+    m_msg = Narrow(saved);
+    AfxMessageBox(saved);
 }
 
 void LumaroDialog::OnWindowPosChanging(WINDOWPOS* pos)

@@ -46,7 +46,7 @@ public:
     void UpdateTrayTip();
 
     LogFile m_log;
-    std::string m_resultPath;
+    std::wstring m_resultPath;
     Label m_lblVersion;          // 1010
     Label m_lblElapsed;          // 1007
     Label m_lblElapsedCaption;   // 1006
@@ -66,7 +66,7 @@ public:
     CTrayIcon m_tray;
     std::string m_ip;
     std::vector<AdapterInfo> m_adapters;
-    std::string m_homePath;
+    std::wstring m_homePath;
     // The conversation: the one owner of the session state, the session
     // time and the attempts made; it calls this window's effects.
     SessionStateMachine m_session;
@@ -77,7 +77,7 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
 
-    int OnCreate(CREATESTRUCTA* cs);
+    int OnCreate(CREATESTRUCTW* cs);
     void OnClose();
     void OnSysCommand(WPARAM id);
     void OnPaint();

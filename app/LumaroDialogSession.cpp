@@ -22,13 +22,13 @@ BOOL CALLBACK CloseNestedModal(HWND hwnd, LPARAM keep)
     const HWND* kept = reinterpret_cast<const HWND*>(keep);
     if (hwnd == kept[0] || hwnd == kept[1] || !::IsWindowVisible(hwnd))
         return TRUE;
-    char cls[16] = "";
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) != "#32770")
+    wchar_t cls[16] = L"";
+    ::GetClassNameW(hwnd, cls, 16);
+    if (std::wstring(cls) != L"#32770")
         return TRUE;
     // A box with an OK button alone takes no Cancel.
     bool okOnly = ::GetDlgItem(hwnd, IDOK) && !::GetDlgItem(hwnd, IDCANCEL);
-    ::PostMessageA(hwnd, WM_COMMAND, okOnly ? IDOK : IDCANCEL, 0);
+    ::PostMessageW(hwnd, WM_COMMAND, okOnly ? IDOK : IDCANCEL, 0);
     return TRUE;
 }
 
@@ -124,9 +124,9 @@ bool LumaroDialog::DeleteCapture()
     // before the name can be used again.
     if (m_pThread)
         m_pThread->m_client.CloseCapture();
-    if (!CFile::Exists(m_resultPath.c_str()))
+    if (!CFile::Exists(m_resultPath))
         return true;
-    return CFile::Remove(m_resultPath.c_str()) != FALSE;
+    return CFile::Remove(m_resultPath) != FALSE;
 }
 
 bool LumaroDialog::ReadCaptureFrom(int64_t offset, const std::function<void(const char*, size_t)>& onBytes)

@@ -9,4 +9,4 @@ int VersionNumberFromText(const char* text);
 // "%d.%d.%d.%d" of n/1000000, n%1000000/10000, n%10000/100, n%100.
 std::string VersionText(int n);
 // Reads \StringFileInfo\041204B0\ProductVersion of the file; 0 without one.
-int ReadProductVersionNumber(const char* path);
+int ReadProductVersionNumber(const wchar_t* path);

@@ -43,13 +43,15 @@ int LumaroStartup()
 }
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
+// The runtime's narrow command line is in the ANSI code page, which loses a
+// Korean user name on a machine set to another language: the wide one is read.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     CWinApp* app = AfxGetApp();
     if (!app)
         return -1;
     app->m_hInstance = instance;
-    app->m_lpCmdLine = cmdLine;
+    app->InitCommandLine(::GetCommandLineW());
     app->InitAppName();
     if (app->InitInstance())
         return 0;  // no application-level message loop in Lumaro

@@ -12,7 +12,7 @@ INT_PTR CALLBACK NullDlgProc(HWND, UINT, WPARAM, LPARAM)
 
 bool IsChild(HWND hwnd)
 {
-    return (::GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD) != 0;
+    return (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) != 0;
 }
 }
 
@@ -26,8 +26,10 @@ CDialog::~CDialog()
 
 HWND CDialog::CreateFromTemplate(HWND owner)
 {
-    HookWindowCreate(this, "#32770");
-    HWND hwnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+    // The W function makes the dialog and its controls Unicode windows (see
+    // CWnd.h); the template's texts are UTF-16 already.
+    HookWindowCreate(this, L"#32770");
+    HWND hwnd = ::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_templateId), owner,
                                      NullDlgProc, 0);
     UnhookWindowCreate();
     return hwnd;
@@ -68,9 +70,9 @@ void CDialog::RunModalLoop()
     // A dialog whose template is not visible is shown once the queue first
     // runs dry, as the framework's modal loop does; a dialog that wants to
     // stay hidden refuses that in WM_WINDOWPOSCHANGING.
-    bool showOnIdle = !(::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_VISIBLE);
+    bool showOnIdle = !(::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & WS_VISIBLE);
     while (!m_endModal) {
-        if (showOnIdle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (showOnIdle && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             if (m_showWithoutActivation)
                 ShowWithoutActivation();
             else
@@ -78,14 +80,17 @@ void CDialog::RunModalLoop()
             ::UpdateWindow(m_hWnd);
             showOnIdle = false;
         }
-        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             if (got == 0)
                 ::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
         // Offer the message to each framework window from its target up to
-        // the top-level window, as the framework's message pump does.
+        // the top-level window, as the framework's message pump does. Taken
+        // and dispatched as W: a character typed into one of the dialog's
+        // Unicode controls then reaches it as typed, not through the ANSI
+        // code page.
         bool handled = false;
         for (HWND h = msg.hwnd; h && !handled; h = IsChild(h) ? ::GetParent(h) : nullptr) {
             CWnd* wnd = CWnd::FromHandlePermanent(h);
@@ -94,7 +99,7 @@ void CDialog::RunModalLoop()
         }
         if (!handled) {
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
 }
@@ -131,7 +136,7 @@ void CDialog::EndDialog(int result)
     // only of one that DialogBox runs.
     EnableOwner();
     ::ShowWindow(m_hWnd, SW_HIDE);
-    ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate)
@@ -143,7 +148,7 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate)
 
 BOOL CDialog::PreTranslateMessage(MSG* msg)
 {
-    return m_hWnd && ::IsDialogMessageA(m_hWnd, msg);
+    return m_hWnd && ::IsDialogMessageW(m_hWnd, msg);
 }
 
 BOOL CDialog::DestroyWindow()

@@ -1,19 +1,21 @@
 #include "framework/CFile.h"
 
+#include "framework/Cp949.h"
 #include "framework/FileInUse.h"
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 
-BOOL CFile::Remove(const char* path)
+BOOL CFile::Remove(const std::wstring& path)
 {
-    if (DeleteFileWhenFree(path))
+    if (DeleteFileWhenFree(path.c_str()))
         return TRUE;
     DWORD err = ::GetLastError();
-    AfxMessageBox(StrFormat("%s 파일을 삭제할 수 없습니다. (오류 %lu)", path, err).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    // The path as it is, whatever CP949 lacks of it.
+    AfxMessageBox(path + Widen(StrFormat(" 파일을 삭제할 수 없습니다. (오류 %lu)", err)), MB_OK | MB_ICONEXCLAMATION);
     return FALSE;
 }
 
-BOOL CFile::Exists(const char* path)
+BOOL CFile::Exists(const std::wstring& path)
 {
-    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

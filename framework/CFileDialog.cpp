@@ -1,25 +1,25 @@
 #include "framework/CFileDialog.h"
 
 #include "framework/CWnd.h"
+#include "framework/Cp949.h"
 
 #include <commdlg.h>
-#include <cstring>
 
 CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char* fileName, DWORD flags,
                          const char* filter, CWnd* parent)
     : m_open(openFileDialog)
 {
     if (filter) {
-        m_filter = filter;
-        for (char& c : m_filter)
-            if (c == '|')
-                c = '\0';
-        m_filter.push_back('\0');
+        m_filter = Widen(filter);
+        for (wchar_t& c : m_filter)
+            if (c == L'|')
+                c = L'\0';
+        m_filter.push_back(L'\0');
     }
     if (defaultExt)
-        m_defExt = defaultExt;
+        m_defExt = Widen(defaultExt);
     if (fileName)
-        lstrcpynA(m_fileName, fileName, MAX_PATH);
+        lstrcpynW(m_fileName, Widen(fileName).c_str(), MAX_PATH);
 
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.hwndOwner = parent ? parent->m_hWnd : nullptr;
@@ -32,6 +32,6 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char
 
 INT_PTR CFileDialog::DoModal()
 {
-    BOOL ok = m_open ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
+    BOOL ok = m_open ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
     return ok ? IDOK : IDCANCEL;
 }

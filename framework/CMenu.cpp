@@ -5,7 +5,7 @@
 BOOL CMenu::LoadMenu(UINT resourceId)
 {
     DestroyMenu();
-    m_hMenu = ::LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(resourceId));
+    m_hMenu = ::LoadMenuW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(resourceId));
     return m_hMenu != nullptr;
 }
 

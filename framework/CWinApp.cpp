@@ -1,8 +1,7 @@
 #include "framework/CWinApp.h"
 
 #include "framework/CWnd.h"
-
-#include <cstring>
+#include "framework/Cp949.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -21,16 +20,34 @@ CWinApp::~CWinApp()
 
 void CWinApp::InitAppName()
 {
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/')
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; *p; ++p)
+        if (*p == L'\\' || *p == L'/')
             name = p + 1;
     m_appName = name;
-    size_t dot = m_appName.rfind('.');
-    if (dot != std::string::npos)
+    size_t dot = m_appName.rfind(L'.');
+    if (dot != std::wstring::npos)
         m_appName.erase(dot);
+}
+
+void CWinApp::InitCommandLine(const wchar_t* commandLine)
+{
+    m_commandLine = Narrow(SkipProgramName(commandLine));
+    m_lpCmdLine = &m_commandLine[0];
+}
+
+const wchar_t* SkipProgramName(const wchar_t* commandLine)
+{
+    const wchar_t* p = commandLine ? commandLine : L"";
+    bool quoted = false;
+    for (; *p > L' ' || (*p && quoted); ++p)
+        if (*p == L'"')
+            quoted = !quoted;
+    while (*p && *p <= L' ')
+        ++p;
+    return p;
 }
 
 CWinApp* AfxGetApp()
@@ -42,7 +59,7 @@ HINSTANCE AfxGetInstanceHandle()
 {
     if (g_app && g_app->m_hInstance)
         return g_app->m_hInstance;
-    return ::GetModuleHandleA(nullptr);
+    return ::GetModuleHandleW(nullptr);
 }
 
 CWnd* AfxGetMainWnd()

@@ -20,13 +20,25 @@ public:
     virtual int ExitInstance() { return 0; }
 
     HINSTANCE m_hInstance = nullptr;
-    char* m_lpCmdLine = nullptr;  // the text after the program name
+    // The text after the program name, in CP949: read wide, so that it does
+    // not depend on the ANSI code page; what CP949 lacks is '?'.
+    char* m_lpCmdLine = nullptr;
     CWnd* m_pMainWnd = nullptr;
     // Caption of message boxes: the program file's name without extension.
-    std::string m_appName;
+    std::wstring m_appName;
 
     void InitAppName();
+    // Takes the process's command line (GetCommandLineW) into m_lpCmdLine.
+    void InitCommandLine(const wchar_t* commandLine);
+
+private:
+    std::string m_commandLine;
 };
+
+// What follows the program name of a command line, as the C runtime hands it
+// to WinMain: the name runs to the first blank or control character outside
+// double quotes, and the blanks after it are skipped.
+const wchar_t* SkipProgramName(const wchar_t* commandLine);
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();

@@ -36,7 +36,7 @@ bool CWinThread::WaitForEnd(DWORD ms)
         if (woke != WAIT_OBJECT_0 + 1)
             return woke == WAIT_FAILED;  // timed out; a handle that cannot be waited on has no thread
         MSG msg;
-        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 

@@ -1,14 +1,16 @@
 #include "framework/CWnd.h"
 
+#include "framework/Cp949.h"
+
 #include <vector>
 
 namespace {
-const char kPropName[] = "Lumaro.CWnd";
+const wchar_t kPropName[] = L"Lumaro.CWnd";
 
 struct CreateHook {
     HHOOK hook = nullptr;
     CWnd* wnd = nullptr;
-    const char* className = nullptr;
+    const wchar_t* className = nullptr;
 };
 thread_local CreateHook t_create;
 }
@@ -25,15 +27,15 @@ CWnd* CWnd::FromHandlePermanent(HWND hwnd)
 {
     if (!hwnd)
         return nullptr;
-    return static_cast<CWnd*>(::GetPropA(hwnd, kPropName));
+    return static_cast<CWnd*>(::GetPropW(hwnd, kPropName));
 }
 
 void CWnd::Attach(HWND hwnd)
 {
     m_hWnd = hwnd;
-    ::SetPropA(hwnd, kPropName, this);
+    ::SetPropW(hwnd, kPropName, this);
     m_pfnSuper = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StdWndProc)));
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StdWndProc)));
 }
 
 BOOL CWnd::SubclassWindow(HWND hwnd)
@@ -68,21 +70,31 @@ HWND CWnd::UnsubclassWindow()
     if (!hwnd)
         return nullptr;
     if (m_pfnSuper)
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    ::RemovePropA(hwnd, kPropName);
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    ::RemovePropW(hwnd, kPropName);
     m_pfnSuper = nullptr;
     m_hWnd = nullptr;
     return hwnd;
 }
 
+void CWnd::SetWindowText(const char* text)
+{
+    SetWindowText(Widen(text ? text : ""));
+}
+
 std::string CWnd::GetWindowText() const
 {
-    int len = ::GetWindowTextLengthA(m_hWnd);
+    return Narrow(GetWindowTextWide());
+}
+
+std::wstring CWnd::GetWindowTextWide() const
+{
+    int len = ::GetWindowTextLengthW(m_hWnd);
     if (len <= 0)
-        return std::string();
-    std::vector<char> buf(static_cast<size_t>(len) + 1);
-    int got = ::GetWindowTextA(m_hWnd, buf.data(), len + 1);
-    return std::string(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
+        return std::wstring();
+    std::vector<wchar_t> buf(static_cast<size_t>(len) + 1);
+    int got = ::GetWindowTextW(m_hWnd, buf.data(), len + 1);
+    return std::wstring(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 CWnd* CWnd::GetParent() const
@@ -103,8 +115,8 @@ BOOL CWnd::DestroyWindow()
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (m_pfnSuper)
-        return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
-    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, msg, wParam, lParam);
 }
 
 LRESULT CWnd::Default()
@@ -172,7 +184,7 @@ LRESULT CALLBACK CWnd::StdWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 {
     CWnd* wnd = FromHandlePermanent(hwnd);
     if (!wnd)
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 
     MSG saved = wnd->m_current;
     wnd->m_current = MSG{hwnd, msg, wParam, lParam, 0, {0, 0}};
@@ -190,9 +202,9 @@ LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_CREATEWND && t_create.wnd) {
         HWND hwnd = reinterpret_cast<HWND>(wParam);
-        char cls[64] = "";
-        ::GetClassNameA(hwnd, cls, sizeof cls);
-        if (!t_create.className || lstrcmpiA(cls, t_create.className) == 0) {
+        wchar_t cls[64] = L"";
+        ::GetClassNameW(hwnd, cls, 64);
+        if (!t_create.className || lstrcmpiW(cls, t_create.className) == 0) {
             CWnd* wnd = t_create.wnd;
             t_create.wnd = nullptr;
             wnd->Attach(hwnd);
@@ -201,10 +213,10 @@ LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(t_create.hook, code, wParam, lParam);
 }
 
-void CWnd::HookWindowCreate(CWnd* wnd, const char* className)
+void CWnd::HookWindowCreate(CWnd* wnd, const wchar_t* className)
 {
     if (!t_create.hook)
-        t_create.hook = ::SetWindowsHookExA(WH_CBT, &CWnd::CbtHook, nullptr, ::GetCurrentThreadId());
+        t_create.hook = ::SetWindowsHookExW(WH_CBT, &CWnd::CbtHook, nullptr, ::GetCurrentThreadId());
     t_create.wnd = wnd;
     t_create.className = className;
 }

@@ -5,6 +5,11 @@
 // A derived class's WindowProc is its message map: a switch over the messages
 // it handles, calling handlers with the framework's names, and the base
 // class's WindowProc for everything else.
+//
+// Every window is a Unicode window: subclassed, called and fed through the W
+// functions, so that its texts (WM_SETTEXT, WM_GETTEXT, WM_CHAR) are UTF-16
+// and never pass through the ANSI code page. The program's CP949 texts are
+// converted on the way in and out (Cp949.h).
 #include <windows.h>
 
 #include <string>
@@ -42,10 +47,14 @@ public:
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
-    BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) { return ::PostMessageA(m_hWnd, msg, w, l); }
-    LRESULT SendMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) { return ::SendMessageA(m_hWnd, msg, w, l); }
-    void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text ? text : ""); }
+    BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) { return ::PostMessageW(m_hWnd, msg, w, l); }
+    LRESULT SendMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) { return ::SendMessageW(m_hWnd, msg, w, l); }
+    // `text` is CP949.
+    void SetWindowText(const char* text);
+    void SetWindowText(const std::wstring& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
+    // As CP949, '?' for what it lacks; GetWindowTextWide as it is.
     std::string GetWindowText() const;
+    std::wstring GetWindowTextWide() const;
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     CWnd* GetParent() const;
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
@@ -53,7 +62,7 @@ public:
     void GetClientRect(RECT* rc) const { ::GetClientRect(m_hWnd, rc); }
     void GetWindowRect(RECT* rc) const { ::GetWindowRect(m_hWnd, rc); }
     BOOL IsWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
-    LONG_PTR GetStyle() const { return ::GetWindowLongPtrA(m_hWnd, GWL_STYLE); }
+    LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
 
 protected:
     // The message map. The base version offers the message to the child
@@ -75,7 +84,7 @@ protected:
     // The next window created on this thread with the given class is
     // attached to `wnd` from its very first message, so that WM_CREATE of a
     // dialog reaches its WindowProc.
-    static void HookWindowCreate(CWnd* wnd, const char* className);
+    static void HookWindowCreate(CWnd* wnd, const wchar_t* className);
     static void UnhookWindowCreate();
 
 private:

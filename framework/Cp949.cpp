@@ -19,9 +19,12 @@ std::string Narrow(const std::wstring& text)
     if (text.empty())
         return std::string();
     const int length = static_cast<int>(text.size());
-    int bytes = ::WideCharToMultiByte(kCp949, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    // Without the flag Windows would write a look-alike for what CP949 lacks
+    // (best fit): a name would then pass for another one.
+    const DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int bytes = ::WideCharToMultiByte(kCp949, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0)
-        ::WideCharToMultiByte(kCp949, 0, text.data(), length, &out[0], bytes, nullptr, nullptr);
+        ::WideCharToMultiByte(kCp949, flags, text.data(), length, &out[0], bytes, nullptr, nullptr);
     return out;
 }

@@ -8,7 +8,9 @@
 
 const unsigned kCp949 = 949;
 
-// CP949 bytes as UTF-16; a byte sequence that is no CP949 becomes U+FFFD.
+// CP949 bytes as UTF-16; a byte sequence that is no CP949 (a lead byte
+// without its trail byte) becomes the code page's default character, '?'.
 std::wstring Widen(const std::string& cp949);
-// UTF-16 as CP949 bytes; what CP949 lacks becomes '?'.
+// UTF-16 as CP949 bytes; what CP949 lacks becomes '?', one for each UTF-16
+// unit, never a look-alike: "à" is "?", not "a".
 std::string Narrow(const std::wstring& text);

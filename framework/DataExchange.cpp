@@ -1,6 +1,7 @@
 #include "framework/DataExchange.h"
 
 #include "framework/CWnd.h"
+#include "framework/Cp949.h"
 
 #include <vector>
 
@@ -16,12 +17,13 @@ void DDX_Text(CDataExchange* dx, int id, std::string& value)
     if (!ctl)
         return;
     if (dx->m_bSaveAndValidate) {
-        int len = ::GetWindowTextLengthA(ctl);
-        std::vector<char> buf(static_cast<size_t>(len > 0 ? len : 0) + 1);
-        int got = ::GetWindowTextA(ctl, buf.data(), static_cast<int>(buf.size()));
-        value.assign(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
+        int len = ::GetWindowTextLengthW(ctl);
+        std::vector<wchar_t> buf(static_cast<size_t>(len > 0 ? len : 0) + 1);
+        int got = ::GetWindowTextW(ctl, buf.data(), static_cast<int>(buf.size()));
+        value = Narrow(std::wstring(buf.data(), got > 0 ? static_cast<size_t>(got) : 0));
     } else {
-        ::SetWindowTextA(ctl, value.c_str());
+        // Up to a NUL, as the A function took it.
+        ::SetWindowTextW(ctl, Widen(value.c_str()).c_str());
     }
 }
 
@@ -31,7 +33,7 @@ void DDX_Check(CDataExchange* dx, int id, int& value)
     if (!ctl)
         return;
     if (dx->m_bSaveAndValidate)
-        value = static_cast<int>(::SendMessageA(ctl, BM_GETCHECK, 0, 0));
+        value = static_cast<int>(::SendMessageW(ctl, BM_GETCHECK, 0, 0));
     else
-        ::SendMessageA(ctl, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+        ::SendMessageW(ctl, BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }

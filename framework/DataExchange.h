@@ -13,5 +13,6 @@ struct CDataExchange {
 
 // Attaches `control` to the dialog's control `id` the first time round.
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+// `value` is CP949; the control holds it as UTF-16.
 void DDX_Text(CDataExchange* dx, int id, std::string& value);
 void DDX_Check(CDataExchange* dx, int id, int& value);

@@ -8,14 +8,14 @@ bool FileInUseError(DWORD error)
            error == ERROR_DELETE_PENDING;
 }
 
-HANDLE CreateFileWhenFree(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
+HANDLE CreateFileWhenFree(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
     return RetryWhileInUse(
-        [&] { return ::CreateFileA(path, access, share, nullptr, disposition, flags, nullptr); },
+        [&] { return ::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr); },
         INVALID_HANDLE_VALUE);
 }
 
-BOOL DeleteFileWhenFree(const char* path)
+BOOL DeleteFileWhenFree(const wchar_t* path)
 {
-    return RetryWhileInUse([&] { return ::DeleteFileA(path); }, FALSE);
+    return RetryWhileInUse([&] { return ::DeleteFileW(path); }, FALSE);
 }

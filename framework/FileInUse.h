@@ -30,8 +30,8 @@ auto RetryWhileInUse(Attempt attempt, decltype(attempt()) failed) -> decltype(at
     }
 }
 
-// CreateFileA, tried again while the file is in use; the last error stays set
+// CreateFileW, tried again while the file is in use; the last error stays set
 // for the caller when all attempts failed.
-HANDLE CreateFileWhenFree(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
-// DeleteFileA, likewise.
-BOOL DeleteFileWhenFree(const char* path);
+HANDLE CreateFileWhenFree(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+// DeleteFileW, likewise.
+BOOL DeleteFileWhenFree(const wchar_t* path);

@@ -29,12 +29,12 @@ PlainFileOutcome CheckPlainFile(HANDLE file)
     return outcome;
 }
 
-HANDLE OpenPlainFile(const char* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome)
+HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome)
 {
     outcome = PlainFileOutcome();
     // OPEN_ALWAYS, not CREATE_ALWAYS: emptying on open would already have cut
     // the file that a planted hard link shares its data with.
-    HANDLE file = CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_ALWAYS,
+    HANDLE file = CreateFileW(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         outcome.error = GetLastError();

@@ -35,7 +35,7 @@ PlainFileOutcome CheckPlainFile(HANDLE file);
 // `access` and `share`, and keeps it only when it is a plain file; `empty`
 // then cuts it to nothing. Returns the handle, or INVALID_HANDLE_VALUE with
 // the reason in `outcome`.
-HANDLE OpenPlainFile(const char* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome);
+HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome);
 
 // "rc=5", "a reparse point", "3 links", "not a file": why an open did not
 // give a plain file.

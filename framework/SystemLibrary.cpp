@@ -1,5 +1,6 @@
 #include "framework/SystemLibrary.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -9,24 +10,31 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 // (KB2533623) that also brings the LOAD_LIBRARY_SEARCH_ flags.
 SetDefaultDllDirectoriesFn FindSetDefaultDllDirectories()
 {
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
     return kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(::GetProcAddress(kernel, "SetDefaultDllDirectories"))
                   : nullptr;
 }
 
 HMODULE LoadFromSystemFolder(const char* fileName)
 {
-    if (FindSetDefaultDllDirectories())
-        return ::LoadLibraryExA(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The system folder's path is taken wide, as every path; the name is a
+    // plain ASCII one.
+    wchar_t path[MAX_PATH];
+    const size_t nameLength = std::strlen(fileName);
+    if (FindSetDefaultDllDirectories()) {
+        if (nameLength >= MAX_PATH)
+            return nullptr;
+        std::copy(fileName, fileName + nameLength + 1, path);
+        return ::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
     // Without the search flags: the full path, and the altered search order
     // so that the library's own imports come from its folder, not ours.
-    char path[MAX_PATH];
-    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + 1 + std::strlen(fileName) >= MAX_PATH)
+    UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 + nameLength >= MAX_PATH)
         return nullptr;
-    path[length] = '\\';
-    std::strcpy(path + length + 1, fileName);
-    return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    path[length] = L'\\';
+    std::copy(fileName, fileName + nameLength + 1, path + length + 1);
+    return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 }
 
@@ -37,7 +45,7 @@ void RestrictDllSearchToSystemFolder()
         return;
     // An old Windows 7 keeps the program's folder first whatever we do; at
     // least the current directory, often the VPN client's, leaves the search.
-    ::SetDllDirectoryA("");
+    ::SetDllDirectoryW(L"");
 }
 
 SystemLibrary::SystemLibrary(const char* fileName) : m_module(LoadFromSystemFolder(fileName)) {}

@@ -158,6 +158,12 @@ bool EveryEntryWhole(const std::string& content, const char* what)
     return true;
 }
 
+// The host's paths are ASCII (host_shim/windows.h): one character each way.
+std::wstring Wide(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -223,7 +229,7 @@ int main()
     std::string content;
     {
         LogFile log;
-        log.Open(logPath.c_str(), FALSE, kLogFlow);
+        log.Open(Wide(logPath).c_str(), FALSE, kLogFlow);
 
         std::atomic<int> ready{0};
         std::atomic<int> writing{kWriters};
@@ -244,7 +250,7 @@ int main()
             start();
             while (ok && (writing.load() > 0 || copies < kMinCopies)) {
                 const bool during = writing.load() > 0;
-                const int rc = log.CopyTo(copyPath.c_str());
+                const int rc = log.CopyTo(Wide(copyPath).c_str());
                 ++copies;
                 copiesWhileWriting += during;
                 if (rc != 0) {
@@ -265,7 +271,8 @@ int main()
         copier.join();
     }
     content = ReadAll(logPath);
-    const std::string keptPath = logPath + kKeptLogSuffix;
+    const std::wstring suffix = kKeptLogSuffix;
+    const std::string keptPath = logPath + std::string(suffix.begin(), suffix.end());
     const std::string kept = ReadAll(keptPath);
 
     if (content.empty() || content.size() > ceiling) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "framework/Cp949.h"
 #include "framework/Format.h"
 #include "log/LogFormat.h"
 
@@ -33,12 +34,12 @@ LogFile::~LogFile()
         FlushFileBuffers(m_file.Get());
 }
 
-PlainFileOutcome LogFile::Open(const char* path, BOOL append, int minLevel)
+PlainFileOutcome LogFile::Open(const wchar_t* path, BOOL append, int minLevel)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (m_open)
         return PlainFileOutcome();
-    m_path = path ? path : "";
+    m_path = path ? path : L"";
     m_minLevel = minLevel;
 
     // Readers may look in (a viewer, a support tool, a backup), nobody else
@@ -56,23 +57,24 @@ PlainFileOutcome LogFile::Open(const char* path, BOOL append, int minLevel)
     return outcome;
 }
 
-std::string LogFile::KeptPath() const
+std::wstring LogFile::KeptPath() const
 {
     return m_path + kKeptLogSuffix;
 }
 
 std::string LogFile::KeepFullLog()
 {
-    const std::string kept = KeptPath();
+    const std::wstring kept = KeptPath();
     PlainFileOutcome outcome;
     AutoCloseHandle dest(OpenPlainFile(kept.c_str(), GENERIC_WRITE, FILE_SHARE_READ, true, outcome));
+    // The log's lines are CP949: the path as such, '?' for what it lacks.
     if (!dest.Valid())
-        return StrFormat("%s not kept (%s); the full log before this line is lost", kept.c_str(),
+        return StrFormat("%s not kept (%s); the full log before this line is lost", Narrow(kept).c_str(),
                          DescribeRefusal(outcome).c_str());
     SetFilePointer(m_file.Get(), 0, nullptr, FILE_BEGIN);
     const int rc = CopyFileContents(m_file.Get(), dest.Get());
     if (rc != 0)
-        return StrFormat("%s incomplete, rc=%d", kept.c_str(), rc);
+        return StrFormat("%s incomplete, rc=%d", Narrow(kept).c_str(), rc);
     return std::string();
 }
 
@@ -131,7 +133,7 @@ void LogFile::DumpTraffic(int direction, const char* data, int length)
     WriteWhole(m_file.Get(), m_line);
 }
 
-int LogFile::CopyTo(const char* path)
+int LogFile::CopyTo(const wchar_t* path)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_open)
@@ -139,7 +141,7 @@ int LogFile::CopyTo(const char* path)
 
     // Emptied on open: the user may pick an older, longer file, whose tail would
     // otherwise survive behind the copy.
-    AutoCloseHandle dest(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    AutoCloseHandle dest(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                      nullptr));
     if (!dest.Valid())
         return kCopyNoDestination;

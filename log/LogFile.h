@@ -18,7 +18,7 @@ const int kCopyReadFailed = -30;     // reading the log failed: the copy is inco
 const int kCopyWriteFailed = -40;    // writing the copy failed (a full disk, say)
 
 // A full log is kept under its own name and this, when the next one starts.
-const char kKeptLogSuffix[] = ".1";
+const wchar_t kKeptLogSuffix[] = L".1";
 
 class LogFile {
 public:
@@ -30,19 +30,20 @@ public:
     // Only the first successful call counts; a failed open leaves the log
     // closed and silent. The file is held for reading by others, not for
     // writing, and is refused when it is not a plain file (see PlainFile.h).
-    // The outcome says whether the log is open, or why not.
-    PlainFileOutcome Open(const char* path, BOOL append, int minLevel);
+    // The outcome says whether the log is open, or why not. The path is wide:
+    // a home folder's name may hold what CP949 lacks.
+    PlainFileOutcome Open(const wchar_t* path, BOOL append, int minLevel);
     // One line; control characters in the text are shown escaped (EscapeLogText).
     void Write(int level, const char* text);
     // One entry of several lines, each escaped, joined by LF alone.
     void WriteLines(int level, const std::vector<std::string>& lines);
     void DumpTraffic(int direction, const char* data, int length);
     // 0 when copied, else one of the kCopy codes above.
-    int CopyTo(const char* path);
+    int CopyTo(const wchar_t* path);
 
 private:
     // Where a full log is kept when the next one starts: the path and ".1".
-    std::string KeptPath() const;
+    std::wstring KeptPath() const;
     void WriteEntry(int level, const std::string& text);
     void StartAfreshWhenFull();
     // Copies the full log to KeptPath(); an empty text, or why it was not kept.
@@ -51,7 +52,7 @@ private:
     int m_minLevel = 0;
     std::string m_line;
     int m_open = 0;
-    std::string m_path;
+    std::wstring m_path;
     AutoCloseHandle m_file;
     // Main thread and session worker share the line text and the file position.
     std::mutex m_lock;

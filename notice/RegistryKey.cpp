@@ -1,11 +1,13 @@
 #include "notice/RegistryKey.h"
 
+#include "framework/Cp949.h"
+
 bool RegistryKey::Open(HKEY root, const char* path, REGSAM access)
 {
     Close();
     m_path = path ? path : "";
     HKEY key = nullptr;
-    m_lastResult = ::RegOpenKeyExA(root, m_path.c_str(), 0, access, &key);
+    m_lastResult = ::RegOpenKeyExW(root, Widen(m_path).c_str(), 0, access, &key);
     if (m_lastResult != ERROR_SUCCESS)
         return false;
     m_hKey = key;
@@ -19,8 +21,8 @@ bool RegistryKey::Create(HKEY root, const char* path)
     m_path = path ? path : "";
     HKEY key = nullptr;
     DWORD disposition = 0;
-    m_lastResult = ::RegCreateKeyExA(root, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                                     nullptr, &key, &disposition);
+    m_lastResult = ::RegCreateKeyExW(root, Widen(m_path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_READ | KEY_WRITE, nullptr, &key, &disposition);
     if (m_lastResult != ERROR_SUCCESS)
         return false;
     m_hKey = key;
@@ -32,17 +34,19 @@ bool RegistryKey::ReadString(const char* name, std::string& value)
 {
     if (!m_opened)
         return false;
-    char buffer[kRegistryStringBuffer + 1] = "";
-    DWORD size = kRegistryStringBuffer;
+    wchar_t buffer[kRegistryStringBuffer + 1] = L"";
+    DWORD size = kRegistryStringBuffer * sizeof(wchar_t);
     DWORD type = 0;
-    m_lastResult = ::RegQueryValueExA(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    m_lastResult = ::RegQueryValueExW(m_hKey, Widen(name ? name : "").c_str(), nullptr, &type,
+                                      reinterpret_cast<BYTE*>(buffer), &size);
     m_lastType = type;
     m_lastSize = size;
     if (m_lastResult != ERROR_SUCCESS)
         return false;
     // A value stored without its terminating NUL still ends inside the buffer.
-    buffer[size < kRegistryStringBuffer ? size : kRegistryStringBuffer] = '\0';
-    value = buffer;
+    const DWORD characters = size / sizeof(wchar_t);
+    buffer[characters < kRegistryStringBuffer ? characters : kRegistryStringBuffer] = L'\0';
+    value = Narrow(buffer);
     return true;
 }
 
@@ -50,8 +54,10 @@ bool RegistryKey::WriteString(const char* name, const std::string& value)
 {
     if (!m_opened)
         return false;
-    m_lastResult = ::RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                    static_cast<DWORD>(value.size() + 1));
+    const std::wstring text = Widen(value);
+    m_lastResult = ::RegSetValueExW(m_hKey, Widen(name ? name : "").c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(text.c_str()),
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     return m_lastResult == ERROR_SUCCESS;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
-// One open registry key, closed when the object goes.
+// One open registry key, closed when the object goes. Names and values are
+// CP949 here and UTF-16 in the registry, which keeps every REG_SZ as UTF-16
+// whichever form of the call wrote it: a value the ANSI calls stored reads
+// back the same.
 #include <windows.h>
 
 #include <string>
@@ -16,7 +19,8 @@ public:
     bool Open(HKEY root, const char* path, REGSAM access = KEY_READ);
     // Creates the key, or opens it when it exists, for reading and writing.
     bool Create(HKEY root, const char* path);
-    // Values longer than the 200-byte buffer are refused; `value` is then unchanged.
+    // Values longer than the buffer's 200 characters are refused; `value` is
+    // then unchanged. m_lastSize is in bytes, as the registry counts.
     bool ReadString(const char* name, std::string& value);
     bool WriteString(const char* name, const std::string& value);
     void Close();

@@ -1,5 +1,6 @@
 #include "session/CSockTelnet.h"
 
+#include "framework/Cp949.h"
 #include "framework/Format.h"
 #include "log/LogFile.h"
 #include "session/NoticeResponse.h"
@@ -65,6 +66,7 @@ void CSockTelnet::SendEvent(int type, const char* data, int length)
         return;
     COPYDATASTRUCT record = MakeSessionMessage(type, data, length);
     m_inFlight.Publish(record);
+    // Bytes, which neither form of the call translates.
     ::SendMessageA(owner, WM_COPYDATA, reinterpret_cast<WPARAM>(owner), reinterpret_cast<LPARAM>(&record));
     m_inFlight.Withdraw();
 }
@@ -149,19 +151,21 @@ int CSockTelnet::AnswerCompleteEvent() const
 
 int CSockTelnet::Capture(const std::string& text, int length)
 {
-    const std::string& path = m_shared.resultPath;
-    CaptureAppend append = m_capture.Append(path, text.data(), static_cast<uint64_t>(length > 0 ? length : 0));
+    CaptureAppend append = m_capture.Append(m_shared.resultPath, text.data(),
+                                            static_cast<uint64_t>(length > 0 ? length : 0));
+    // The log's lines are CP949: the path as such, '?' for what it lacks.
+    const auto path = [this] { return Narrow(m_shared.resultPath); };
     if (append.rc == kCaptureOpenFailed) {
         if (!append.refusal.empty())
-            Log(kLogError, StrFormat("result file refused, path=[%s]: %s", path.c_str(), append.refusal.c_str()));
-        Log(kLogError, StrFormat("file open error, path=[%s]", path.c_str()));
+            Log(kLogError, StrFormat("result file refused, path=[%s]: %s", path().c_str(), append.refusal.c_str()));
+        Log(kLogError, StrFormat("file open error, path=[%s]", path().c_str()));
         return kEvtCaptureOpenFailed;
     }
     // A frame that did not reach the disk whole (a full disk, say) ends the
     // conversation as a file that cannot be opened does: the answer parsed
     // would be a partial one.
     if (append.rc == kCaptureWriteFailed) {
-        Log(kLogError, StrFormat("file write error, path=[%s], rc=%d", path.c_str(), static_cast<int>(append.error)));
+        Log(kLogError, StrFormat("file write error, path=[%s], rc=%d", path().c_str(), static_cast<int>(append.error)));
         return kEvtCaptureOpenFailed;
     }
     if (m_capture.Full())

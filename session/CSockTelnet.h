@@ -38,7 +38,7 @@ const int kPhaseCapture = 20;
 struct SessionShared {
     LogFile* log = nullptr;                       // none in the notice process
     const std::atomic<int32_t>* state = nullptr;  // the window's session state
-    std::string resultPath;                       // the capture file
+    std::wstring resultPath;                      // the capture file
 };
 
 class CSockTelnet : public CBlockingSocket {

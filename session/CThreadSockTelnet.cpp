@@ -41,7 +41,7 @@ BOOL CThreadSockTelnet::InitInstance()
     HWND owner = m_client.Owner();
     m_finished.store(true);
     if (owner)
-        ::PostMessageA(owner, WM_SESSION_WORKER_ENDED, 0, 0);
+        ::PostMessageW(owner, WM_SESSION_WORKER_ENDED, 0, 0);
     return FALSE;
 }
 

@@ -11,7 +11,7 @@ uint64_t CaptureRoom(uint64_t fileSize, uint64_t incoming, uint64_t limit)
     return incoming < room ? incoming : room;
 }
 
-CaptureAppend ResultCapture::Append(const std::string& path, const char* text, uint64_t length)
+CaptureAppend ResultCapture::Append(const std::wstring& path, const char* text, uint64_t length)
 {
     CaptureAppend result;
     if (!m_file.Valid()) {

@@ -36,7 +36,7 @@ public:
     // refused (its writes would land elsewhere). No flush: the window reads through the system's cache, and a
     // write-through per frame would buy a reader on this machine nothing.
     // A write that fails is reported, never taken for a captured frame.
-    CaptureAppend Append(const std::string& path, const char* text, uint64_t length);
+    CaptureAppend Append(const std::wstring& path, const char* text, uint64_t length);
     // The answer is over: the window is about to delete the file.
     void Close();
     // The current answer has filled the file: what follows is dropped.

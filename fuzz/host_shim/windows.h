@@ -7,7 +7,10 @@
 // shared file position, writes that land whole at it, truncation at it, sizes
 // that follow the writes, link counts as the file system keeps them. Share
 // modes, security attributes and overlapped I/O are accepted and ignored;
-// GetLastError gives the errno of the thread's last failed call.
+// GetLastError gives the errno of the thread's last failed call. Names and
+// texts are ASCII on the host: the code page conversions (the log's CP949
+// path in its lines) give '?' for anything else, and a file name holding
+// anything else is refused.
 #include <cstdint>
 
 typedef unsigned short WORD;
@@ -16,6 +19,7 @@ typedef std::int32_t LONG;
 typedef std::int64_t LONGLONG;
 typedef int BOOL;
 typedef void* HANDLE;
+typedef wchar_t WCHAR;
 
 #define TRUE 1
 #define FALSE 0
@@ -41,6 +45,7 @@ typedef void* HANDLE;
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
+#define WC_NO_BEST_FIT_CHARS 0x400
 
 struct SYSTEMTIME {
     WORD wYear;
@@ -66,8 +71,11 @@ struct BY_HANDLE_FILE_INFORMATION {
 
 // Only CREATE_ALWAYS and OPEN_ALWAYS are known; any other disposition fails.
 // FILE_FLAG_OPEN_REPARSE_POINT refuses to follow a symbolic link.
-HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security, DWORD disposition,
+HANDLE CreateFileW(const WCHAR* name, DWORD access, DWORD shareMode, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
+int MultiByteToWideChar(unsigned codePage, DWORD flags, const char* text, int length, WCHAR* out, int room);
+int WideCharToMultiByte(unsigned codePage, DWORD flags, const WCHAR* text, int length, char* out, int room,
+                        const char* defaultChar, BOOL* usedDefault);
 BOOL CloseHandle(HANDLE h);
 // Writes all `size` bytes or fails, as a blocking WriteFile does.
 BOOL WriteFile(HANDLE h, const void* data, DWORD size, DWORD* written, void* overlapped);

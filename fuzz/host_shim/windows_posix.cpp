@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,8 +31,48 @@ HANDLE FromFd(int fd)
 
 } // namespace
 
-HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD attributes, HANDLE)
+namespace {
+
+// One byte for each character; false when a character is not ASCII.
+bool AsciiName(const WCHAR* name, std::string& out)
 {
+    for (; *name; ++name) {
+        if (*name <= 0 || *name > 0x7F)
+            return false;
+        out += static_cast<char>(*name);
+    }
+    return true;
+}
+
+template <class From, class To>
+int ConvertAscii(const From* text, int length, To* out, int room)
+{
+    if (out && room < length)
+        return 0;
+    for (int i = 0; out && i < length; ++i)
+        out[i] = (text[i] >= 0 && text[i] <= 0x7F) ? static_cast<To>(text[i]) : static_cast<To>('?');
+    return length;
+}
+
+} // namespace
+
+int MultiByteToWideChar(unsigned, DWORD, const char* text, int length, WCHAR* out, int room)
+{
+    return ConvertAscii(text, length, out, room);
+}
+
+int WideCharToMultiByte(unsigned, DWORD, const WCHAR* text, int length, char* out, int room, const char*, BOOL*)
+{
+    return ConvertAscii(text, length, out, room);
+}
+
+HANDLE CreateFileW(const WCHAR* wideName, DWORD access, DWORD, void*, DWORD disposition, DWORD attributes, HANDLE)
+{
+    std::string name;
+    if (!AsciiName(wideName, name)) {
+        errno = EINVAL;
+        return Failed(INVALID_HANDLE_VALUE);
+    }
     int flags = O_CLOEXEC;
     if (attributes & FILE_FLAG_OPEN_REPARSE_POINT)
         flags |= O_NOFOLLOW;
@@ -47,7 +88,7 @@ HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD dispositi
         flags |= O_CREAT;
     else
         return INVALID_HANDLE_VALUE;
-    const int fd = open(name, flags, 0666);
+    const int fd = open(name.c_str(), flags, 0666);
     return fd < 0 ? Failed(INVALID_HANDLE_VALUE) : FromFd(fd);
 }
 

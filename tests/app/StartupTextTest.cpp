@@ -7,6 +7,8 @@
 #include "app/TrayTip.h"
 #include "app/UnixTime.h"
 #include "app/VersionNumber.h"
+#include "framework/CWinApp.h"
+#include "framework/Cp949.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -78,10 +80,10 @@ TEST(VersionNumber, TextComesBackOutOfTheNumberWithSpillOver)
 
 TEST(VersionNumber, ReadsTheProductVersionOfThisTestProgramsResources)
 {
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    wchar_t path[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     EXPECT_EQ(ReadProductVersionNumber(path), 1000301) << "resources linked into the test carry 1, 0, 3, 1";
-    EXPECT_EQ(ReadProductVersionNumber("C:\\no\\such\\file.exe"), 0);
+    EXPECT_EQ(ReadProductVersionNumber(L"C:\\no\\such\\file.exe"), 0);
 }
 
 TEST(DurationFormat, SplitsSecondsIntoDaysAndClock)
@@ -155,13 +157,30 @@ TEST(HomeFolder, CurrentDirectoryIsUsedOnlyWhenReadWholeWithRoomForEveryFile)
         DWORD rc;
         const char* problem;
     } cases[] = {
-        {247, ""},  // "\\admin.log.1" still fits MAX_PATH
-        {248, "home folder falls back: current directory of 248 bytes, longer than 247"},
-        {299, "home folder falls back: current directory of 298 bytes, longer than 247"},  // the size it needs
+        {247, ""},  // "\\admin.log.1" still fits MAX_PATH characters
+        {248, "home folder falls back: current directory of 248 characters, longer than 247"},
+        {299, "home folder falls back: current directory of 298 characters, longer than 247"},  // the size it needs
         {0, "home folder falls back: current directory unreadable, rc=2"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CurrentDirectoryProblem(c.rc, MAX_PATH, ERROR_FILE_NOT_FOUND), c.problem) << "rc " << c.rc;
+}
+
+TEST(CommandLine, ProgramNameIsSkippedAsTheRuntimeSkipsIt)
+{
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* rest;
+    } cases[] = {
+        {L"lumaro.exe user01 VPN", L"user01 VPN"},
+        {L"\"C:\\Program Files\\Lumaro\\lumaro.exe\"  kill", L"kill"},
+        {L"C:\\\"Pel mor\"\\lumaro.exe\tnotice 10.0.0.1", L"notice 10.0.0.1"},  // quotes inside the name
+        {L"lumaro.exe 김철수 VPN", L"김철수 VPN"},
+        {L"lumaro.exe", L""},
+        {L"\"lumaro.exe", L""},  // a quote left open runs to the end
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(std::wstring(SkipProgramName(c.line)), c.rest) << Narrow(c.line);
 }
 
 TEST(HandOver, AsksTheOlderMonitorToQuitUntilItIsGoneAndSaysWhyWhenItStays)

@@ -70,6 +70,17 @@ SC_CLOSE = 0xF060
 IDOK, IDCANCEL = 1, 2
 VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
 
+# A Windows whose "language for non-Unicode programs" is English (ANSI code
+# page 1252) instead of Korean (949). Wine takes the code page of each process
+# from that process's own locale, not from the wineserver's or the prefix's
+# (measured: with the server started under ko_KR, a process started with this
+# environment gets 1252 and the next one without it 949 again), so a test
+# runs a program on such a Windows by starting it with this environment; the
+# prefix, its server and every other program stay Korean. Each process
+# rewrites the user's HKCU\Control Panel\International for its locale, which
+# nothing of the program reads.
+ENGLISH = {'LANG': 'en_US.UTF-8', 'LC_ALL': 'en_US.UTF-8'}
+
 # Captions of the monitor's windows.
 LUMARO_TITLE = 'Lumaro'
 USAGE_TITLE = '사용시간 및 잔여시간을 확인 바랍니다'

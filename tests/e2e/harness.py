@@ -38,10 +38,10 @@ import unittest
 
 import runs
 from basics import (  # noqa: F401 - offered to the tests
-    ADAPTERS_EXE, ADMIN_SERVER_PY, BUILD, DRIVER_EXE, FAKE_IPHLPAPI_DLL, FAKE_IPHLPAPI_OVERRIDE, HERE, IDCANCEL,
-    IDOK, ID_SAVE_LOG, ID_SHOW_CLOCK, KEEP, LUMARO_EXE, LUMARO_TITLE, MARKER_DLL, MINIMAL_EXE, NOTICE_SERVER_PY,
-    PLANTED_DLLS, PREFIX, PROBE_EXE, SC_CLOSE, SOURCE, TRAYHOST_EXE, TRAY_ICON_ID, USAGE_TITLE, VK_ESCAPE, VK_RETURN,
-    WARNING_TITLE, WINDOWS_DLL_SEARCH_OVERRIDE, WINE, WINESERVER, WM_CLOSE, WM_COMMAND,
+    ADAPTERS_EXE, ADMIN_SERVER_PY, BUILD, DRIVER_EXE, ENGLISH, FAKE_IPHLPAPI_DLL, FAKE_IPHLPAPI_OVERRIDE, HERE,
+    IDCANCEL, IDOK, ID_SAVE_LOG, ID_SHOW_CLOCK, KEEP, LUMARO_EXE, LUMARO_TITLE, MARKER_DLL, MINIMAL_EXE,
+    NOTICE_SERVER_PY, PLANTED_DLLS, PREFIX, PROBE_EXE, SC_CLOSE, SOURCE, TRAYHOST_EXE, TRAY_ICON_ID, USAGE_TITLE,
+    VK_ESCAPE, VK_RETURN, WARNING_TITLE, WINDOWS_DLL_SEARCH_OVERRIDE, WINE, WINESERVER, WM_CLOSE, WM_COMMAND,
     WM_INSTANCE_QUIT, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_SYSCOMMAND, WM_TRAY_NOTIFY, WM_USER,
     end_process, make_temp_dir, read_bytes, read_log, remove_temp_dir, unescape, winpath)
 from display import Display
@@ -148,6 +148,7 @@ class MonitorCase(unittest.TestCase):
     ppp = True
     lan = False
     trayhost = True  # False: the tests start their own
+    program_env = None  # the monitors' extra environment: ENGLISH for an English Windows
 
     @classmethod
     def setUpClass(cls):
@@ -165,9 +166,10 @@ class MonitorCase(unittest.TestCase):
     def tearDownClass(cls):
         cls.session.close()
 
-    def start_monitor(self, *args, **kw):
-        """A monitor in a new home folder, ended when the test ends."""
-        monitor = Monitor.start(self.wine, self.session.home(), *args, **kw)
+    def start_monitor(self, *args, home=None, env=None, **kw):
+        """A monitor in a new home folder (or `home`), ended when the test ends."""
+        env = dict(self.program_env or {}, **(env or {}))
+        monitor = Monitor.start(self.wine, home or self.session.home(), *args, env=env, **kw)
         self.addCleanup(monitor.stop)
         return monitor
 

@@ -23,6 +23,7 @@ from harness import wait_for  # noqa: E402
 
 SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
 DOCS = os.path.join(harness.SOURCE, 'docs')
+ENGLISH_SHOT = 'english-locale-after.png'
 
 SESSION_TIME = ('--session-time', '650')
 WS_EX_TOPMOST, WS_EX_APPWINDOW = 0x8, 0x40000
@@ -231,6 +232,65 @@ class SessionDialogsTest(harness.MonitorCase):
         summaries = self.wait_ended(m)
         self.assertEqual(summaries, [], 'no closing summary without a session time')
         self.assertEqual(m.proc.returncode, 0)
+
+
+class EnglishWindowsDialogsTest(harness.MonitorCase):
+    """The dialogs on a Windows whose language for non-Unicode programs is
+    English (code page 1252), read back through the W calls: the same Korean
+    as under Korean. With LUMARO_SHOTS=1 a picture of the main window, the
+    warning and a message box together goes to docs/ (ENGLISH_SHOT)."""
+    program_env = harness.ENGLISH
+
+    def wait_shown(self, title, timeout):
+        def shown():
+            found = self.wine.find(title)
+            return found if found and found.visible else None
+        return wait_for(shown, timeout, 0.05)
+
+    def test_ReminderClockWarningBoxAndSummary_ReadAsUnderKorean(self):
+        self.admin_server(*SESSION_TIME)
+        self.wine.driver('cursor', 1010, 10)
+        m = self.start_monitor()
+        read = {}
+        # Everything is read first and checked at the end, so that the
+        # picture shows what the user sees even where a text is wrong.
+        reminder = self.wait_shown(harness.USAGE_TITLE, 30)
+        self.assertTrue(reminder, 'no reminder:\n%s' % m.log()[-1500:])
+        read['reminder'] = self.wine.text('hwnd=0x%x' % reminder.hwnd, 1000, 1001, 1002)
+        self.assertTrue(self.wine.command('hwnd=0x%x' % reminder.hwnd, harness.IDOK))
+        self.assertTrue(self.wine.command(m.target, harness.ID_SHOW_CLOCK))
+        warning = self.wait_shown(harness.WARNING_TITLE, 80)
+        self.assertTrue(warning, 'no warning within 80 s:\n%s' % m.log()[-1000:])
+        read['warning'] = self.wine.text('hwnd=0x%x' % warning.hwnd, 1001)
+        read['clock'] = self.wine.text(m.target, 1002, 1004, 1006, 1008, 1010)
+
+        complaint = self.wine.start_lumaro(cwd=self.session.home(), env=harness.ENGLISH)
+        self.addCleanup(lambda: complaint.poll() is None and (complaint.kill(), complaint.wait()))
+        self.assertIsNotNone(self.wine.msgbox(wait=20, press=False), 'no message box for an empty command line')
+        if SHOTS:
+            # side by side rather than on top of each other
+            for target, y in ((m.target, 40), ('hwnd=0x%x' % warning.hwnd, 200)):
+                self.assertEqual(self.wine.driver('move', target, 40, y)[0], 0, 'could not move %s' % target)
+            time.sleep(1)  # nothing tells when every window has painted
+            self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, ENGLISH_SHOT)), 'screenshot')
+        read['box'] = self.wine.msgbox()
+
+        rc, _ = self.wine.run_lumaro('kill', cwd=self.session.home(), env=harness.ENGLISH)
+        self.assertEqual(rc, 1, 'exit code of "kill"')
+        summary = self.wait_shown(harness.USAGE_TITLE, 10)
+        self.assertTrue(summary, 'no closing summary after "kill"')
+        read['summary'] = self.wine.text('hwnd=0x%x' % summary.hwnd, 1000, 1001)
+
+        self.assertEqual((read['reminder'].get(1000), read['reminder'].get(1001)), ('', '잔여시간: 00일 00:10:50'),
+                         'reminder lines')
+        self.assertRegex(read['reminder'].get(1002, ''), COUNTDOWN, 'reminder countdown')
+        self.assertEqual(read['warning'], {1001: '9분 후에 VPN연결이 끊어집니다 '}, 'warning text')
+        self.assertEqual(read['clock'], {1002: '접속시간:', 1004: '할당시간:', 1006: '경과시간:', 1008: '남은시간:',
+                                         1010: 'version 1.0.3.1'}, 'the clock\'s captions')
+        self.assertEqual(read['box'], ('lumaro', '매개변수(user_name adt_name) 없음'), 'message box')
+        self.assertRegex(read['summary'].get(1000, ''), r'^소요시간: 00일 00:0\d:\d\d$', 'summary: time used')
+        self.assertRegex(read['summary'].get(1001, ''), r'^잔여시간: 00일 00:\d\d:\d\d$', 'summary: time left')
+        self.assertTrue(wait_for(lambda: m.proc.poll() is not None, 20), 'the monitor did not end after the summary')
 
 
 if __name__ == '__main__':

@@ -141,11 +141,11 @@ class NoticeTestCase(unittest.TestCase):
             f.write(data)
         return path
 
-    def start_notice(self, *words):
-        """Starts `lumaro.exe notice 127.0.0.1` (or the given words)."""
+    def start_notice(self, *words, env=None):
+        """Starts `lumaro.exe notice 127.0.0.1` (or the given words), with `env` besides."""
         home = SESSION.home()
-        proc = self.wine.start_lumaro(*(words or ('notice', '127.0.0.1')), cwd=home,
-                                      env={'LUMARO_COPYDATA_LOG': harness.winpath(os.path.join(home, harness.COPYDATA_LOG))})
+        env = dict(env or {}, LUMARO_COPYDATA_LOG=harness.winpath(os.path.join(home, harness.COPYDATA_LOG)))
+        proc = self.wine.start_lumaro(*(words or ('notice', '127.0.0.1')), cwd=home, env=env)
         proc.copied_records = lambda: harness.copied_records(os.path.join(home, harness.COPYDATA_LOG))
         self.addCleanup(self.end_process, proc)
         return proc
@@ -423,6 +423,27 @@ class NoticeDayChoiceTest(NoticeTestCase):
                 self.assertEqual(shown, DEFAULT_NOTICE.encode('cp949'), 'notice not shown for %r' % value)
                 self.assertEqual(self.reg_read(), stored, 'showing the notice changed the stored value')
         self.reg_clear()
+
+
+class NoticeOnEnglishWindowsTest(NoticeTestCase):
+    """The notice on a Windows whose language for non-Unicode programs is
+    English (code page 1252): the server's CP949 text and the dialog's own
+    read back as under Korean, and the day is kept as under Korean."""
+
+    def test_Notice_ShowsTheSameKoreanAndKeepsTheSameDate(self):
+        self.reg_clear()
+        self.serve('--mode', 'two-sends')
+        proc = self.start_notice(env=harness.ENGLISH)
+        self.wait_shown()
+        window = next((w for w in self.wine.dialogs() if w.title == TITLE), None)
+        self.assertTrue(window, 'no visible window captioned "%s"' % TITLE)
+        controls = {c.id: c.text for c in window.children}
+        self.assertEqual((controls.get(NOTICE_EDIT), controls.get(CHECK_DAY), controls.get(CLOSE_BUTTON)),
+                         (DEFAULT_NOTICE, '오늘 이 창을 다시 열지 않음', 'close'), 'the notice, the box, the button')
+        self.assertEqual(self.shown_bytes(), DEFAULT_NOTICE.encode('cp949'), 'edit 1013 as CP949')
+        self.close_with_button(proc, tick=True)
+        stored = self.reg_read()
+        self.assertTrue(stored and stored[0] == 'REG_SZ' and stored[1] in today_texts(), 'date kept: %r' % (stored,))
 
 
 class NoticeBesideMonitorTest(NoticeTestCase):

@@ -289,7 +289,8 @@ class RunningMonitorTest(harness.MonitorCase):
         return result
 
     def test_SaveLog_CopiesLogToChosenFile_AskingBeforeItReplacesOne(self):
-        path = os.path.join(self.session.home(), 'exported.log')
+        # a name CP949 lacks: the path goes as it is into the file, the box and back
+        path = os.path.join(self.session.home(), 'Ђорђе😀.log')
         self.assertEqual(self.save_log_as(path), '로그파일 저장 성공 파일위치[%s]' % harness.winpath(path),
                          'message after the export')
         self.assertCopyOfLog(path, 'the exported file should hold the whole log')
@@ -333,7 +334,18 @@ class HomeFolderTest(harness.MonitorCase):
         user = getpass.getuser()
         fallback = os.path.join(harness.PREFIX, 'drive_c', 'users', user, 'AppData', 'Local', 'Lumaro')
         victim = os.path.join(self.session.home(), 'victim.txt')
-        deep = '가' * 70  # 140 bytes in CP949 for each of two folders
+
+        def deep(home):
+            # 252 characters in all, past the 247 that leave room for
+            # "\\admin.log.1", in folders of at most 80 (240 bytes in UTF-8)
+            left = 252 - len(harness.winpath(home))
+            path = home
+            while left > 0:
+                name = '가' * max(1, min(80, left - 1))
+                path = os.path.join(path, name)
+                left -= len(name) + 1
+            os.makedirs(path)
+            return path
 
         def immutable(home):  # root writes anywhere else, as a standard user in Program Files cannot
             subprocess.run(['chattr', '+i', home], check=True)
@@ -346,8 +358,7 @@ class HomeFolderTest(harness.MonitorCase):
             os.link(victim, os.path.join(home, 'admin.log'))
             return home
         cases = [
-            (lambda home: os.makedirs(os.path.join(home, deep, deep)) or os.path.join(home, deep, deep),
-             'WARN', r'current directory of \d+ bytes, longer than 247'),
+            (deep, 'WARN', r'current directory of 25\d characters, longer than 247'),
             (immutable, 'WARN', r'admin\.log cannot be opened in \[Z:\\.*\], rc=5'),
             (planted, 'ERROR', r'\[Z:\\.*\\admin\.log\] refused, 2 links'),
         ]

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "framework/Cp949.h"
 #include "framework/Format.h"
 #include "framework/PlainFile.h"
 #include "log/LogFormat.h"
@@ -20,23 +21,23 @@ const size_t kSizeLimit = 5242880;
 const LogTime kAnyTime = {2026, 12, 6, 9, 5, 3, 7};
 const size_t kStampLength = 23;
 
-std::string ReadAll(const std::string& path)
+std::string ReadAll(const std::wstring& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path.c_str(), std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
 }
 
-void WriteAll(const std::string& path, const std::string& content)
+void WriteAll(const std::wstring& path, const std::string& content)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
-bool Exists(const std::string& path)
+bool Exists(const std::wstring& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // "2026-12-06 09:05:03.007" at the start of a line or dump header.
@@ -68,29 +69,33 @@ protected:
     void SetUp() override
     {
         static int serial = 0;
-        char temp[MAX_PATH] = "";
-        ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u) << "no temporary folder";
-        m_dir = StrFormat("%slumaro_log_%lu_%d", temp, GetCurrentProcessId(), ++serial);
-        ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), nullptr)) << "cannot create " << m_dir;
+        wchar_t temp[MAX_PATH] = L"";
+        ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u) << "no temporary folder";
+        // Named outside CP949, as a user's folder may be: every log here is
+        // opened, kept and copied there.
+        m_dir = std::wstring(temp) + kOutsideCp949 + Widen(StrFormat("_%lu_%d", GetCurrentProcessId(), ++serial));
+        ASSERT_TRUE(CreateDirectoryW(m_dir.c_str(), nullptr)) << "cannot create " << m_dir;
     }
 
     void TearDown() override
     {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((m_dir + "\\*").c_str(), &found);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((m_dir + L"\\*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileA(PathOf(found.cFileName).c_str());
-            } while (FindNextFileA(search, &found));
+                    DeleteFileW((m_dir + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(search, &found));
             FindClose(search);
         }
-        EXPECT_TRUE(RemoveDirectoryA(m_dir.c_str())) << "left behind: " << m_dir;
+        EXPECT_TRUE(RemoveDirectoryW(m_dir.c_str())) << "left behind: " << m_dir;
     }
 
-    std::string PathOf(const std::string& name) const { return m_dir + "\\" + name; }
+    std::wstring PathOf(const std::string& name) const { return m_dir + L"\\" + Widen(name); }
 
-    std::string m_dir;
+    // Serbian and an emoji: three UTF-16 units that CP949 lacks.
+    static constexpr const wchar_t* kOutsideCp949 = L"lumaro_log_\u0402\U0001F600";
+    std::wstring m_dir;
 };
 
 } // namespace
@@ -109,7 +114,7 @@ TEST_F(LogFileTest, Write_FiltersBelowMinimumButAlwaysWritesLevelZero)
     };
     int index = 0;
     for (const Case& c : cases) {
-        const std::string path = PathOf(StrFormat("filter%d.log", index++));
+        const std::wstring path = PathOf(StrFormat("filter%d.log", index++));
         {
             LogFile log;
             log.Open(path.c_str(), FALSE, c.minLevel);
@@ -126,7 +131,7 @@ TEST_F(LogFileTest, Write_FiltersBelowMinimumButAlwaysWritesLevelZero)
 
 TEST_F(LogFileTest, Write_KeepsAnsiTextBytesUnchanged)
 {
-    const std::string path = PathOf("ansi.log");
+    const std::wstring path = PathOf("ansi.log");
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);
@@ -145,7 +150,7 @@ TEST_F(LogFileTest, Open_AppendKeepsOldContentOtherwiseStartsAfresh)
     const Case cases[] = {{TRUE, "append.log"}, {FALSE, "create.log"}};
     const std::string old = "old line\r\n";
     for (const Case& c : cases) {
-        const std::string path = PathOf(c.name);
+        const std::wstring path = PathOf(c.name);
         WriteAll(path, old);
         {
             LogFile log;
@@ -163,8 +168,8 @@ TEST_F(LogFileTest, Open_AppendKeepsOldContentOtherwiseStartsAfresh)
 
 TEST_F(LogFileTest, Open_SecondCallChangesNothing)
 {
-    const std::string first = PathOf("first.log");
-    const std::string second = PathOf("second.log");
+    const std::wstring first = PathOf("first.log");
+    const std::wstring second = PathOf("second.log");
     {
         LogFile log;
         log.Open(first.c_str(), FALSE, 1);
@@ -178,7 +183,7 @@ TEST_F(LogFileTest, Open_SecondCallChangesNothing)
 
 TEST_F(LogFileTest, Open_FailureLeavesLogClosedAndSilent)
 {
-    const std::string dest = PathOf("copy.log");
+    const std::wstring dest = PathOf("copy.log");
     LogFile log;
     log.Open(PathOf("missing\\admin.log").c_str(), FALSE, 1);
     log.Write(kLogFlow, "nowhere");
@@ -189,7 +194,7 @@ TEST_F(LogFileTest, Open_FailureLeavesLogClosedAndSilent)
 
 TEST_F(LogFileTest, CopyTo_ClosedLogReturnsMinus10AndCreatesNoFile)
 {
-    const std::string dest = PathOf("copy.log");
+    const std::wstring dest = PathOf("copy.log");
     LogFile log;
     EXPECT_EQ(log.CopyTo(dest.c_str()), -10);
     EXPECT_FALSE(Exists(dest)) << "CopyTo of a closed log must create no file";
@@ -197,9 +202,9 @@ TEST_F(LogFileTest, CopyTo_ClosedLogReturnsMinus10AndCreatesNoFile)
 
 TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
 {
-    const std::string path = PathOf("admin.log");
-    const std::string missingFolder = PathOf("missing\\copy.log");
-    const std::string destinations[] = {path, missingFolder, m_dir};
+    const std::wstring path = PathOf("admin.log");
+    const std::wstring missingFolder = PathOf("missing\\copy.log");
+    const std::wstring destinations[] = {path, missingFolder, m_dir};
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);
@@ -207,12 +212,12 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
 
         // A viewer or a backup reads it, letting the log write on; no other writer gets in.
         for (DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_WRITE)}) {
-            AutoCloseHandle other(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            AutoCloseHandle other(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             EXPECT_EQ(other.Valid(), access == GENERIC_READ) << "access " << std::hex << access;
         }
 
-        for (const std::string& dest : destinations)
+        for (const std::wstring& dest : destinations)
             EXPECT_EQ(log.CopyTo(dest.c_str()), -20) << "destination " << dest;
         log.Write(kLogFlow, "after");
     }
@@ -231,16 +236,16 @@ TEST_F(LogFileTest, CopyTo_AFailedReadOrWriteIsReportedNotSuccess)
         LogFile log;
         log.Open(PathOf("admin.log").c_str(), FALSE, 1);
         log.Write(kLogFlow, "a line that does not fit");
-        EXPECT_EQ(log.CopyTo("Z:\\dev\\full"), kCopyWriteFailed);
+        EXPECT_EQ(log.CopyTo(L"Z:\\dev\\full"), kCopyWriteFailed);
         log.Write(kLogFlow, "the log goes on");
     }
     EXPECT_NE(ReadAll(PathOf("admin.log")).find("the log goes on"), std::string::npos);
 
     // A source that cannot be read: opened for writing only.
-    const std::string source = PathOf("source.bin");
+    const std::wstring source = PathOf("source.bin");
     WriteAll(source, "bytes");
-    HANDLE in = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    HANDLE out = CreateFileA(PathOf("copy.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE in = CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE out = CreateFileW(PathOf("copy.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(in, INVALID_HANDLE_VALUE);
     ASSERT_NE(out, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CopyFileContents(in, out), kCopyReadFailed);
@@ -257,8 +262,8 @@ TEST_F(LogFileTest, CopyTo_DestinationBecomesExactlyTheLogAndLaterLinesFollowIt)
     };
     const Case cases[] = {{"none", false, 0}, {"shorter", true, 1}, {"longer", true, 10000}};
     for (const Case& c : cases) {
-        const std::string path = PathOf(std::string(c.name) + ".log");
-        const std::string dest = PathOf(std::string(c.name) + ".copy");
+        const std::wstring path = PathOf(std::string(c.name) + ".log");
+        const std::wstring dest = PathOf(std::string(c.name) + ".copy");
         if (c.exists)
             WriteAll(dest, std::string(c.oldLength, 'z'));
         {
@@ -281,7 +286,7 @@ TEST_F(LogFileTest, CopyTo_DestinationBecomesExactlyTheLogAndLaterLinesFollowIt)
 
 TEST_F(LogFileTest, Write_KeepsTheFullLogAsDotOneWhenDumpsCarriedItPastTheLimit)
 {
-    const std::string path = PathOf("big.log");
+    const std::wstring path = PathOf("big.log");
     const std::vector<char> data(5000, 'd');
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.data());
     const size_t blockSize = FormatDumpBlock(kAnyTime, kDumpReceived, bytes, 5000).size();
@@ -296,13 +301,13 @@ TEST_F(LogFileTest, Write_KeepsTheFullLogAsDotOneWhenDumpsCarriedItPastTheLimit)
     }
     EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  after reset\r\n")
         << "the line must be the first of an emptied file";
-    EXPECT_EQ(ReadAll(path + ".1").size(), dumps * blockSize) << "big.log.1 must hold the full log's dumps";
+    EXPECT_EQ(ReadAll(path + L".1").size(), dumps * blockSize) << "big.log.1 must hold the full log's dumps";
 }
 
 TEST_F(LogFileTest, Write_KeepsFileOfExactlyTheLimitAndEmptiesItOnceLonger)
 {
-    const std::string path = PathOf("limit.log");
-    const std::string snapshot = PathOf("snapshot.log");
+    const std::wstring path = PathOf("limit.log");
+    const std::wstring snapshot = PathOf("snapshot.log");
     const std::string old(kSizeLimit, 'o');
     WriteAll(path, old);
     {
@@ -317,12 +322,12 @@ TEST_F(LogFileTest, Write_KeepsFileOfExactlyTheLimitAndEmptiesItOnceLonger)
     EXPECT_EQ(before.compare(0, kSizeLimit, old), 0) << "old content must be kept at the limit";
     EXPECT_EQ(AfterStamp(before.substr(kSizeLimit)), "   [FLOW]  first\r\n");
     EXPECT_EQ(AfterStamp(ReadAll(path)), "   [FLOW]  second\r\n") << "a file past the limit must be emptied";
-    EXPECT_TRUE(ReadAll(path + ".1") == before) << "limit.log.1 must be the full log, byte for byte";
+    EXPECT_TRUE(ReadAll(path + L".1") == before) << "limit.log.1 must be the full log, byte for byte";
 }
 
 TEST_F(LogFileTest, Write_EscapesControlCharactersSoNoTextCanForgeALine)
 {
-    const std::string path = PathOf("escape.log");
+    const std::wstring path = PathOf("escape.log");
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);
@@ -355,12 +360,12 @@ TEST(PlainFile, OnlyAFileWithOneNameAndNoReparsePointIsPlain)
 
 TEST_F(LogFileTest, OpenAndStartAfresh_RefuseANamePlantedAsAHardLinkAndLeaveItsFileAlone)
 {
-    const std::string victim = PathOf("victim.txt"), planted = PathOf("planted.log"), full = PathOf("full.log");
+    const std::wstring victim = PathOf("victim.txt"), planted = PathOf("planted.log"), full = PathOf("full.log");
     const std::string precious = "a file of the user's that no log may touch\r\n";
     WriteAll(victim, precious);
     WriteAll(full, std::string(kSizeLimit + 1, 'o'));
-    ASSERT_TRUE(CreateHardLinkA(planted.c_str(), victim.c_str(), nullptr));
-    ASSERT_TRUE(CreateHardLinkA((full + ".1").c_str(), victim.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkW(planted.c_str(), victim.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkW((full + L".1").c_str(), victim.c_str(), nullptr));
     {
         LogFile refused, kept;
         EXPECT_EQ(DescribeRefusal(refused.Open(planted.c_str(), FALSE, 1)), "3 links");
@@ -370,13 +375,15 @@ TEST_F(LogFileTest, OpenAndStartAfresh_RefuseANamePlantedAsAHardLinkAndLeaveItsF
     }
     EXPECT_EQ(ReadAll(victim), precious) << "the file behind a planted link was written or emptied";
     const std::string log = ReadAll(full);
+    const std::string named = Narrow(full);
+    EXPECT_NE(named.find("\\lumaro_log_???_"), std::string::npos) << "one '?' for each UTF-16 unit CP949 lacks";
     EXPECT_EQ(AfterStamp(log.substr(0, log.find("\r\n") + 2)),
-              "   [ERROR] " + full + ".1 not kept (3 links); the full log before this line is lost\r\n");
+              "   [ERROR] " + named + ".1 not kept (3 links); the full log before this line is lost\r\n");
 }
 
 TEST_F(LogFileTest, DumpTraffic_DoesNotEmptyFilePastTheLimit)
 {
-    const std::string path = PathOf("over.log");
+    const std::wstring path = PathOf("over.log");
     const std::string old(kSizeLimit + 1, 'o');
     WriteAll(path, old);
     {
@@ -475,7 +482,7 @@ int ThreadDumpLength(int index)
 
 TEST_F(LogFileTest, WriteAndDumpTraffic_TwoThreadsNeverTearEachOthersEntries)
 {
-    const std::string path = PathOf("threads.log");
+    const std::wstring path = PathOf("threads.log");
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);

@@ -31,19 +31,19 @@ class PppChoiceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char dir[MAX_PATH];
-        ::GetTempPathA(MAX_PATH, dir);
-        m_path = std::string(dir) + "lumaro_pppchoice_" + std::to_string(::GetCurrentProcessId()) + ".log";
+        wchar_t dir[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, dir);
+        m_path = std::wstring(dir) + L"lumaro_pppchoice_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
         m_log.reset(new LogFile);
         m_log->Open(m_path.c_str(), FALSE, kLogFlow);
     }
-    void TearDown() override { ::DeleteFileA(m_path.c_str()); }
+    void TearDown() override { ::DeleteFileW(m_path.c_str()); }
     // The log's texts, each from column 35 of its line, lines joined by LF.
     // The log holds its file without sharing, so it is closed first.
     std::string LoggedText()
     {
         m_log.reset();
-        std::ifstream in(m_path, std::ios::binary);
+        std::ifstream in(m_path.c_str(), std::ios::binary);
         std::stringstream ss;
         ss << in.rdbuf();
         std::string all = ss.str(), out;
@@ -57,7 +57,7 @@ protected:
         }
         return out;
     }
-    std::string m_path;
+    std::wstring m_path;
     std::unique_ptr<LogFile> m_log;
 };
 }

@@ -102,9 +102,18 @@ TEST_F(RegistryKeyTest, OpenFailsUntilCreatedThenValuesRoundTrip)
     ASSERT_TRUE(again.ReadString("date", value));
     EXPECT_EQ(value, "2026-12-06");
     EXPECT_EQ(again.m_lastType, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(again.m_lastSize, 11u) << "stored with its terminating NUL";
+    EXPECT_EQ(again.m_lastSize, 22u) << "stored as UTF-16 with its terminating NUL";
     EXPECT_FALSE(again.ReadString("missing", value));
     EXPECT_EQ(value, "2026-12-06") << "a failed read leaves the text unchanged";
+
+    // As the ANSI calls of earlier releases stored it: the registry keeps the same UTF-16.
+    HKEY raw = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_SET_VALUE, &raw), ERROR_SUCCESS);
+    EXPECT_EQ(::RegSetValueExA(raw, "date", 0, REG_SZ, reinterpret_cast<const BYTE*>("2026-12-07"), 11), ERROR_SUCCESS);
+    ::RegCloseKey(raw);
+    ASSERT_TRUE(again.ReadString("date", value));
+    EXPECT_EQ(value, "2026-12-07");
+    EXPECT_EQ(again.m_lastSize, 22u) << "the same bytes as the W call stores";
 }
 
 TEST_F(RegistryKeyTest, ValueLongerThanTheBufferIsRefused)

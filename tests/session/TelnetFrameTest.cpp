@@ -341,14 +341,15 @@ TEST(CaptureRoom, AFrameFillsTheCaptureUpToItsLimitAndNoFurther)
 
 TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
 {
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    const std::string path = std::string(dir) + "lumaro_capture_test";
-    DeleteFileA(path.c_str());
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    // A name CP949 lacks, as a user's home folder may have.
+    const std::wstring path = std::wstring(dir) + L"lumaro_capture_\u0402\U0001F600";
+    DeleteFileW(path.c_str());
     ResultCapture capture(6);
     EXPECT_EQ(capture.Append(path, "abc", 3).rc, 0);
     // Another program reads the answer while it is written, as the window does.
-    AutoCloseHandle reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    AutoCloseHandle reader(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader.Valid()) << "the capture must let others read it: " << GetLastError();
     CaptureAppend second = capture.Append(path, "defgh", 5);
@@ -364,7 +365,7 @@ TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
     // and then no write: the delete and the next open wait it out.
     for (DWORD share : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(FILE_SHARE_READ)}) {
         capture.Close();
-        HANDLE scanner = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
+        HANDLE scanner = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
         ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
         std::thread release([scanner] { Sleep(120); CloseHandle(scanner); });
         if (share & FILE_SHARE_WRITE)
@@ -375,17 +376,17 @@ TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
     }
     capture.Close();
     // A name planted as a second link of another file is no capture.
-    const std::string victim = path + ".victim";
-    DeleteFileA(path.c_str());
-    CloseHandle(CreateFileA(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(CreateHardLinkA(path.c_str(), victim.c_str(), nullptr));
+    const std::wstring victim = path + L".victim";
+    DeleteFileW(path.c_str());
+    CloseHandle(CreateFileW(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(CreateHardLinkW(path.c_str(), victim.c_str(), nullptr));
     CaptureAppend refused = capture.Append(path, "x", 1);
     EXPECT_EQ(refused.rc, kCaptureOpenFailed);
     EXPECT_EQ(refused.refusal, "2 links");
-    DeleteFileA(path.c_str());
-    DeleteFileA(victim.c_str());
+    DeleteFileW(path.c_str());
+    DeleteFileW(victim.c_str());
 
     // A device is no capture either, not even one that takes the open.
-    EXPECT_EQ(ResultCapture().Append("Z:\\dev\\full", "abc", 3).rc, kCaptureOpenFailed);
-    EXPECT_EQ(ResultCapture().Append(std::string(dir) + "no such folder\\result", "abc", 3).rc, kCaptureOpenFailed);
+    EXPECT_EQ(ResultCapture().Append(L"Z:\\dev\\full", "abc", 3).rc, kCaptureOpenFailed);
+    EXPECT_EQ(ResultCapture().Append(std::wstring(dir) + L"no such folder\\result", "abc", 3).rc, kCaptureOpenFailed);
 }

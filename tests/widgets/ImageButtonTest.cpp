@@ -378,7 +378,9 @@ TEST_F(ImageButtonWindow, MenuMessagesReachTheButtonsIconMenu)
     IconMenu* file = IconMenu::fromHandle(popup);
     ASSERT_NE(file, nullptr);
 
-    LRESULT found = ::SendMessageA(hwnd, WM_MENUCHAR, MAKEWPARAM('x', MF_POPUP), reinterpret_cast<LPARAM>(popup));
+    // As the menu loop sends it to a Unicode window: Wine drops the flags of
+    // an ANSI WM_MENUCHAR on its way to one, Windows keeps them.
+    LRESULT found = ::SendMessageW(hwnd, WM_MENUCHAR, MAKEWPARAM(L'x', MF_POPUP), reinterpret_cast<LPARAM>(popup));
     EXPECT_EQ(found, MAKELRESULT(2, MNC_EXECUTE)) << "E&xit is the third item";
 
     MEASUREITEMSTRUCT mis{};

@@ -3,9 +3,11 @@
 // exit code tells success (0) from failure (1, or 2 where a command says so).
 //
 // A TITLE is a top-level window caption, or hwnd=0x1234 for one window.
-// Numbers are decimal or 0x hex. Texts read from windows are the program's
-// CP949 texts converted to UTF-8; line breaks and TABs in them are printed
-// as \r, \n and \t so that every result stays on one line.
+// Numbers are decimal or 0x hex. Texts are read from windows as UTF-16, what
+// Windows holds, through the W calls (whatever the code page of the program
+// or of the driver), and printed in UTF-8; files and the debugger channel
+// carry the program's CP949 bytes, printed in UTF-8 too. Line breaks and TABs
+// are printed as \r, \n and \t so that every result stays on one line.
 #include "tools/common/EscapeLine.h"
 #include "framework/ScopedHandle.h"
 #include <windows.h>
@@ -30,11 +32,12 @@ const char kUsage[] =
     "  find TITLE                    hwnd, visibility, class and pid of the window\n"
     "  visible TITLE                 exit 0 visible, 2 hidden, 1 no such window\n"
     "  styles TITLE                  window style and extended style, in hex\n"
+    "  move TITLE X Y                move the window's top-left corner to X Y (for pictures)\n"
     "  wait TITLE SECONDS [gone]     wait until the window exists (or has gone)\n"
     "  watch TITLE SECONDS [ID]      follow a window's life on the local clock, as admin.log stamps it:\n"
     "                                watching STAMP, shown STAMP HWND, text STAMP TEXT (of item ID), gone STAMP\n"
     "  text TITLE ID [ID...]         ID<TAB>text of dialog items\n"
-    "  edit-text TITLE ID [--raw]    whole text of an edit control (--raw: CP949 bytes in hex)\n"
+    "  edit-text TITLE ID [--raw]    whole text of an edit control (--raw: as CP949 bytes, in hex)\n"
     "  settext TITLE ID TEXT         WM_SETTEXT on a dialog item\n"
     "  command TITLE ID              post WM_COMMAND ID\n"
     "  close TITLE                   post WM_CLOSE\n"
@@ -66,7 +69,8 @@ const char kUsage[] =
     "                                and the program ends with this process\n"
     "  read-file PATH                read a file as a viewer would: its text, or \"error N\" (exit 1)\n"
     "  debug-strings SECONDS         what DebugView shows: \"listening\", then pid<TAB>text of every\n"
-    "                                OutputDebugString for SECONDS\n";
+    "                                OutputDebugString for SECONDS\n"
+    "  codepage                      the ANSI and OEM code pages of a program started as this one\n";
 
 // ---- text conversion and output ----
 
@@ -129,16 +133,19 @@ constexpr UINT kTimeoutMs = 5000;
 
 bool SendTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR& result)
 {
-    return SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result) != 0;
+    return SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result) != 0;
 }
 
-// The window's text as the program holds it: CP949 bytes through WM_GETTEXT.
-bool ReadText(HWND hwnd, std::string& text)
+// The window's text as Windows holds it, UTF-16: a WM_GETTEXT in the ANSI
+// form would hand it over in the driver's code page, which loses Korean
+// under any other locale. An edit control keeps its text from GetWindowText
+// of another process, so the message itself is sent.
+bool ReadText(HWND hwnd, std::wstring& text)
 {
     DWORD_PTR len = 0;
     if (!SendTimeout(hwnd, WM_GETTEXTLENGTH, 0, 0, len))
         return false;
-    std::vector<char> buf(len * 2 + 16, 0);
+    std::vector<wchar_t> buf(len + 16, 0);
     DWORD_PTR got = 0;
     if (!SendTimeout(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), got))
         return false;
@@ -254,6 +261,16 @@ int CmdStyles(const Args& a)
     return 0;
 }
 
+int CmdMove(const Args& a)
+{
+    unsigned long x = 0, y = 0;
+    if (a.size() < 3 || !ParseNumber(a[1], x) || !ParseNumber(a[2], y))
+        return -1;
+    HWND hwnd = RequireTarget(a[0]);
+    return hwnd && SetWindowPos(hwnd, nullptr, static_cast<int>(x), static_cast<int>(y), 0, 0,
+                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
+}
+
 int CmdWait(const Args& a)
 {
     unsigned long seconds = 0;
@@ -292,7 +309,7 @@ int CmdWatch(const Args& a)
         return -1;
     DWORD deadline = GetTickCount() + seconds * 1000;
     HWND shown = nullptr;
-    std::string lastText;
+    std::wstring lastText;
     Print("watching " + LocalStamp());
     for (;;) {
         HWND hwnd = shown ? shown : FindTarget(a[0]);
@@ -304,11 +321,11 @@ int CmdWatch(const Args& a)
             Print("gone " + LocalStamp());
             return 0;
         }
-        std::string text;
+        std::wstring text;
         HWND item = shown && id ? GetDlgItem(shown, static_cast<int>(id)) : nullptr;
         if (item && ReadText(item, text) && text != lastText) {
             lastText = text;
-            Print("text " + LocalStamp() + " " + EscapeLine(Cp949ToUtf8(text)));
+            Print("text " + LocalStamp() + " " + EscapeLine(Utf8(text)));
         }
         if (static_cast<LONG>(GetTickCount() - deadline) >= 0)
             return shown ? 2 : 1;
@@ -331,12 +348,12 @@ int CmdText(const Args& a)
         if (!ParseNumber(a[i], id))
             return -1;
         HWND item = RequireItem(dialog, id);
-        std::string text;
+        std::wstring text;
         if (!item || !ReadText(item, text)) {
             rc = 1;
             continue;
         }
-        Print(Fmt("%lu\t", id) + EscapeLine(Cp949ToUtf8(text)));
+        Print(Fmt("%lu\t", id) + EscapeLine(Utf8(text)));
     }
     return rc;
 }
@@ -349,15 +366,15 @@ int CmdEditText(const Args& a)
     bool raw = a.size() > 2 && a[2] == L"--raw";
     HWND dialog = RequireTarget(a[0], static_cast<int>(id));
     HWND item = dialog ? RequireItem(dialog, id) : nullptr;
-    std::string text;
+    std::wstring text;
     if (!item || !ReadText(item, text))
         return 1;
     if (!raw) {
-        Print(EscapeLine(Cp949ToUtf8(text)));
+        Print(EscapeLine(Utf8(text)));
         return 0;
     }
     std::string hex;
-    for (unsigned char c : text)
+    for (unsigned char c : WideTo(949, text))
         hex += Fmt("%02x", c);
     Print(hex);
     return 0;
@@ -664,9 +681,9 @@ int HandleMessageBox(const std::wstring* caption, long button, bool press, DWORD
     if (!search.found)
         return 1;
     HWND box = search.found;
-    std::string text;
+    std::wstring text;
     ReadText(MessageTextItem(box), text);
-    Print(Utf8(CaptionOf(box)) + "\t" + EscapeLine(Cp949ToUtf8(text)));
+    Print(Utf8(CaptionOf(box)) + "\t" + EscapeLine(Utf8(text)));
     if (!press)
         return 0;
     if (button < 0)
@@ -700,12 +717,12 @@ int CmdMsgBox(const Args& a, bool wait)
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM)
 {
-    std::string text;
+    std::wstring text;
     ReadText(child, text);
     if (text.size() > 300)
         text.resize(300);
     Print(Fmt("  %d\t%d\t", GetDlgCtrlID(child), IsWindowVisible(child) ? 1 : 0) + Utf8(ClassOf(child)) + "\t" +
-          EscapeLine(Cp949ToUtf8(text)));
+          EscapeLine(Utf8(text)));
     return TRUE;
 }
 
@@ -1058,9 +1075,9 @@ int CmdRunOn(const Args& a)
 // window reads the caption, which a tooltip does not have.
 BOOL CALLBACK PrintTooltip(HWND hwnd, LPARAM count)
 {
-    std::string text;
+    std::wstring text;
     if (IsWindowVisible(hwnd) && ClassOf(hwnd) == TOOLTIPS_CLASSW && ReadText(hwnd, text)) {
-        Print(HwndText(hwnd) + "\t" + EscapeLine(Cp949ToUtf8(text)));
+        Print(HwndText(hwnd) + "\t" + EscapeLine(Utf8(text)));
         ++*reinterpret_cast<int*>(count);
     }
     return TRUE;
@@ -1073,6 +1090,14 @@ int CmdTips(const Args&)
     return count ? 0 : 1;
 }
 
+// Wine takes them from the locale of each process: what the driver gets is
+// what a program started with the same environment gets.
+int CmdCodePage(const Args&)
+{
+    Print(Fmt("%u %u", GetACP(), GetOEMCP()));
+    return 0;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(const Args&);
@@ -1083,7 +1108,7 @@ int CmdMsgBoxWait(const Args& a) { return CmdMsgBox(a, true); }
 
 const Command kCommands[] = {
     {L"find", CmdFind},           {L"visible", CmdVisible},       {L"wait", CmdWait},
-    {L"styles", CmdStyles},
+    {L"styles", CmdStyles},       {L"move", CmdMove},
     {L"watch", CmdWatch},
     {L"text", CmdText},           {L"edit-text", CmdEditText},    {L"settext", CmdSetText},
     {L"command", CmdCommand},     {L"close", CmdClose},           {L"post", CmdPost},
@@ -1095,7 +1120,7 @@ const Command kCommands[] = {
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
-    {L"read-file", CmdReadFile},  {L"debug-strings", CmdDebugStrings},
+    {L"read-file", CmdReadFile},  {L"debug-strings", CmdDebugStrings}, {L"codepage", CmdCodePage},
 };
 
 int Dispatch(const std::wstring& name, const Args& args)

@@ -14,7 +14,7 @@ double Seconds(LARGE_INTEGER a, LARGE_INTEGER b, LARGE_INTEGER freq)
     return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(freq.QuadPart);
 }
 
-double LinesPerSecond(const std::string& path, int writers, int linesEach)
+double LinesPerSecond(const std::wstring& path, int writers, int linesEach)
 {
     LogFile log;
     log.Open(path.c_str(), FALSE, kLogFlow);
@@ -40,11 +40,11 @@ double LinesPerSecond(const std::string& path, int writers, int linesEach)
 int main(int argc, char** argv)
 {
     int lines = argc > 1 ? std::atoi(argv[1]) : 20000;
-    char dir[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, dir);
-    std::string path = std::string(dir) + "lumaro_logbench.log";
+    wchar_t dir[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, dir);
+    std::wstring path = std::wstring(dir) + L"lumaro_logbench.log";
     std::printf("one_writer_lines_per_s %.0f\n", LinesPerSecond(path, 1, lines));
     std::printf("two_writers_lines_per_s %.0f\n", LinesPerSecond(path, 2, lines / 2));
-    ::DeleteFileA(path.c_str());
+    ::DeleteFileW(path.c_str());
     return 0;
 }
