@@ -41,8 +41,15 @@ void Label::ReconstructFont()
 {
     m_logFont.lfHeight = ScaleToDpi(m_heightAt96, m_dpi);
     // Without a new font the label keeps the one it has.
-    if (HFONT font = ::CreateFontIndirectW(&m_logFont))
-        m_font.Reset(font);
+    HFONT font = ::CreateFontIndirectW(&m_logFont);
+    if (!font)
+        return;
+    // Also given as the control's own font, which a static control draws
+    // with whatever its parent's WM_CTLCOLORSTATIC selected (Wine's does);
+    // the old one goes once the control no longer holds it.
+    if (m_hWnd)
+        ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    m_font.Reset(font);
 }
 
 Label& Label::setText(const char* text)

@@ -149,8 +149,10 @@ TEST(IconMenu, ItemSizeFollowsLookAndMenuRowHeight)
         bool flat, threeImages;
         int rowHeight;
         SIZE expected;
+        UINT dpi = 96;
+        int textWidth = 50, boxWidth = 16, boxHeight = 15;
     };
-    // Text 50 wide, images 16x15.
+    // Text 50 wide, images 16x15; at 150 % the text 75 wide, the box 24x23.
     const Case cases[] = {
         {true, false, true, 19, {0, 9}},     // (15 + 4) / 2 = 9, 19 / 2 = 9
         {true, false, true, 30, {0, 15}},    // never below half a menu row
@@ -160,13 +162,18 @@ TEST(IconMenu, ItemSizeFollowsLookAndMenuRowHeight)
         {false, false, true, 12, {83, 19}},  // image height + 4
         {false, true, true, 19, {81, 22}},   // 50 + 16 + 7 + 8
         {false, true, false, 30, {78, 30}},
+        {true, false, true, 28, {0, 14}, 144, 75, 24, 23},      // (23 + 6) / 2
+        {true, true, true, 28, {0, 17}, 144, 75, 24, 23},       // (23 + 11) / 2
+        {false, false, true, 28, {125, 29}, 144, 75, 24, 23},   // 75 + 2·24 + 2, 23 + 6
+        {false, true, true, 28, {122, 34}, 144, 75, 24, 23},    // 75 + 24 + 11 + 12
     };
     for (const Case& c : cases) {
-        SIZE size = IconMenu::itemSize(c.separator, 50, 16, 15, c.flat, c.threeImages, c.rowHeight);
+        SIZE size = IconMenu::itemSize(c.separator, c.textWidth, c.boxWidth, c.boxHeight, c.flat, c.threeImages,
+                                       c.rowHeight, c.dpi);
         EXPECT_EQ(size.cx, c.expected.cx) << (c.separator ? "separator" : "item") << " flat=" << c.flat
-                                          << " three=" << c.threeImages << " row=" << c.rowHeight;
+                                          << " three=" << c.threeImages << " row=" << c.rowHeight << " dpi=" << c.dpi;
         EXPECT_EQ(size.cy, c.expected.cy) << (c.separator ? "separator" : "item") << " flat=" << c.flat
-                                          << " three=" << c.threeImages << " row=" << c.rowHeight;
+                                          << " three=" << c.threeImages << " row=" << c.rowHeight << " dpi=" << c.dpi;
     }
 }
 
@@ -371,4 +378,39 @@ TEST(IconMenu, ClassicSelectionBarLeavesTheImageColumnOnlyForItemsWithImages)
     menu.drawItem(&line);
     EXPECT_EQ(separator.pixel(60, 2), back);
     EXPECT_NE(separator.pixel(60, 10), back) << "the etched line runs through the middle";
+}
+
+TEST(IconMenu, ClassicCheckMarkAndImageColumnGrowWithTheDpi)
+{
+    if (IconMenu::flatLook())
+        GTEST_SKIP() << "the flat look is in use here";
+    struct Case {
+        UINT dpi;
+        int tick;  // the 7-pixel tick of 100 %, each way
+        int bar;   // where the selection bar starts: the 16-pixel column and 5 more
+    };
+    const Case cases[] = {{96, 7, 21}, {144, 11, 32}, {192, 14, 42}};
+    const COLORREF ink = ::GetSysColor(COLOR_MENUTEXT);
+    const COLORREF bar = ::GetSysColor(COLOR_HIGHLIGHT);
+    for (const Case& c : cases) {
+        IconMenu menu;
+        ASSERT_TRUE(menu.CreatePopupMenu());
+        ASSERT_TRUE(menu.appendItem(L"", MF_STRING, 502));
+        menu.setDpi(c.dpi);
+        TestCanvas canvas(100, 40);
+        DRAWITEMSTRUCT checked = MenuDraw(canvas.dc(), menu, 0, ODS_CHECKED | ODS_SELECTED, RECT{0, 0, 100, 40});
+        menu.drawItem(&checked);
+        int left = 100, right = 0, top = 40, bottom = 0, barStart = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 100; ++x)
+                if (canvas.pixel(x, y) == ink) {
+                    left = std::min(left, x), right = std::max(right, x + 1);
+                    top = std::min(top, y), bottom = std::max(bottom, y + 1);
+                }
+        while (barStart < 100 && canvas.pixel(barStart, 1) != bar)
+            ++barStart;
+        EXPECT_EQ(right - left, c.tick) << "tick width at " << c.dpi << " DPI";
+        EXPECT_EQ(bottom - top, c.tick) << "tick height at " << c.dpi << " DPI";
+        EXPECT_EQ(barStart, c.bar) << "selection bar at " << c.dpi << " DPI";
+    }
 }

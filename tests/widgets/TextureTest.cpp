@@ -207,6 +207,25 @@ TEST(Texture, PatternsWithoutNoiseMatchHandComputedValues)
     }
 }
 
+TEST(Texture, HardBumpBevelIsSixteenPixelsAtMostAt100PercentAndWidensWithTheDpi)
+{
+    // 300 wide: a sixth is more than the widest bevel. Mid-height, where the
+    // bevel is widest, the row itself is 128.
+    struct Case {
+        UINT dpi;
+        int x, value;
+    };
+    const Case cases[] = {
+        {96, 15, 135}, {96, 16, 128},                  // 255 - 15·128/16
+        {144, 16, 170}, {144, 23, 133}, {144, 24, 128},  // 255 - 16·128/24, 255 - 23·128/24
+    };
+    for (const Case& c : cases) {
+        Dib dib;
+        ASSERT_TRUE(BuildTexture(dib, kTextureHardBump, 300, 9, 0, kColours, 0, 0, ZeroRandom, c.dpi));
+        EXPECT_EQ(dib.bits()[4 * dib.rowBytes() + c.x], c.value) << "x=" << c.x << " at " << c.dpi << " DPI";
+    }
+}
+
 TEST(Texture, SizesThatWouldDivideByZeroGiveAPlainFaceTexture)
 {
     struct Size {
