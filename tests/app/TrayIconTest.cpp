@@ -223,19 +223,13 @@ TEST_F(TrayIconTest, DoubleClickRunsTheDefaultCommandAndOtherEventsDoNothing)
 
 TEST_F(TrayIconTest, EnterOrSpaceOpensTheClockAndTheNotificationsAfterAClickDoNothing)
 {
-    struct Row {
-        const char* name;
-        std::vector<LPARAM> events;
-        size_t commands;
-    };
-    const Row rows[] = {
-        {"Enter or Space on the icon", {NIN_KEYSELECT}, 1},
-        {"Enter on the icon the mouse selected", {WM_MOUSEMOVE, NIN_SELECT}, 1},
-        {"a click, with the shell's NIN_SELECT after it", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, 0},
+    const struct { const char* name; std::vector<LPARAM> events; size_t commands; } rows[] = {
+        {"Enter or Space", {NIN_KEYSELECT}, 1},
+        {"a click, and the shell's NIN_SELECT after it", {WM_LBUTTONUP, NIN_SELECT}, 0},
         {"a double click", {WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}, 1},
-        {"Enter after a click", {WM_LBUTTONUP, NIN_SELECT, WM_MOUSEMOVE, NIN_SELECT}, 1},
+        {"Enter on the icon a click selected", {WM_LBUTTONUP, NIN_SELECT, WM_MOUSEMOVE, NIN_SELECT}, 1},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         m_owner.commands.clear();
         CTrayIcon icon(1090);
         icon.AttachWindow(&m_owner, WM_USER + 1);

@@ -4,7 +4,7 @@ import os
 import subprocess
 
 import runs
-from basics import dies_with_harness, end_process, make_temp_dir, pid_alive, remove_temp_dir, run_quiet
+from basics import dies_with_harness, end_process, pid_alive, run_quiet
 from observe import wait_for
 
 
@@ -67,32 +67,12 @@ class Display:
         return run_quiet(['import', '-window', 'root'] + crop + [path], env=dict(os.environ, DISPLAY=self.name)) == 0
 
     def grab(self, rect):
-        """The pixels of the screen's part rect = (left, top, right, bottom) as a
-        Picture, or None."""
-        left, top, right, bottom = (max(v, 0) for v in rect)
-        folder = make_temp_dir('grab')
-        try:
-            path = os.path.join(folder, 'grab.ppm')
-            if run_quiet(['import', '-window', 'root', '-crop', '%dx%d+%d+%d' % (right - left, bottom - top, left, top),
-                          '+repage', '-depth', '8', path], env=dict(os.environ, DISPLAY=self.name)) != 0:
-                return None
-            with open(path, 'rb') as f:
-                data = f.read()
-        finally:
-            remove_temp_dir(folder)
-        # P6, width, height and 255, each after blanks, then one blank and the RGB bytes
-        fields, at = [], 0
-        while len(fields) < 4:
-            while data[at:at + 1].isspace():
-                at += 1
-            end = at
-            while not data[end:end + 1].isspace():
-                end += 1
-            fields.append(data[at:end])
-            at = end
-        if fields[0] != b'P6' or fields[3] != b'255':
-            return None
-        return Picture(int(fields[1]), int(fields[2]), data[at + 1:])
+        """The pixels of the part rect = (left, top, right, bottom) of the screen."""
+        left, top, right, bottom = rect
+        crop = '%dx%d+%d+%d' % (right - left, bottom - top, left, top)
+        return Picture(right - left, subprocess.run(
+            ['import', '-window', 'root', '-crop', crop, '+repage', '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, env=dict(os.environ, DISPLAY=self.name), timeout=30).stdout)
 
     def move_pointer(self, x, y):
         """Moves the mouse pointer as the user would: the program sees it
@@ -113,30 +93,11 @@ class Display:
 
 
 class Picture:
-    """Pixels taken from the screen: at(x, y) is (r, g, b), from the top left."""
+    """Pixels of the screen: at(x, y) is (r, g, b), from the top left."""
 
-    def __init__(self, width, height, rgb):
-        self.width = width
-        self.height = height
-        self.rgb = rgb
+    def __init__(self, width, rgb):
+        self.width, self.height, self.rgb = width, len(rgb) // (3 * width), rgb
 
     def at(self, x, y):
         i = 3 * (y * self.width + x)
         return tuple(self.rgb[i:i + 3])
-
-    def crop(self, rect):
-        """The part rect = (left, top, right, bottom) of the picture."""
-        left, top, right, bottom = rect
-        rows = (self.rgb[3 * (y * self.width + left):3 * (y * self.width + right)] for y in range(top, bottom))
-        return Picture(right - left, bottom - top, b''.join(rows))
-
-    def box(self, match):
-        """(left, top, right, bottom) around the pixels whose colour `match`
-        accepts, or None when there are none."""
-        xs, ys = [], []
-        for y in range(self.height):
-            for x in range(self.width):
-                if match(self.at(x, y)):
-                    xs.append(x)
-                    ys.append(y)
-        return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if xs else None

@@ -9,12 +9,9 @@ monitor never asked.
 With LUMARO_SHOTS=1 the tests run on Wine's own desktop, which frames the
 windows as Windows does, and save pictures of the dialogs and the main window
 into docs/ (the documentation's pictures; the tray's comes from the demo,
-since here trayhost takes the notification area's place), at 100 % and, with
-a -150 in the name, at 150 %.
-
-The 150 % runs use a prefix of their own (LUMARO_E2E_DPI_PREFIX, default the
-shared prefix's name with -144dpi), set to 144 DPI once and left so: the
-shared prefix stays at 100 % whatever happens to a run."""
+since here trayhost takes the notification area's place); those at 150 %
+as NAME-150.png, from a prefix at 144 DPI of their own (LUMARO_E2E_DPI_PREFIX,
+default the shared one's name and -144dpi), so the shared one stays at 100 %."""
 import datetime
 import os
 import re
@@ -30,20 +27,13 @@ SHOTS = os.environ.get('LUMARO_SHOTS') == '1'
 DOCS = os.path.join(harness.SOURCE, 'docs')
 
 SESSION_TIME = ('--session-time', '650')
-# The reminder at once, the warning at the first check, 10 s later.
-WARNING_SOON = ('--session-time', '605')
 WS_EX_TOPMOST, WS_EX_APPWINDOW = 0x8, 0x40000
 INFORMATION = harness.NIIF_INFO | harness.NIIF_RESPECT_QUIET_TIME
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
-
 DPI_PREFIX = os.environ.get('LUMARO_E2E_DPI_PREFIX') or harness.PREFIX + '-144dpi'
-HIGH_DPI = 144
-# Template sizes in dialog units (res/lumaro.rc) of the windows compared.
-TEMPLATES = {'reminder': (221, 110), 'warning': (197, 56), 'main': (283, 54)}
-IDC_VERSION, IDC_REMAIN_TEXT = 1010, 1001
-VERSION_RED = (255, 0, 0)
-TIME_GREEN = (0, 128, 0)
-
+# Template sizes in dialog units (res/lumaro.rc) and label colours.
+TEMPLATES = {'reminder': (221, 110), 'main-window': (283, 54)}
+VERSION_RED, TIME_GREEN = (255, 0, 0), (0, 128, 0)
 sys.path.insert(0, os.path.join(harness.SOURCE, 'tools'))
 import make_icons  # noqa: E402
 
@@ -56,22 +46,16 @@ def setUpModule():
 tearDownModule = harness.teardown_monitor_module
 
 
-class DialogsCase(harness.MonitorCase):
+class SessionDialogsTest(harness.MonitorCase):
 
-    def shot(self, name, hwnd, session=None):
+    def shot(self, name, hwnd):
         """A picture of one window, frame and caption included."""
         if SHOTS:
-            session = session or self.session
             os.makedirs(DOCS, exist_ok=True)
-            rect = next((w.rect for w in session.wine.dialogs() if w.hwnd == hwnd), None)
+            rect = next((w.rect for w in self.wine.dialogs() if w.hwnd == hwnd), None)
             self.assertTrue(rect, 'no window to take %s of' % name)
-            self.assertTrue(session.display.screenshot(os.path.join(DOCS, name), rect), 'screenshot %s failed' % name)
-
-    def park_mouse(self, wine=None):
-        (wine or self.wine).driver('cursor', 1010, 10)
-
-
-class SessionDialogsTest(DialogsCase):
+            self.assertTrue(harness.MonitorCase.display.screenshot(os.path.join(DOCS, name), rect),
+                            'screenshot %s failed' % name)
 
     def hold_foreground(self):
         """The driver's window in the foreground, as the program the user works in."""
@@ -90,6 +74,9 @@ class SessionDialogsTest(DialogsCase):
         balloons = [(r.cmd, r.ok, r.flags, r.info_flags, r.timeout, r.info_title, r.info) for r in self.tray.records()
                     if r.owner == m.hwnd and r.flags & harness.NIF_INFO]
         self.assertIn(('modify', True, harness.NIF_INFO, kind, 10000, 'Lumaro', text), balloons, 'the balloon')
+
+    def park_mouse(self):
+        self.wine.driver('cursor', 1010, 10)
 
     def wait_shown(self, title, timeout):
         """The Found record of a visible window with this caption, or None."""
@@ -254,168 +241,99 @@ class SessionDialogsTest(DialogsCase):
         self.assertEqual(m.proc.returncode, 0)
 
 
-
 def ink(picture, colour):
-    """The box around the pixels of a text drawn in `colour` on the window's
-    face (its top left pixel) that are more text than face: the edges of
-    the letters mix the two."""
+    """The height of what is drawn in `colour` on the window's face (its top
+    left pixel): the pixels more text than face, as the edges mix them."""
     face = picture.at(0, 0)
     span = [c - f for c, f in zip(colour, face)]
 
     def text(pixel):
         share = sum((p - f) * d for p, f, d in zip(pixel, face, span)) / sum(d * d for d in span)
-        mixed = [f + share * d for f, d in zip(face, span)]
-        return share > 0.5 and all(abs(p - m) < 40 for p, m in zip(pixel, mixed))
-    return picture.box(text)
+        return share > 0.5 and all(abs(p - f - share * d) < 40 for p, f, d in zip(pixel, face, span))
+    rows = [y for y in range(picture.height) if any(text(picture.at(x, y)) for x in range(picture.width))]
+    return rows[-1] - rows[0] + 1
 
 
-def gray_icon(size):
-    """{(x, y): colour} of the opaque pixels of the OK button's icon at rest:
-    the image of that size in ok.ico, grayed as the button grays it."""
-    pixels = make_icons.render(size, make_icons.check)
-    return {(x, y): (int(0.299 * r + 0.587 * g + 0.114 * b),) * 3
-            for y, row in enumerate(pixels) for x, (r, g, b, a) in enumerate(row) if a == 255}
+def shows_gray_icon(picture, size):
+    """Whether the picture shows the OK button's icon at rest: the image of
+    that size in ok.ico, grayed as the button grays it, pixel for pixel."""
+    icon = {(x, y): (int(0.299 * r + 0.587 * g + 0.114 * b),) * 3
+            for y, row in enumerate(make_icons.render(size, make_icons.check))
+            for x, (r, g, b, a) in enumerate(row) if a == 255}
+    return any(all(picture.at(left + x, top + y) == c for (x, y), c in icon.items())
+               for top in range(picture.height - size) for left in range(picture.width - size))
 
 
-def find_image(picture, image):
-    """Where the image's pixels appear unchanged in the picture, or None."""
-    width = max(x for x, _ in image) + 1
-    height = max(y for _, y in image) + 1
-    for top in range(picture.height - height + 1):
-        for left in range(picture.width - width + 1):
-            if all(picture.at(left + x, top + y) == colour for (x, y), colour in image.items()):
-                return left, top
-    return None
-
-
-def menu_rows(picture):
-    """(top, bottom) of each line of text in a menu: dark lines between gaps
-    wider than any inside a line of Korean letters."""
-    dark = [any(sum(picture.at(x, y)) < 300 for x in range(4, picture.width - 4)) for y in range(picture.height)]
-    lines = range(4, picture.height - 4)
-    tops = [y for y in lines if dark[y] and not any(dark[y - 4:y])]
-    bottoms = [y + 1 for y in lines if dark[y] and not any(dark[y + 1:y + 5])]
-    return list(zip(tops, bottoms))
-
-
-class HighDpiTest(DialogsCase):
-    """The dialogs, the main window and the tray menu at 150 % (144 DPI)
-    against the same at 100 %, each at the scale Windows asks for: a prefix
-    at 144 DPI with its own display, beside the module's."""
+class HighDpiTest(harness.MonitorCase):
+    """The reminder and the main window at 150 % (144 DPI) against 100 %: a
+    prefix at 144 DPI with a display of its own (Wine's desktops of two
+    prefixes would cover each other). The tray menu is the system's."""
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.high = cls.high_display = None
         try:
-            harness.set_log_pixels(DPI_PREFIX, HIGH_DPI)
-            # Wine's desktops of two prefixes on one screen would cover each other.
-            cls.high_display = harness.Display(desktop=SHOTS).start()
-            cls.high = harness.Session(cls.high_display, prefix=DPI_PREFIX).__enter__()
+            harness.set_log_pixels(DPI_PREFIX, 144)
+            cls.high = harness.Session(prefix=DPI_PREFIX, desktop=SHOTS).__enter__()
             cls.high_tray = cls.high.start_trayhost()
         except Exception:
-            cls.tearDownClass()
+            cls.session.close()
             raise
 
     @classmethod
     def tearDownClass(cls):
-        if cls.high:
-            cls.high.close()
-        if cls.high_display:
-            cls.high_display.stop()
+        cls.high.close()
         super().tearDownClass()
 
     def scene(self, session, tray, scale):
-        """The monitor's windows at one scale: sizes, pictures, the tray icon.
-        With LUMARO_SHOTS=1 the pictures at 150 % go to docs/ as NAME-150.png
-        (those at 100 % come from the tests above)."""
-        suffix = '-150' if scale == 150 else None
-        wine = session.wine
-        self.park_mouse(wine)
-        server = session.admin_server(*WARNING_SOON)
-        self.addCleanup(server.stop)
+        """The tray icon's size, the client sizes and pictures of the reminder
+        and the main window at one scale; with LUMARO_SHOTS=1 those of 150 %
+        and the tray menu's go to docs/ as NAME-150.png."""
+        wine, shots = session.wine, SHOTS and scale == 150
+        wine.driver('cursor', 1010, 10)
+        self.addCleanup(session.admin_server(*SESSION_TIME).stop)
         m = harness.Monitor.start(wine, session.home())
         self.addCleanup(m.stop)
         seen = {'icon': tray.wait_for_command('add', 10, owner=m.hwnd).icon.split(':')[0]}
-        for name, title in (('reminder', harness.USAGE_TITLE), ('warning', harness.WARNING_TITLE)):
-            found = wait_for(lambda: (lambda f: f if f and f.visible else None)(wine.find(title)), 30, 0.1)
-            self.assertTrue(found, 'no %s at %d %%' % (name, scale))
-            target = 'hwnd=0x%x' % found.hwnd
-            time.sleep(0.3)  # nothing tells when a dialog has painted
-            seen[name] = wine.rects(target, harness.IDOK, IDC_REMAIN_TEXT)
-            if name == 'reminder':
-                seen['reminder picture'] = self.grab(session, seen[name])
-            if suffix:
-                self.shot('%s%s.png' % (name, suffix), found.hwnd, session)
-        self.assertTrue(wine.command(target, harness.IDOK), 'the warning did not take OK')
-        self.assertTrue(wine.command(m.target, harness.ID_SHOW_CLOCK))
-        self.assertTrue(wait_for(lambda: wine.visible(m.target), 10), 'main window not shown')
-        time.sleep(0.3)
-        seen['main'] = wine.rects(m.target, IDC_VERSION)
-        seen['main picture'] = self.grab(session, seen['main'])
-        if suffix:
-            self.shot('main-window%s.png' % suffix, m.hwnd, session)
-        self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_RBUTTONUP))
-        menu = wait_for(lambda: wine.driver('menu')[1].split(), 10)
-        self.assertTrue(menu, 'the tray menu did not open at %d %%' % scale)
-        time.sleep(0.3)
-        seen['menu'] = session.display.grab(tuple(int(v) for v in menu[1].split(',')))
-        if SHOTS and suffix:
-            session.display.screenshot(os.path.join(DOCS, 'tray-menu%s.png' % suffix),
-                                       tuple(int(v) for v in menu[1].split(',')))
-        wine.key(m.target, harness.VK_ESCAPE)
+        self.assertTrue(wait_for(lambda: wine.visible(harness.USAGE_TITLE), 30), 'no reminder at %d %%' % scale)
+        reminder = wine.find(harness.USAGE_TITLE)
+        for name, hwnd in (('reminder', reminder.hwnd), ('main-window', m.hwnd)):
+            if hwnd == m.hwnd:
+                self.assertTrue(wine.command(m.target, harness.ID_SHOW_CLOCK))
+                self.assertTrue(wait_for(lambda: wine.visible(m.target), 10), 'main window not shown')
+            time.sleep(0.5)  # nothing tells when a window has painted
+            width, height, x, y = wine.client('hwnd=0x%x' % hwnd)
+            seen[name] = (width, height), session.display.grab((x, y, x + width, y + height))
+            if shots:
+                window = next(w.rect for w in wine.dialogs() if w.hwnd == hwnd)
+                session.display.screenshot(os.path.join(DOCS, '%s-150.png' % name), window)
+        if shots:
+            self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_RBUTTONUP))
+            menu = wait_for(lambda: wine.driver('menu')[1].split(), 10)
+            session.display.screenshot(os.path.join(DOCS, 'tray-menu-150.png'), tuple(map(int, menu[1].split(','))))
+            wine.key(m.target, harness.VK_ESCAPE)
         m.stop()
         return seen
-
-    def grab(self, session, rects):
-        (width, height), (x, y) = rects.size, rects.origin
-        return rects, session.display.grab((x, y, x + width, y + height))
 
     def assertOneAndAHalf(self, low, high, what):
         self.assertLessEqual(abs(high - 1.5 * low), 1, '%s: %s at 100 %%, %s at 150 %%' % (what, low, high))
 
-    def test_At150Percent_WindowsAndMenuOneAndAHalfTimesAsLarge_TextAndIconsMadeForTheirSize(self):
-        low = self.scene(self.session, self.tray, 100)
-        high = self.scene(self.high, self.high_tray, 150)
-
-        # The dialog manager sizes each window in dialog units, a quarter of
-        # the font's average width and an eighth of its height: those units
-        # scale with the font, and the windows with them.
-        for name, (dlu_x, dlu_y) in TEMPLATES.items():
-            units = [(r.size[0] * 4 / dlu_x, r.size[1] * 8 / dlu_y) for r in (low[name], high[name])]
-            self.assertOneAndAHalf(units[0][0], units[1][0], '%s: width of a dialog unit x 4' % name)
-            self.assertOneAndAHalf(units[0][1], units[1][1], '%s: height of a dialog unit x 8' % name)
-            harness.measure('%s: client %dx%d at 100 %%, %dx%d at 150 %%' % ((name,) + low[name].size + high[name].size))
-
-        # The labels' own fonts, made for the scale: the text grows with it.
-        for name, item, colour in (('main', IDC_VERSION, VERSION_RED), ('reminder', IDC_REMAIN_TEXT, TIME_GREEN)):
-            texts = []
-            for seen in (low, high):
-                rects, picture = seen[name + ' picture']
-                box = ink(picture, colour)
-                self.assertTrue(box, 'no text of label %d in the %s' % (item, name))
-                texts.append((box[2] - box[0], box[3] - box[1]))
-            self.assertOneAndAHalf(texts[0][1], texts[1][1], 'height of the text of label %d' % item)
-            self.assertLessEqual(abs(texts[1][0] - 1.5 * texts[0][0]), 0.05 * texts[1][0],
-                                 'width of the text of label %d: %r' % (item, texts))
-            harness.measure('label %d text %dx%d at 100 %%, %dx%d at 150 %%' % ((item,) + texts[0] + texts[1]))
-
-        # Icons drawn from the image made for the size, never stretched.
+    def test_At150Percent_WindowsOneAndAHalfTimesAsLarge_TextAndIconsMadeForTheirSize(self):
+        low, high = self.scene(self.session, self.tray, 100), self.scene(self.high, self.high_tray, 150)
+        # The dialog manager sizes a window in dialog units, a quarter of its
+        # font's average width and an eighth of its height: they grow with
+        # the font, the windows with them.
+        for name, (columns, rows) in TEMPLATES.items():
+            (width, height), (width_150, height_150) = low[name][0], high[name][0]
+            self.assertOneAndAHalf(width * 4 / columns, width_150 * 4 / columns, name + ': a dialog unit\'s width x 4')
+            self.assertOneAndAHalf(height * 8 / rows, height_150 * 8 / rows, name + ': a dialog unit\'s height x 8')
+        # The labels' own fonts, made for the scale.
+        for name, colour in (('main-window', VERSION_RED), ('reminder', TIME_GREEN)):
+            self.assertOneAndAHalf(ink(low[name][1], colour), ink(high[name][1], colour), name + ': a label\'s text height')
+        # Icons from the image made for their size, never stretched.
         self.assertEqual((low['icon'], high['icon']), ('16x16x32', '24x24x32'), 'the tray icon\'s size')
         for seen, size in ((low, 16), (high, 24)):
-            rects, picture = seen['reminder picture']
-            button = picture.crop(rects.items[harness.IDOK])
-            self.assertTrue(find_image(button, gray_icon(size)),
-                            'the OK button does not show the %d pixel image of its icon' % size)
-
-        # The menu, which the system draws: its text at the font of the scale.
-        # (Wine spaces its rows by metrics of its own, 18 and 25 pixels apart.)
-        rows = [menu_rows(seen['menu']) for seen in (low, high)]
-        self.assertEqual([len(r) for r in rows], [3, 3], 'three rows of text in the tray menu: %r' % rows)
-        for (low_top, low_bottom), (high_top, high_bottom) in zip(*rows):
-            self.assertOneAndAHalf(low_bottom - low_top, high_bottom - high_top, 'height of a menu item\'s text')
-        harness.measure('tray menu rows %d and %d pixels apart at 100 and 150 %%'
-                        % (rows[0][1][0] - rows[0][0][0], rows[1][1][0] - rows[1][0][0]))
+            self.assertTrue(shows_gray_icon(seen['reminder'][1], size), 'OK shows no %d pixel icon' % size)
 
 
 if __name__ == '__main__':

@@ -3,7 +3,6 @@ Windows programs of that prefix inside a namespace on a display (on Wine's
 own desktop when the display asks for it) and reads and pokes their windows
 through tools/driver."""
 import os
-import re
 import shutil
 import subprocess
 from collections import namedtuple
@@ -61,25 +60,16 @@ def ensure_prefix(prefix=PREFIX):
 
 
 def set_log_pixels(prefix, dpi):
-    """Gives the prefix Windows' display scale `dpi` (96 is 100 %), which
-    Wine reads as HKCU\\Control Panel\\Desktop LogPixels when a program
-    starts. For a prefix of its own: every program of the prefix is drawn at
-    that scale from then on. Holds the prefix meanwhile; the registry
-    reaches user.reg when the prefix's wineserver ends."""
+    """Sets Windows' display scale `dpi` (96 is 100 %) for every program of a
+    prefix of their own: Wine reads HKCU\\Control Panel\\Desktop LogPixels
+    as a program starts. The registry reaches user.reg as the server ends."""
     ensure_prefix(prefix)
     runs.hold_prefix(prefix)
-    try:
-        wanted = '"LogPixels"=dword:%08x' % dpi
-        with open(os.path.join(prefix, 'user.reg'), encoding='utf-8', errors='replace') as f:
-            if re.search(r'^\[Control Panel\\\\Desktop\][^[]*^%s$' % re.escape(wanted), f.read(), re.M):
-                return
-        env = wine_environment(prefix)
-        run_quiet([WINE, 'reg', 'add', r'HKCU\Control Panel\Desktop', '/v', 'LogPixels', '/t', 'REG_DWORD',
-                   '/d', str(dpi), '/f'], env=env, timeout=120)
-        run_quiet([WINESERVER, '-k'], env=env)
-        run_quiet([WINESERVER, '-w'], env=env, timeout=60)
-    finally:
-        runs.release_prefix(prefix)
+    env = wine_environment(prefix)
+    run_quiet([WINE, 'reg', 'add', r'HKCU\Control Panel\Desktop', '/v', 'LogPixels', '/t', 'REG_DWORD',
+               '/d', str(dpi), '/f'], env=env, timeout=120)
+    Wine._kill_server(env)
+    runs.release_prefix(prefix)
 
 
 def system_folder(prefix):
@@ -112,10 +102,6 @@ def restore_wine_iphlpapi(prefix):
 
 
 Found = namedtuple('Found', 'hwnd visible cls pid')
-# A window's client area: its (width, height), its (x, y) on the screen and
-# {id: (left, top, right, bottom)} of the dialog items asked for, in client
-# coordinates.
-Rects = namedtuple('Rects', 'size origin items')
 Window = namedtuple('Window', 'hwnd visible pid cls title rect children')
 Control = namedtuple('Control', 'id visible cls text')
 
@@ -341,14 +327,11 @@ class Wine:
         rc, out = self.driver('styles', title)
         return tuple(int(v, 16) for v in out.split()) if rc == 0 else None
 
-    def rects(self, title, *ids):
-        """Rects of the window and of its dialog items `ids`, or None."""
-        rc, out = self.driver('rects', title, *ids)
-        if rc != 0:
-            return None
-        lines = [line.split('\t') for line in out.splitlines()]
-        size, origin = (tuple(int(v) for v in field.split(',')) for field in lines[0][1:3])
-        return Rects(size, origin, {int(f[0]): tuple(int(v) for v in f[1].split(',')) for f in lines[1:]})
+    def client(self, title):
+        """(width, height, x, y) of the window's client area, x and y on the
+        screen; None without the window."""
+        rc, out = self.driver('client', title)
+        return tuple(int(v) for v in out.split()) if rc == 0 else None
 
     def visible(self, title):
         """True or False, or None when there is no such window."""

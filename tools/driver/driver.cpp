@@ -53,9 +53,7 @@ const char kUsage[] =
     "  msgbox [TITLE] [--button ID] [--no-press]   read a message box and press OK\n"
     "  msgbox-wait SECONDS [TITLE] [--button ID] [--no-press]\n"
     "  dialogs [--all]               top-level windows and the texts of their controls\n"
-    "  rects TITLE [ID...]           client<TAB>WIDTH,HEIGHT<TAB>X,Y (the client area's size and its origin\n"
-    "                                on the screen), then ID<TAB>LEFT,TOP,RIGHT,BOTTOM of each dialog item\n"
-    "                                in the window's client coordinates\n"
+    "  client TITLE                  WIDTH HEIGHT X Y of the window's client area and its place on the screen\n"
     "  menu                          visible popup menus\n"
     "  menu-pick N                   choose item N (0-based, separators skipped) of the open popup menu\n"
     "  cursor X Y | click X Y [left|right|double] | hover TITLE ID\n"
@@ -732,30 +730,15 @@ int CmdDialogs(const Args& a)
     return 0;
 }
 
-int CmdRects(const Args& a)
+int CmdClient(const Args& a)
 {
-    if (a.size() < 1)
-        return -1;
-    HWND hwnd = RequireTarget(a[0]);
+    HWND hwnd = a.empty() ? nullptr : RequireTarget(a[0]);
     if (!hwnd)
         return 1;
-    RECT client = {};
-    GetClientRect(hwnd, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
-    Print(Fmt("client\t%ld,%ld\t%ld,%ld", client.right, client.bottom, origin.x, origin.y));
-    for (size_t i = 1; i < a.size(); ++i) {
-        unsigned long id = 0;
-        if (!ParseNumber(a[i], id))
-            return -1;
-        HWND item = RequireItem(hwnd, id);
-        if (!item)
-            return 1;
-        RECT r = {};
-        GetWindowRect(item, &r);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-        Print(Fmt("%lu\t%ld,%ld,%ld,%ld", id, r.left, r.top, r.right, r.bottom));
-    }
+    RECT r = {};
+    GetClientRect(hwnd, &r);
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    Print(Fmt("%ld %ld %ld %ld", r.right - r.left, r.bottom - r.top, r.left, r.top));
     return 0;
 }
 
@@ -1060,7 +1043,7 @@ const Command kCommands[] = {
     {L"key", CmdKey},
     {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
     {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
-    {L"rects", CmdRects},
+    {L"client", CmdClient},
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
