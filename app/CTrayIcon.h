@@ -29,7 +29,7 @@ const DWORD kNotifyIconDataSize = NOTIFYICONDATAW_V2_SIZE;
 // event. Version 4 would move the id into lParam and break that layout.
 const UINT kNotifyIconVersion = NOTIFYICON_VERSION;
 
-// What a balloon says it is (dwInfoFlags, which the 488-byte record carries).
+// What a balloon says it is (dwInfoFlags, which the version-2 record carries).
 // Information is left out in the quiet time Windows keeps after a user's
 // first sign-in (Windows 7 and later; older systems ignore the flag); the
 // warning that the connection is about to be cut is shown even then.
