@@ -106,9 +106,11 @@ def quit_mark(u, v):
     return (215, 215, 215, 255)
 
 
-# Window and tray icons: the large icon (SM_CXICON) and the small one
-# (SM_CXSMICON) at 100, 125, 150 and 200 %.
-WINDOW_SIZES = (32, 16, 20, 24, 40, 48, 64)
+# Window and tray icons: the small icon (SM_CXSMICON) at 100, 125, 150 and
+# 200 %, the large one (SM_CXICON) at 100 and 150 %. For the large one of 125
+# and 200 % Windows scales the 48 pixel image: each size costs the program
+# twice its pixels, and the program has a size limit.
+WINDOW_SIZES = (32, 16, 20, 24, 48)
 # Button icons sit on buttons 14 to 17 dialog units high: the small image of
 # 100 % and its sizes at 125, 150 and 200 %.
 BUTTON_SIZES = (16, 20, 24, 32)
