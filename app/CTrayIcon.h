@@ -1,5 +1,7 @@
 #pragma once
-// The program's icon in the notification area, its tooltip and its menu.
+// The program's icon in the notification area, its tooltip and its menu,
+// reached with the mouse or from the keyboard (Win+B, the arrow keys, then
+// Enter, Space, Shift+F10 or the menu key).
 //
 // The icon is the user's only way to the monitor, so it outlives the shell:
 // when Explorer restarts (a crash, an update, a sign-in where the monitor
@@ -14,11 +16,20 @@
 
 class CWnd;
 
-// The record size of the shell's version-2 icon data in a 32-bit build;
-// newer headers make the structure larger than the shell of the day expects.
-const DWORD kNotifyIconDataSize = 488;
+// The record size of the shell's version-2 icon data (936 bytes in a 32-bit
+// build); newer headers make the structure larger than the shell of the day
+// expects. The wide record: the tooltip and the balloon reach the shell as
+// the program's Korean whatever the code page of the machine.
+const DWORD kNotifyIconDataSize = NOTIFYICONDATAW_V2_SIZE;
 
-// What a balloon says it is (dwInfoFlags, which the 488-byte record carries).
+// The shell's behaviour the icon asks for after each add: that of Windows
+// 2000 (NOTIFYICON_VERSION, 3), which tells a keyboard's Enter or Space
+// (NIN_KEYSELECT) and its Shift+F10 or menu key (WM_CONTEXTMENU) apart from
+// the mouse, and keeps the callback's layout: wParam the icon id, lParam the
+// event. Version 4 would move the id into lParam and break that layout.
+const UINT kNotifyIconVersion = NOTIFYICON_VERSION;
+
+// What a balloon says it is (dwInfoFlags, which the version-2 record carries).
 // Information is left out in the quiet time Windows keeps after a user's
 // first sign-in (Windows 7 and later; older systems ignore the flag); the
 // warning that the connection is about to be cut is shown even then.
@@ -36,14 +47,16 @@ public:
     BOOL SetMenuResource(UINT menuId);
     // The caller keeps ownership of `icon`; null removes the icon.
     BOOL ShowIcon(HICON icon);
-    // Loads the icon, shows it and owns it until another takes its place.
+    // Loads the icon at the size Windows asks for in the notification area
+    // (the small icon of the system DPI), shows it and owns it until another
+    // takes its place.
     void ShowIconResource(UINT iconId, const char* moduleName = nullptr);
-    // Sets the tooltip; while the shell does not hold the icon, adds it again
-    // with this tooltip first.
+    // Sets the tooltip (CP949, as all of the program's texts); while the
+    // shell does not hold the icon, adds it again with this tooltip first.
     void SetTip(const char* text);
     // A balloon of the given kind from the icon; the tooltip stays as it is.
     BOOL ShowBalloon(const char* title, const char* text, DWORD kind);
-    // wParam: the icon id; lParam: the mouse event. 1 when handled.
+    // wParam: the icon id; lParam: the mouse or keyboard event. 1 when handled.
     virtual LRESULT OnNotify(WPARAM id, LPARAM event);
 
     // The shell's broadcast after it has made a new notification area.
@@ -51,7 +64,7 @@ public:
     void OnTaskbarCreated();
 
     // For callers that need to see what the shell was told.
-    const NOTIFYICONDATAA& Data() const { return m_nid; }
+    const NOTIFYICONDATAW& Data() const { return m_nid; }
     // True while the shell holds the icon.
     BOOL IconShown() const { return m_inShell; }
 
@@ -61,10 +74,21 @@ private:
     // Adds the icon with its tooltip and callback; an add whose answer was
     // lost may have reached the shell, so a refused add is followed by a change.
     BOOL AddAgain();
+    // The popup of the menu resource, ready to show; null without one.
+    HMENU Popup();
+    // At the cursor, as the mouse opens it.
+    void ShowMenuAtCursor(HMENU popup);
+    // At the icon, as the keyboard opens it; the notification area gets the
+    // focus back when the menu is left without a choice.
+    void ShowMenuAtIcon(HMENU popup);
 
     CMenu m_menu;
-    NOTIFYICONDATAA m_nid;  // hIcon: the icon to show, also while the shell lacks it
+    NOTIFYICONDATAW m_nid;  // hIcon: the icon to show, also while the shell lacks it
     ScopedIcon m_loadedIcon;
     bool m_inShell = false;
     UINT m_taskbarCreated = 0;
+    // The last event but mouse moves: the shell follows a click with
+    // NIN_SELECT and a right click with WM_CONTEXTMENU, which open anything
+    // only when they come from the keyboard.
+    LPARAM m_lastEvent = 0;
 };

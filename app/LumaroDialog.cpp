@@ -33,7 +33,8 @@ const char* SessionEndReason(LPARAM why)
 }
 
 LumaroDialog::LumaroDialog()
-    : CDialog(IDD_LUMARO_DIALOG, nullptr), m_warning(nullptr), m_tray(kTrayIconId), m_session(*this)
+    : CDialog(IDD_LUMARO_DIALOG, nullptr), m_icons(IDR_MAINFRAME), m_warning(nullptr), m_tray(kTrayIconId),
+      m_session(*this)
 {
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
@@ -89,6 +90,11 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return Default();
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+        return Default();
+    case WM_DPICHANGED:
+        // The dialog manager takes the suggested rectangle and lays the
+        // window out again; the labels make their fonts again themselves.
+        m_icons.Apply(m_hWnd, LOWORD(wParam));
         return Default();
     case WM_CREATE:
         return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
@@ -153,8 +159,7 @@ BOOL LumaroDialog::OnInitDialog()
             ::AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
         }
     }
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    m_icons.Apply(m_hWnd);
 
     SetUpLabels();
 

@@ -11,6 +11,7 @@
 #include "session/CThreadSockTelnet.h"
 #include "session/SessionStateMachine.h"
 #include "widgets/Label.h"
+#include "widgets/WindowIcons.h"
 
 #include <atomic>
 #include <cstdint>
@@ -57,6 +58,7 @@ public:
     Label m_lblGranted;          // 1005
     Label m_lblGrantedCaption;   // 1004
     HICON m_hIcon;               // a shared resource icon: never destroyed
+    WindowIcons m_icons;         // the caption's and the taskbar's, at the window's DPI
     ExpiryWarningDialog m_warning;
     // The running worker; it ends by itself, and it is stopped when the
     // monitor ends.

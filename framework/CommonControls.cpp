@@ -73,6 +73,18 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
     static const auto fn = Find<decltype(&::ImageList_Draw)>("ImageList_Draw");
     return fn ? fn(list, index, dc, x, y, style) : FALSE;
 }
+
+HRESULT LoadIconMetric(HINSTANCE instance, PCWSTR name, int metric, HICON* icon)
+{
+    static const auto fn = Find<decltype(&::LoadIconMetric)>("LoadIconMetric");
+    return fn ? fn(instance, name, metric, icon) : E_NOTIMPL;
+}
+
+HRESULT LoadIconWithScaleDown(HINSTANCE instance, PCWSTR name, int cx, int cy, HICON* icon)
+{
+    static const auto fn = Find<decltype(&::LoadIconWithScaleDown)>("LoadIconWithScaleDown");
+    return fn ? fn(instance, name, cx, cy, icon) : E_NOTIMPL;
+}
 }
 
 void DestroyImageListFn::operator()(HIMAGELIST list) const

@@ -5,6 +5,8 @@
 // itself fails: no image list, no image, no tooltip class; menus and buttons
 // then go without their images and tooltips. ImageList_AddIcon, a macro of
 // commctrl.h, becomes Comctl32::ImageList_ReplaceIcon(list, -1, icon).
+// The icon loaders exist only in the common controls 6 that the manifest asks
+// for; without them they fail with E_NOTIMPL and the caller uses LoadImage.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -19,4 +21,6 @@ int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
 HICON ImageList_GetIcon(HIMAGELIST list, int index, UINT flags);
 int ImageList_GetImageCount(HIMAGELIST list);
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
+HRESULT LoadIconMetric(HINSTANCE instance, PCWSTR name, int metric, HICON* icon);
+HRESULT LoadIconWithScaleDown(HINSTANCE instance, PCWSTR name, int cx, int cy, HICON* icon);
 }

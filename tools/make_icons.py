@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Draws Lumaro's icons (32x32 and 16x16, 32-bit with an AND mask) into res/.
+"""Draws Lumaro's icons (32-bit with an AND mask) into res/, at every size
+Windows asks for between 100 % and 200 % scaling, so that no icon is ever
+stretched from another size: the 32 and 16 pixel images of 100 % first, as
+they always were, then the larger ones.
 
 Run once when an icon changes; the .ico files are kept in the repository.
 """
@@ -103,13 +106,22 @@ def quit_mark(u, v):
     return (215, 215, 215, 255)
 
 
+# Window and tray icons: the small icon (SM_CXSMICON) at 100, 125, 150 and
+# 200 %, the large one (SM_CXICON) at 100 and 150 %. For the large one of 125
+# and 200 % Windows scales the 48 pixel image: each size costs the program
+# twice its pixels, and the program has a size limit.
+WINDOW_SIZES = (32, 16, 20, 24, 48)
+# Button icons sit on buttons 14 to 17 dialog units high: the small image of
+# 100 % and its sizes at 125, 150 and 200 %.
+BUTTON_SIZES = (16, 20, 24, 32)
+
+
 def main():
     res = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'res')
-    write_ico(os.path.join(res, 'lumaro.ico'), clock)
-    # Button icons sit on buttons 14 to 17 dialog units high: small images only.
-    write_ico(os.path.join(res, 'ok.ico'), check, sizes=(16,))
-    write_ico(os.path.join(res, 'close.ico'), close_mark, sizes=(16,))
-    write_ico(os.path.join(res, 'quit.ico'), quit_mark)
+    write_ico(os.path.join(res, 'lumaro.ico'), clock, WINDOW_SIZES)
+    write_ico(os.path.join(res, 'ok.ico'), check, BUTTON_SIZES)
+    write_ico(os.path.join(res, 'close.ico'), close_mark, BUTTON_SIZES)
+    write_ico(os.path.join(res, 'quit.ico'), quit_mark, WINDOW_SIZES)
 
 
 if __name__ == '__main__':

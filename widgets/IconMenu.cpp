@@ -3,6 +3,7 @@
 #include "framework/CWinApp.h"
 #include "framework/CWnd.h"
 #include "framework/CommonControls.h"
+#include "framework/Cp949.h"
 #include "framework/ScopedHandle.h"
 
 #include <algorithm>
@@ -12,9 +13,6 @@
 namespace {
 // RT_TOOLBAR, as the resource compiler writes a TOOLBAR statement.
 const LPCSTR kRtToolbar = MAKEINTRESOURCEA(241);
-// SPI_GETNONCLIENTMETRICS with the block as it was before Vista added
-// iPaddedBorderWidth; every version accepts that size.
-const UINT kNonClientMetricsSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
 
 // These two tables live until the process ends and are never freed: a menu
 // held by a static object may be destroyed after either, and its destructor
@@ -52,32 +50,6 @@ void Unregister(HMENU menu)
     registry.erase(std::remove(registry.begin(), registry.end(), menu), registry.end());
 }
 
-std::wstring Widen(const char* text)
-{
-    if (!text || !*text)
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return std::string();
-    std::string narrow(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], n, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(n - 1));
-    return narrow;
-}
-
 std::wstring Lower(std::wstring text)
 {
     for (wchar_t& c : text)
@@ -107,38 +79,41 @@ void Frame3d(HDC dc, const RECT& r, COLORREF topLeft, COLORREF bottomRight)
     Fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
 }
 
-// A 7×7 tick: seven strokes three pixels long.
-void DrawCheckMark(HDC dc, int x, int y, COLORREF colour)
+// A 7×7 tick at 100 %: seven strokes three pixels long, each stroke and
+// step as much wider and longer as the DPI is.
+void DrawCheckMark(HDC dc, int x, int y, COLORREF colour, UINT dpi)
 {
     static const int kStart[7] = {2, 3, 4, 3, 2, 1, 0};
+    auto s = [dpi](int length) { return ScaleToDpi(length, dpi); };
     for (int i = 0; i < 7; ++i)
-        Fill(dc, RECT{x + i, y + kStart[i], x + i + 1, y + kStart[i] + 3}, colour);
+        Fill(dc, RECT{x + s(i), y + s(kStart[i]), x + s(i + 1), y + s(kStart[i] + 3)}, colour);
 }
 
-void DrawRadioDot(HDC dc, int x, int y, COLORREF colour)
+// A dot 6 pixels across at 100 %.
+void DrawRadioDot(HDC dc, int x, int y, COLORREF colour, UINT dpi)
 {
     ScopedGdiObj<HBRUSH> brush(::CreateSolidBrush(colour));
     ScopedGdiObj<HPEN> pen(::CreatePen(PS_SOLID, 1, colour));
     ScopedSelectObject useBrush(dc, brush);
     ScopedSelectObject usePen(dc, pen);
-    ::Ellipse(dc, x, y, x + 6, y + 6);
+    const int size = ScaleToDpi(6, dpi);
+    ::Ellipse(dc, x, y, x + size, y + size);
 }
 
 bool HasCheckBitmap(HMENU menu, UINT itemId)
 {
-    MENUITEMINFOA info{};
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_CHECKMARKS;
-    return ::GetMenuItemInfoA(menu, itemId, FALSE, &info) && info.hbmpChecked;
+    return ::GetMenuItemInfoW(menu, itemId, FALSE, &info) && info.hbmpChecked;
 }
 
-HFONT CreateMenuFont()
+HFONT CreateMenuFont(UINT dpi)
 {
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = kNonClientMetricsSize;
-    if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kNonClientMetricsSize, &metrics, 0))
+    NONCLIENTMETRICSW metrics;
+    if (!NonClientMetricsForDpi(metrics, dpi))
         return nullptr;
-    return ::CreateFontIndirectA(&metrics.lfMenuFont);
+    return ::CreateFontIndirectW(&metrics.lfMenuFont);
 }
 
 HWND MeasuringWindow()
@@ -228,12 +203,12 @@ void IconMenu::alignAccelerators(std::vector<std::wstring>& texts,
 }
 
 SIZE IconMenu::itemSize(bool separator, int textWidth, int iconWidth, int iconHeight, bool flat,
-                        bool threeImageMode, int menuRowHeight)
+                        bool threeImageMode, int menuRowHeight, UINT dpi)
 {
-    int pad = (flat && threeImageMode) ? 7 : 4;
+    int pad = ScaleToDpi((flat && threeImageMode) ? 7 : 4, dpi);
     if (separator)
         return SIZE{0, std::max((iconHeight + pad) / 2, menuRowHeight / 2)};
-    int column = flat ? iconWidth + pad + 8 : 2 * iconWidth + 1;
+    int column = flat ? iconWidth + pad + ScaleToDpi(8, dpi) : 2 * iconWidth + ScaleToDpi(1, dpi);
     return SIZE{textWidth + column, std::max(iconHeight + pad, menuRowHeight)};
 }
 
@@ -389,7 +364,7 @@ BOOL IconMenu::destroyMenu()
 
 BOOL IconMenu::appendItem(const char* text, UINT flags, UINT_PTR id, int imageResource)
 {
-    return appendItem(Widen(text).c_str(), flags, id, imageResource);
+    return appendItem(Widen(text ? text : "").c_str(), flags, id, imageResource);
 }
 
 BOOL IconMenu::appendItem(const wchar_t* text, UINT flags, UINT_PTR id, int imageResource)
@@ -409,7 +384,7 @@ BOOL IconMenu::appendItem(const wchar_t* text, UINT flags, UINT_PTR id, int imag
     if (!(flags & MF_SEPARATOR))
         item->m_sharedIndex = sharedIndexOf(id);
 
-    if (!::AppendMenuA(m_hMenu, flags, id, reinterpret_cast<LPCSTR>(item.get())))
+    if (!::AppendMenuW(m_hMenu, flags, id, reinterpret_cast<LPCWSTR>(item.get())))
         return FALSE;
     m_items.push_back(std::move(item));
     if (flags & MF_POPUP) {
@@ -440,9 +415,8 @@ BOOL IconMenu::modifyItem(UINT position, UINT flags, UINT_PTR id, const wchar_t*
     item->m_commandId = id;
     item->m_sharedIndex = sharedIndexOf(id);
 
-    std::string narrow = Narrow(item->m_text);
-    LPCSTR data = (flags & MF_OWNERDRAW) ? reinterpret_cast<LPCSTR>(item.get()) : narrow.c_str();
-    if (!::ModifyMenuA(menu->m_hMenu, static_cast<UINT>(index), flags, id, data))
+    LPCWSTR data = (flags & MF_OWNERDRAW) ? reinterpret_cast<LPCWSTR>(item.get()) : item->m_text.c_str();
+    if (!::ModifyMenuW(menu->m_hMenu, static_cast<UINT>(index), flags, id, data))
         return FALSE;
     menu->m_items[index] = std::move(item);
     return TRUE;
@@ -485,7 +459,7 @@ void IconMenu::alignAccelerators()
         texts.push_back(item->m_text);
 
     ScopedGetDC dc(nullptr);
-    ScopedGdiObj<HFONT> font(CreateMenuFont());
+    ScopedGdiObj<HFONT> font(CreateMenuFont(DpiOfWindow(MeasuringWindow())));
     ScopedSelectObject useFont(dc, font);
     alignAccelerators(texts, [&dc](const std::wstring& text) {
         SIZE size{};
@@ -686,22 +660,28 @@ void IconMenu::measureItem(MEASUREITEMSTRUCT* mis)
         return;
     const bool flat = flatLook();
     const bool threeImages = look().threeImageMode != 0;
-    const int rowHeight = ::GetSystemMetrics(SM_CYMENU);
+    HWND window = MeasuringWindow();
+    m_dpi = DpiOfWindow(window);
+    const int rowHeight = SystemMetricForDpi(SM_CYMENU, m_dpi);
     SIZE size;
     if (item->isSeparator()) {
-        size = itemSize(true, 0, m_iconWidth, m_iconHeight, flat, threeImages, rowHeight);
+        size = itemSize(true, 0, boxWidth(), boxHeight(), flat, threeImages, rowHeight, m_dpi);
     } else {
-        HWND window = MeasuringWindow();
         ScopedGetDC dc(window);
         // Older GDIs measure with the DC's own font, as they draw with it.
-        ScopedGdiObj<HFONT> font(richGdi() ? CreateMenuFont() : nullptr);
+        ScopedGdiObj<HFONT> font(richGdi() ? CreateMenuFont(m_dpi) : nullptr);
         ScopedSelectObject useFont(dc, font);
         SIZE text{};
         ::GetTextExtentPoint32W(dc, item->m_text.c_str(), static_cast<int>(item->m_text.size()), &text);
-        size = itemSize(false, text.cx, m_iconWidth, m_iconHeight, flat, threeImages, rowHeight);
+        size = itemSize(false, text.cx, boxWidth(), boxHeight(), flat, threeImages, rowHeight, m_dpi);
     }
     mis->itemWidth = static_cast<UINT>(size.cx);
     mis->itemHeight = static_cast<UINT>(size.cy);
+}
+
+int IconMenu::px(int length) const
+{
+    return ScaleToDpi(length, m_dpi);
 }
 
 IconMenu::ItemImage IconMenu::imageOf(const IconMenuItem& item, bool checked, bool selected) const
@@ -750,7 +730,7 @@ void IconMenu::drawText(HDC dc, const std::wstring& text, RECT rect, COLORREF co
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_LEFT | DT_SINGLELINE | DT_VCENTER);
         return;
     }
-    rect.right -= m_iconWidth;
+    rect.right -= boxWidth();
     std::wstring label = text.substr(0, firstTab);
     std::wstring accelerator = text.substr(text.rfind(L'\t') + 1);
     ::DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &rect, DT_LEFT | DT_SINGLELINE | DT_VCENTER);
@@ -795,7 +775,8 @@ void IconMenu::drawClassic(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item
     const COLORREF back = ::GetSysColor(xpThemed() ? COLOR_3DFACE : COLOR_MENU);
     const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
     const COLORREF highlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    const int dy = std::max(0, (height - m_iconHeight - 4) / 2);
+    const int bw = boxWidth(), bh = boxHeight();
+    const int dy = std::max(0, (height - bh - px(4)) / 2);
 
     if (item.isSeparator()) {
         Fill(dc, r, back);
@@ -811,13 +792,14 @@ void IconMenu::drawClassic(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item
     if (selected) {
         RECT bar = r;
         if (image.mode != kNoImage || checked)
-            bar.left = r.left + m_iconWidth + 5;
+            bar.left = r.left + bw + px(5);
         Fill(dc, bar, ::GetSysColor(COLOR_HIGHLIGHT));
         textColour = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
     }
 
-    const RECT box{r.left, r.top + dy, r.left + m_iconWidth + 4, r.top + dy + m_iconHeight + 4};
-    const int ix = r.left + 2, iy = r.top + dy + 2;
+    const RECT box{r.left, r.top + dy, r.left + bw + px(4), r.top + dy + bh + px(4)};
+    // The image keeps its own size, centred in its box.
+    const int ix = r.left + px(2) + (bw - m_iconWidth) / 2, iy = r.top + dy + px(2) + (bh - m_iconHeight) / 2;
     if (image.mode != kNoImage) {
         if (selected && !grayed) {
             Fill(dc, box, back);
@@ -837,18 +819,18 @@ void IconMenu::drawClassic(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item
             Comctl32::ImageList_Draw(image.list, image.index, dc, ix, iy, ILD_TRANSPARENT);
         }
     } else if (checked) {
-        RECT mark{r.left + 1, r.top + dy + 2, r.left + m_iconWidth + 1, r.top + dy + m_iconHeight + 2};
+        RECT mark{r.left + px(1), r.top + dy + px(2), r.left + bw + px(1), r.top + dy + bh + px(2)};
         Fill(dc, mark, selected ? back : lighten(back, 0.6));
         if (richGdi())
             ::DrawEdge(dc, &mark, BDR_SUNKENOUTER, BF_RECT);
         const COLORREF ink = ::GetSysColor(COLOR_MENUTEXT);
         if (HasCheckBitmap(reinterpret_cast<HMENU>(dis->hwndItem), dis->itemID))
-            DrawRadioDot(dc, mark.left + 5, mark.top + 4, ink);
+            DrawRadioDot(dc, mark.left + px(5), mark.top + px(4), ink, m_dpi);
         else
-            DrawCheckMark(dc, mark.left + 4, mark.top + 4, ink);
+            DrawCheckMark(dc, mark.left + px(4), mark.top + px(4), ink, m_dpi);
     }
 
-    RECT text{r.left + m_iconWidth + 9, r.top - 1, r.right, r.bottom - 1};
+    RECT text{r.left + bw + px(9), r.top - px(1), r.right, r.bottom - px(1)};
     if (!grayed) {
         drawText(dc, item.m_text, text, textColour);
     } else if (selected) {
@@ -879,7 +861,7 @@ void IconMenu::drawFlat(HDC target, const DRAWITEMSTRUCT* dis, IconMenuItem& ite
         paintFlat(target, dis, item, false);
         return;
     }
-    ScopedGdiObj<HFONT> font(CreateMenuFont());
+    ScopedGdiObj<HFONT> font(CreateMenuFont(m_dpi));
     ScopedSelectObject useBuffer(mem, buffer);
     ScopedSelectObject useFont(mem, font);
     ::SetWindowOrgEx(mem, r.left, r.top, nullptr);
@@ -897,8 +879,8 @@ void IconMenu::paintFlat(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item, 
     const COLORREF face = xpThemed() ? ::GetSysColor(COLOR_BTNFACE) : lighten(::GetSysColor(COLOR_BTNFACE), 0.25);
     const COLORREF hilite = ::GetSysColor(COLOR_HIGHLIGHT);
     const COLORREF selection = lighten(hilite, xpThemed() ? 0.7 : 0.85);
-    const int pad = look().threeImageMode ? 7 : 4;
-    const int column = pad + m_iconWidth;
+    const int pad = px(look().threeImageMode ? 7 : 4);
+    const int column = pad + boxWidth();
     const RECT columnRect{r.left, r.top, r.left + column, r.bottom};
 
     if (item.isSeparator()) {
@@ -916,7 +898,8 @@ void IconMenu::paintFlat(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item, 
         }
 
         ItemImage image = imageOf(item, checked, selected);
-        const int ix = r.left + (pad + 1) / 2;
+        // The image keeps its own size, centred in its column.
+        const int ix = r.left + (pad + 1) / 2 + (boxWidth() - m_iconWidth) / 2;
         const int iy = std::max(r.top, r.top + (height - m_iconHeight + 1) / 2);
         const RECT box{r.left + 1, r.top + 1, r.left + column - 1, r.bottom - 1};
         auto drawImage = [&](int index, int x, int y) { Comctl32::ImageList_Draw(image.list, index, dc, x, y, ILD_TRANSPARENT); };
@@ -945,15 +928,16 @@ void IconMenu::paintFlat(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item, 
                 drawImage(image.threeImages ? image.index + 1 : image.index, ix, iy);
             }
         } else if (checked) {
-            const int left = r.left + (column - 16) / 2, top = r.top + (height - 16) / 2;
-            const RECT mark{left, top, left + 16, top + 16};
+            const int size = px(16);
+            const int left = r.left + (column - size) / 2, top = r.top + (height - size) / 2;
+            const RECT mark{left, top, left + size, top + size};
             Fill(dc, mark, lighten(hilite, 0.85));
             Frame(dc, mark, hilite);
             const COLORREF ink = ::GetSysColor(COLOR_MENUTEXT);
             if (HasCheckBitmap(reinterpret_cast<HMENU>(dis->hwndItem), dis->itemID))
-                DrawRadioDot(dc, left + 5, top + 4, ink);
+                DrawRadioDot(dc, left + px(5), top + px(4), ink, m_dpi);
             else
-                DrawCheckMark(dc, left + 5, top + 4, ink);
+                DrawCheckMark(dc, left + px(5), top + px(4), ink, m_dpi);
         }
 
         COLORREF colour = ::GetSysColor(COLOR_MENUTEXT);
@@ -962,7 +946,7 @@ void IconMenu::paintFlat(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item, 
             if (!xpThemed() && !selected)
                 colour = lighten(colour, 0.4);
         }
-        drawText(dc, item.m_text, RECT{r.left + column + 8, r.top - 1, r.right, r.bottom - 1}, colour);
+        drawText(dc, item.m_text, RECT{r.left + column + px(8), r.top - px(1), r.right, r.bottom - px(1)}, colour);
     }
 }
 

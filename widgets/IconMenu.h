@@ -3,9 +3,12 @@
 // right-aligned accelerator, in a classic look (3-D image boxes on the menu
 // colour) or a flat one (tinted image column, pale framed selection bar).
 // Images come from a toolbar resource into one image list shared by every
-// IconMenu of the process.
+// IconMenu of the process. Rows, image column, check marks and font follow
+// the DPI the menu was last measured for; the toolbar images, bitmaps of one
+// size, are drawn as they are, centred in their column, never stretched.
 #include "framework/CMenu.h"
 #include "framework/ScopedHandle.h"
+#include "widgets/Dpi.h"
 #include "widgets/IconMenuItem.h"
 
 #include <commctrl.h>
@@ -49,6 +52,7 @@ public:
     // id 0 makes a separator; with MF_POPUP, id is the submenu handle.
     // imageResource names a toolbar (and its bitmap) holding the command's image.
     BOOL appendItem(const wchar_t* text, UINT flags, UINT_PTR id, int imageResource = -1);
+    // `text` is CP949, as all of the program's texts.
     BOOL appendItem(const char* text, UINT flags, UINT_PTR id, int imageResource = -1);
     // With MF_BYPOSITION, position is an index into this menu; otherwise a command id.
     BOOL modifyItem(UINT position, UINT flags, UINT_PTR id, const wchar_t* text);
@@ -60,6 +64,10 @@ public:
     IconMenuItem* item(size_t position) const { return position < m_items.size() ? m_items[position].get() : nullptr; }
     int iconWidth() const { return m_iconWidth; }
     int iconHeight() const { return m_iconHeight; }
+    // The DPI the items are drawn for; measureItem takes it from the window
+    // the menu belongs to.
+    UINT dpi() const { return m_dpi; }
+    void setDpi(UINT dpi) { m_dpi = dpi; }
 
     // WM_MENUCHAR for a menu of ours: the item whose text holds "&" + ch.
     static LRESULT menuChar(UINT ch, UINT flags, HMENU menu);
@@ -78,8 +86,10 @@ public:
     // Pads the part before each tab with blanks until the tabs line up.
     static void alignAccelerators(std::vector<std::wstring>& texts,
                                   const std::function<int(const std::wstring&)>& measure);
+    // iconWidth and iconHeight: the image column's box at `dpi`; the
+    // spacing around it is scaled from 100 %.
     static SIZE itemSize(bool separator, int textWidth, int iconWidth, int iconHeight, bool flat,
-                         bool threeImageMode, int menuRowHeight);
+                         bool threeImageMode, int menuRowHeight, UINT dpi = kDefaultDpi);
     static LRESULT findMnemonic(UINT ch, const std::vector<std::wstring>& texts);
     // The image index of a command in RT_TOOLBAR data, or -1.
     static int toolbarImageIndex(const BYTE* data, size_t size, UINT commandId);
@@ -109,6 +119,10 @@ protected:
     void paintFlat(HDC dc, const DRAWITEMSTRUCT* dis, IconMenuItem& item, bool selected);
     void drawText(HDC dc, const std::wstring& text, RECT rect, COLORREF colour);
     void drawEmbossed(HDC dc, HIMAGELIST list, int index, int x, int y, COLORREF background);
+    // A length of the 100 % look at the menu's DPI.
+    int px(int length) const;
+    int boxWidth() const { return px(m_iconWidth); }
+    int boxHeight() const { return px(m_iconHeight); }
     void alignAccelerators();
     BOOL addToolbarImage(int resourceId, UINT_PTR commandId);
     void addDerivedImages(HICON icon, UINT_PTR commandId, int sharedIndex);
@@ -116,8 +130,9 @@ protected:
 
     std::vector<std::unique_ptr<IconMenuItem>> m_items;  // in menu order
     std::vector<HMENU> m_subMenus;  // appended popups, destroyed with our menu handle
-    int m_iconWidth = 16;
+    int m_iconWidth = 16;  // of the images, in pixels at any DPI
     int m_iconHeight = 15;
+    UINT m_dpi = kDefaultDpi;
     COLORREF m_maskColour = RGB(192, 192, 192);
     bool m_useMaskColour = false;
     int m_checkedImage = -1;

@@ -2,8 +2,10 @@
 
 #include "framework/CWinApp.h"
 #include "framework/CommonControls.h"
+#include "framework/Cp949.h"
 #include "framework/ScopedHandle.h"
 #include "framework/SystemLibrary.h"
+#include "widgets/Dpi.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -16,6 +18,10 @@ namespace {
 const UINT kMenuTrackFlags = 0x182;
 const UINT kButtonTypeBits = 0x1F;
 const int kToolTipMaxWidth = 400;
+// At 100 %: where the image starts when a caption goes beside or below it,
+// and how far inside the border the focus rectangle runs.
+const POINT kImageOrigin{3, 3};
+const int kFocusInset = 3;
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour)
 {
@@ -52,16 +58,15 @@ bool ReadIconSize(HICON icon, int* width, int* height)
     return true;
 }
 
-HICON LoadIconResource(int id)
+HICON LoadIconResource(int id, UINT dpi)
 {
     if (id <= 0)
         return nullptr;
-    return static_cast<HICON>(
-        ::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    return LoadIconAtSize(AfxGetInstanceHandle(), static_cast<UINT>(id), ImageButton::iconSizeForDpi(dpi));
 }
 }
 
-ImageButton::ImageButton()
+ImageButton::ImageButton() : m_dpi(DpiOfWindow(nullptr))
 {
     setPressedStyle(0, FALSE);
     setDefaultColours(FALSE);
@@ -71,16 +76,31 @@ ImageButton::ImageButton()
 // ---------------------------------------------------------------------------
 // Setters
 
+int ImageButton::iconSizeForDpi(UINT dpi)
+{
+    return SystemMetricForDpi(SM_CXSMICON, dpi);
+}
+
 int ImageButton::setIcon(int inResource, int outResource)
 {
-    HICON in = LoadIconResource(inResource);
-    HICON out = outResource == kGrayOutIcon ? grayOutIcon() : LoadIconResource(outResource);
-    return setIcon(in, out);
+    HICON in = LoadIconResource(inResource, m_dpi);
+    HICON out = outResource == kGrayOutIcon ? grayOutIcon() : LoadIconResource(outResource, m_dpi);
+    int result = setIcon(in, out);
+    m_iconResources[0] = inResource;
+    m_iconResources[1] = outResource;
+    return result;
+}
+
+void ImageButton::loadResourceIcons()
+{
+    if (m_iconResources[0] > 0)
+        setIcon(m_iconResources[0], m_iconResources[1]);
 }
 
 int ImageButton::setIcon(HICON in, HICON out)
 {
     freeImages();
+    m_iconResources[0] = m_iconResources[1] = 0;
     // The gray-out value is a request, not a handle: it is never kept, so
     // it is never destroyed. The in icon given twice is kept once.
     if (out == grayOutIcon())
@@ -145,9 +165,9 @@ int ImageButton::setDefaultColours(BOOL repaintNow)
 int ImageButton::setUrl(const char* url)
 {
     if (url)
-        ::lstrcpynA(m_url, url, sizeof m_url);
+        ::lstrcpynW(m_url, Widen(url).c_str(), MAX_PATH);
     else
-        m_url[0] = '\0';
+        m_url[0] = L'\0';
     return kOk;
 }
 
@@ -231,7 +251,7 @@ HICON ImageButton::createGrayscaleIcon(HICON icon)
         return nullptr;
     ScopedGdiObj<HBITMAP> colour(info.hbmColor), mask(info.hbmMask);
     BITMAP layout{};
-    if (!colour.Get() || !::GetObjectA(colour, sizeof layout, &layout))
+    if (!colour.Get() || !::GetObjectW(colour, sizeof layout, &layout))
         return nullptr;
     const int width = static_cast<int>(info.xHotspot * 2), height = static_cast<int>(info.yHotspot * 2);
 
@@ -265,12 +285,14 @@ HICON ImageButton::createGrayscaleIcon(HICON icon)
 
 void ImageButton::PreSubclassWindow()
 {
+    // The icons a windowless button loaded were for the system DPI.
+    OnDpiChanged();
     LONG_PTR style = GetStyle();
     if (style & BS_CHECKBOX)
         m_isCheckBox = TRUE;
     if ((style & kButtonTypeBits) == BS_DEFPUSHBUTTON)
         m_isDefault = TRUE;
-    ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(kButtonTypeBits)) | BS_OWNERDRAW);
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(kButtonTypeBits)) | BS_OWNERDRAW);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
@@ -279,7 +301,7 @@ BOOL ImageButton::PreTranslateMessage(MSG* msg)
 {
     initToolTip();
     if (m_toolTip)
-        ::SendMessageA(m_toolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
+        ::SendMessageW(m_toolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
     // An owner-drawn button turns a second click into BN_DOUBLECLICKED; a
     // double click here is two clicks.
     if (msg->message == WM_LBUTTONDBLCLK)
@@ -293,13 +315,13 @@ void ImageButton::initToolTip()
         return;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     Comctl32::InitCommonControlsEx(&controls);
-    m_toolTip.Reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+    m_toolTip.Reset(::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, AfxGetInstanceHandle(),
                                       nullptr));
     if (!m_toolTip)
         return;
-    ::SendMessageA(m_toolTip, TTM_ACTIVATE, FALSE, 0);
-    ::SendMessageA(m_toolTip, TTM_SETMAXTIPWIDTH, 0, kToolTipMaxWidth);
+    ::SendMessageW(m_toolTip, TTM_ACTIVATE, FALSE, 0);
+    ::SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, kToolTipMaxWidth);
 }
 
 LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -348,6 +370,10 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_MOUSELEAVE:
         CancelHover();
         return 0;
+    case kWmDpiChangedAfterParent:
+        OnDpiChanged();
+        Invalidate();
+        return Default();
     }
     return CButton::WindowProc(msg, wParam, lParam);
 }
@@ -375,6 +401,13 @@ BOOL ImageButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT*
         return FALSE;
     }
     return FALSE;
+}
+
+void ImageButton::OnDpiChanged()
+{
+    m_dpi = DpiOfWindow(m_hWnd);
+    m_imageOrigin = POINT{ScaleToDpi(kImageOrigin.x, m_dpi), ScaleToDpi(kImageOrigin.y, m_dpi)};
+    loadResourceIcons();
 }
 
 LRESULT ImageButton::OnGetDlgCode()
@@ -493,7 +526,7 @@ void ImageButton::playSound(int which)
     // winmm is no KnownDLL: taken from the system folder when a button first
     // sounds; without it the button stays silent.
     static const SystemLibrary winmm("winmm.dll");
-    static const auto play = winmm.Find<decltype(&::PlaySoundA)>("PlaySoundA");
+    static const auto play = winmm.Find<decltype(&::PlaySoundW)>("PlaySoundW");
     if (play)
         play(sound.sound, sound.module, sound.flags);
 }
@@ -512,22 +545,22 @@ void ImageButton::OnClicked()
         Invalidate();
         HMENU popup = m_menu.GetSubMenu(0);
         if (m_menuNotify.window)
-            ::SendMessageA(m_menuNotify.window, m_menuNotify.message, reinterpret_cast<WPARAM>(popup),
+            ::SendMessageW(m_menuNotify.window, m_menuNotify.message, reinterpret_cast<WPARAM>(popup),
                            m_menuNotify.lParam);
         UINT command = static_cast<UINT>(
             ::TrackPopupMenu(popup, kMenuTrackFlags, rect.left, rect.bottom, 0, m_hWnd, nullptr));
         m_menuShowing = FALSE;
         Invalidate();
         if (command && m_menuOwner)
-            ::PostMessageA(m_menuOwner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+            ::PostMessageW(m_menuOwner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     } else if (m_url[0]) {
-        SHELLEXECUTEINFOA info{};
+        SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof info;
         info.fMask = SEE_MASK_FLAG_NO_UI;
-        info.lpVerb = "open";
+        info.lpVerb = L"open";
         info.lpFile = m_url;
         info.nShow = SW_SHOWMAXIMIZED;
-        ::ShellExecuteExA(&info);
+        ::ShellExecuteExW(&info);
     }
 }
 
@@ -578,7 +611,8 @@ void ImageButton::DrawItem(const DRAWITEMSTRUCT* dis)
         Line3(dc, COLOR_BTNSHADOW, POINT{l + 1, b - 2}, POINT{r - 2, b - 2}, POINT{r - 2, t});
     }
 
-    std::string caption = GetWindowText();
+    std::wstring caption(static_cast<size_t>(::GetWindowTextLengthW(m_hWnd)) + 1, L'\0');
+    caption.resize(static_cast<size_t>(::GetWindowTextW(m_hWnd, &caption[0], static_cast<int>(caption.size()))));
     const bool hasCaption = !caption.empty();
     RECT captionRect = item;
     if (m_icons[0].icon.Get()) {
@@ -593,7 +627,8 @@ void ImageButton::DrawItem(const DRAWITEMSTRUCT* dis)
 
     if ((!m_flat || m_drawFlatFocus) && m_hasFocus) {
         RECT focus = work;
-        ::InflateRect(&focus, -3, -3);
+        const int inset = ScaleToDpi(kFocusInset, m_dpi);
+        ::InflateRect(&focus, -inset, -inset);
         ::DrawFocusRect(dc, &focus);
     }
 }
@@ -644,7 +679,7 @@ void ImageButton::drawIcon(HDC dc, bool hasCaption, const RECT* itemRect, RECT* 
     Placement place = placeImage(m_alignment, hasCaption, pressed && !m_isCheckBox, m_imageOrigin, m_pressedOffset,
                                  *itemRect, *captionRect, SIZE{icon.width, icon.height});
     *captionRect = place.caption;
-    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon.Get()), 0, place.image.left, place.image.top,
+    ::DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon.Get()), 0, place.image.left, place.image.top,
                  icon.width, icon.height, DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
 }
 
@@ -673,7 +708,7 @@ void ImageButton::drawBitmap(HDC dc, bool hasCaption, const RECT* itemRect, RECT
             ScopedSelectObject useImage(source, image.bitmap);
             ::BitBlt(compose, 0, 0, w, h, source, 0, 0, image.mask ? SRCPAINT : SRCCOPY);
         }
-        ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(composed.Get()), 0, x, y, w, h,
+        ::DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(composed.Get()), 0, x, y, w, h,
                      DST_BITMAP | DSS_DISABLED);
         return;
     }
@@ -685,28 +720,28 @@ void ImageButton::drawBitmap(HDC dc, bool hasCaption, const RECT* itemRect, RECT
     ::BitBlt(dc, x, y, w, h, source, 0, 0, image.mask ? SRCPAINT : SRCCOPY);
 }
 
-void ImageButton::drawText(HDC dc, const char* caption, const RECT* itemRect, RECT* captionRect, bool pressed,
+void ImageButton::drawText(HDC dc, const wchar_t* caption, const RECT* itemRect, RECT* captionRect, bool pressed,
                            bool disabled)
 {
     RECT area = *captionRect;
     if (pressed && !m_isCheckBox)
         ::OffsetRect(&area, m_pressedOffset.x, m_pressedOffset.y);
     RECT text = area;
-    ::DrawTextA(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER | DT_CALCRECT);
+    ::DrawTextW(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER | DT_CALCRECT);
     ::OffsetRect(&text, (text.left + area.right - text.right - area.left) / 2,
                  (text.top + area.bottom - text.bottom - area.top) / 2);
 
     if (disabled) {
         ::OffsetRect(&text, 1, 1);
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
-        ::DrawTextA(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
+        ::DrawTextW(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
         ::OffsetRect(&text, -1, -1);
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNSHADOW));
-        ::DrawTextA(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
+        ::DrawTextW(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
         return;
     }
     const bool in = m_mouseOver || m_pressed;
     ::SetTextColor(dc, m_colours[in ? kForegroundIn : kForegroundOut]);
     ::SetBkColor(dc, m_colours[in ? kBackgroundIn : kBackgroundOut]);
-    ::DrawTextA(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
+    ::DrawTextW(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
 }

@@ -3,7 +3,9 @@
 // its caption, lights up under the mouse, keeps its own colours per state
 // and can act as a check box, open a URL, play sounds or drop down an
 // IconMenu. Attached to a dialog's BUTTON by subclassing; its parent
-// reflects WM_DRAWITEM, WM_CTLCOLOR* and BN_CLICKED back to it.
+// reflects WM_DRAWITEM, WM_CTLCOLOR* and BN_CLICKED back to it. Its icons
+// and spacing follow the DPI of its window, also when the window moves to a
+// monitor of another scale.
 #include "framework/CControls.h"
 #include "framework/ScopedHandle.h"
 #include "widgets/IconMenu.h"
@@ -30,7 +32,9 @@ public:
 
     ImageButton();
 
-    // Icon resources of this module; out 0 means none, kGrayOutIcon a gray copy.
+    // Icon resources of this module, loaded at the small icon size of the
+    // button's DPI (16 pixels at 100 %) and again at each change of DPI; out
+    // 0 means none, kGrayOutIcon a gray copy.
     int setIcon(int inResource, int outResource);
     // Takes ownership of both icons, which must not be shared ones (LoadIcon,
     // LR_SHARED); out may be grayOutIcon(), or `in` again to show it always.
@@ -40,6 +44,7 @@ public:
     int setCheck(int state, BOOL repaint = TRUE);
     int getCheck() const { return m_checked; }
     int setDefaultColours(BOOL repaint = TRUE);
+    // `url` is CP949, as all of the program's texts.
     int setUrl(const char* url);
 
     BOOL PreTranslateMessage(MSG* msg) override;
@@ -56,6 +61,8 @@ public:
     static bool showsOutImage(bool isCheckBox, bool pressed, bool mouseOver);
     // A gray copy of `icon` (a new icon, owned by the caller), or null.
     static HICON createGrayscaleIcon(HICON icon);
+    // The size of the button's resource icons at `dpi`.
+    static int iconSizeForDpi(UINT dpi);
 
 protected:
     // Each image owns its handles; an empty out image shows the in image.
@@ -76,8 +83,8 @@ protected:
         LPARAM lParam = 0;
     };
     struct Sound {
-        char name[MAX_PATH] = "";
-        LPCSTR sound = nullptr;  // the name, or a resource id
+        wchar_t name[MAX_PATH] = L"";
+        LPCWSTR sound = nullptr;  // the name, or a resource id
         HMODULE module = nullptr;
         DWORD flags = 0;
     };
@@ -95,8 +102,10 @@ protected:
                           bool disabled);
     virtual void drawBitmap(HDC dc, bool hasCaption, const RECT* itemRect, RECT* captionRect, bool pressed,
                             bool disabled);
-    virtual void drawText(HDC dc, const char* caption, const RECT* itemRect, RECT* captionRect, bool pressed,
+    virtual void drawText(HDC dc, const wchar_t* caption, const RECT* itemRect, RECT* captionRect, bool pressed,
                           bool disabled);
+    // The window has moved to a monitor of another scale.
+    virtual void OnDpiChanged();
 
     // The message map's handlers.
     LRESULT OnGetDlgCode();
@@ -113,12 +122,14 @@ protected:
 
     void initToolTip();
     void freeImages();
+    void loadResourceIcons();
     void paintSavedBackground(HDC dc);
     void playSound(int which);
     void repaint(BOOL repaint);
 
     BOOL m_showDisabledBitmap = TRUE;
-    POINT m_imageOrigin{3, 3};
+    UINT m_dpi;
+    POINT m_imageOrigin{3, 3};  // at m_dpi
     POINT m_pressedOffset{1, 1};
     BOOL m_flat = TRUE;
     BOOL m_mouseOver = FALSE;
@@ -140,7 +151,8 @@ protected:
     ScopedBitmapDC m_background;  // what the parent shows behind us, for m_drawTransparent
     BOOL m_alwaysTrack = TRUE;
     int m_checked = 0;
-    char m_url[MAX_PATH] = "";
+    wchar_t m_url[MAX_PATH] = L"";
+    int m_iconResources[2] = {0, 0};  // in, out: what setIcon loaded, for a change of DPI
     IconImage m_icons[2];      // in, out
     BitmapImage m_bitmaps[2];  // in, out
     MenuNotify m_menuNotify;

@@ -1,15 +1,34 @@
 #include "widgets/Label.h"
 
+#include "framework/Cp949.h"
+#include "widgets/Dpi.h"
+
 #include <shellapi.h>
 
 Label::Label()
     : m_textColour(::GetSysColor(COLOR_WINDOWTEXT)),
       m_backgroundBrush(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE))),
       m_blinkBrush(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE))),
-      m_logFont()
+      m_logFont(),
+      m_dpi(DpiOfWindow(nullptr))
 {
-    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof m_logFont, &m_logFont);
-    m_font.Reset(::CreateFontIndirectA(&m_logFont));
+    // The stock font is made at the system DPI.
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof m_logFont, &m_logFont);
+    m_heightAt96 = ::MulDiv(m_logFont.lfHeight, static_cast<int>(kDefaultDpi), static_cast<int>(m_dpi));
+    m_font.Reset(::CreateFontIndirectW(&m_logFont));
+}
+
+void Label::PreSubclassWindow()
+{
+    // Until now the label knew only the system DPI; its window may be on
+    // another monitor.
+    OnDpiChanged();
+}
+
+void Label::OnDpiChanged()
+{
+    m_dpi = DpiOfWindow(m_hWnd);
+    ReconstructFont();
 }
 
 void Label::Repaint()
@@ -20,14 +39,23 @@ void Label::Repaint()
 
 void Label::ReconstructFont()
 {
+    m_logFont.lfHeight = ScaleToDpi(m_heightAt96, m_dpi);
     // Without a new font the label keeps the one it has.
-    if (HFONT font = ::CreateFontIndirectA(&m_logFont))
-        m_font.Reset(font);
+    HFONT font = ::CreateFontIndirectW(&m_logFont);
+    if (!font)
+        return;
+    // Also given as the control's own font, which a static control draws
+    // with whatever its parent's WM_CTLCOLORSTATIC selected (Wine's does);
+    // the old one goes once the control no longer holds it.
+    if (m_hWnd)
+        ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    m_font.Reset(font);
 }
 
 Label& Label::setText(const char* text)
 {
-    SetWindowText(text);
+    if (m_hWnd)
+        ::SetWindowTextW(m_hWnd, Widen(text ? text : "").c_str());
     return *this;
 }
 
@@ -48,8 +76,7 @@ Label& Label::setFontBold(BOOL bold)
 
 Label& Label::setFontSize(int size)
 {
-    // A character height in logical units, deliberately not converted from points.
-    m_logFont.lfHeight = -size;
+    m_heightAt96 = -size;
     ReconstructFont();
     Repaint();
     return *this;
@@ -75,7 +102,7 @@ void Label::OnTimer(UINT_PTR)
     int wasVisible = m_blinkPhase;
     m_blinkPhase = !m_blinkPhase;
     if (m_blinkKind == 1)
-        SetWindowText(wasVisible ? m_blinkText.c_str() : "");
+        ::SetWindowTextW(m_hWnd, wasVisible ? m_blinkText.c_str() : L"");
     else if (m_blinkKind == 2) {
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
         ::UpdateWindow(m_hWnd);
@@ -84,14 +111,14 @@ void Label::OnTimer(UINT_PTR)
 
 Label& Label::setLink(const char* target)
 {
-    m_link = target ? target : "";
+    m_link = Widen(target ? target : "");
     return *this;
 }
 
 void Label::OnLButtonDown()
 {
     if (!m_link.empty())
-        ::ShellExecuteA(nullptr, "open", m_link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ::ShellExecuteW(nullptr, L"open", m_link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 BOOL Label::OnSetCursor()
@@ -114,6 +141,10 @@ LRESULT Label::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETCURSOR:
         if (OnSetCursor())
             return TRUE;
+        return Default();
+    case kWmDpiChangedAfterParent:
+        OnDpiChanged();
+        Repaint();
         return Default();
     }
     return CStatic::WindowProc(msg, wParam, lParam);

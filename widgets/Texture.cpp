@@ -7,6 +7,8 @@ namespace {
 // other formulas stay within int up to that size.
 const int kMaxSide = 32767;
 const int kRandMax = 32767;
+// The widest bevel of the hard bump at 100 %.
+const int kMaxBevel = 16;
 
 struct Canvas {
     Dib& dib;
@@ -113,7 +115,7 @@ void FillSoftBump(Canvas& c, const Noise& noise, int g)
         }
 }
 
-void FillHardBump(Canvas& c, const Noise& noise, int g)
+void FillHardBump(Canvas& c, const Noise& noise, int g, int maxBevel)
 {
     const int W = c.width, H = c.height;
     for (int y = 0; y < H; ++y) {
@@ -125,7 +127,7 @@ void FillHardBump(Canvas& c, const Noise& noise, int g)
     // The bevels: D pixels wide at mid-height, narrowing along a parabola to
     // nothing at the top and bottom. Below 6 pixels of width D is 0 and no
     // column can reach a bevel anyway.
-    const int D = std::min(W / 6, 16);
+    const int D = std::min(W / 6, maxBevel);
     const int h = W / 2;
     const int f = H / 2;
     const int quarterSquare = H * H / 4;  // H >= 2, so never 0
@@ -210,7 +212,7 @@ bool TextureSizeIsDrawable(int type, int width, int height)
 
 bool BuildTexture(Dib& dib, int type, int width, int height, BYTE granularity,
                   const TextureColours& colours, BYTE coloring, COLORREF colour,
-                  const TextureRandom& random)
+                  const TextureRandom& random, UINT dpi)
 {
     if (!dib.create(std::max(width, 0), std::max(height, 0), 8))
         return false;
@@ -245,7 +247,7 @@ bool BuildTexture(Dib& dib, int type, int width, int height, BYTE granularity,
         FillSoftBump(canvas, noise, g);
         break;
     case kTextureHardBump:
-        FillHardBump(canvas, noise, g);
+        FillHardBump(canvas, noise, g, ScaleToDpi(kMaxBevel, dpi));
         break;
     case kTextureMetal:
         FillMetal(canvas, noise, g);

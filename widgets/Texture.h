@@ -4,6 +4,7 @@
 // asks the system for colours or random numbers, so a texture can be checked
 // pixel by pixel against a fixed random sequence.
 #include "widgets/Dib.h"
+#include "widgets/Dpi.h"
 
 #include <functional>
 
@@ -44,8 +45,10 @@ void FillTexturePalette(Dib& dib, const TextureColours& colours);
 bool TextureSizeIsDrawable(int type, int width, int height);
 
 // Makes `dib` an 8-bit image of width × height and fills palette and pixels.
-// Any type outside 1..8 is the noise pattern. False when the image cannot be
+// Any type outside 1..8 is the noise pattern. The patterns scale with the
+// size; the one length of their own, the widest bevel of the hard bump, is
+// 16 pixels at 100 % and grows with `dpi`. False when the image cannot be
 // allocated.
 bool BuildTexture(Dib& dib, int type, int width, int height, BYTE granularity,
                   const TextureColours& colours, BYTE coloring, COLORREF colour,
-                  const TextureRandom& random);
+                  const TextureRandom& random, UINT dpi = kDefaultDpi);

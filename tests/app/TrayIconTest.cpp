@@ -16,7 +16,12 @@ struct ShellCall {
     UINT flags;
     UINT callback;
     std::wstring tip;
+    UINT version;  // or the balloon's timeout, which shares its place
 };
+
+// Where Wine's record carries the version: after the tooltip, the state
+// and its mask, and the balloon's text.
+const size_t kVersionAt = 16 + 128 * 2 + 8 + 256 * 2;
 
 std::vector<ShellCall> g_calls;
 bool g_refuse = false;
@@ -35,6 +40,8 @@ LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             call.callback = *reinterpret_cast<const UINT*>(bytes + 12);
             call.tip.assign(reinterpret_cast<const wchar_t*>(bytes + 16));
         }
+        if (cds->cbData >= kVersionAt + 4)
+            call.version = *reinterpret_cast<const UINT*>(bytes + kVersionAt);
         g_calls.push_back(call);
         return g_refuse || (g_refuseAdd && call.command == NIM_ADD) ? FALSE : TRUE;
     }
@@ -98,14 +105,14 @@ HICON AppIcon()
 }
 }
 
-TEST_F(TrayIconTest, RecordIsTheVersionTwoSizeOfA32BitBuild)
+TEST_F(TrayIconTest, RecordIsTheWideVersionTwoSizeOfA32BitBuild)
 {
     CTrayIcon icon(1090);
-    EXPECT_EQ(icon.Data().cbSize, 488u);
+    EXPECT_EQ(icon.Data().cbSize, 936u);
     EXPECT_EQ(icon.Data().uID, 1090u);
 }
 
-TEST_F(TrayIconTest, AddThenModifyThenDeleteOnDestruction)
+TEST_F(TrayIconTest, AddWithVersionThreeThenModifyThenDeleteOnDestruction)
 {
     {
         CTrayIcon icon(1090);
@@ -114,16 +121,19 @@ TEST_F(TrayIconTest, AddThenModifyThenDeleteOnDestruction)
         EXPECT_TRUE(icon.ShowIcon(AppIcon()));
         icon.SetTip("Admin서버에 접속 시도중...");
     }
-    ASSERT_EQ(g_calls.size(), 4u);
+    ASSERT_EQ(g_calls.size(), 5u);
     EXPECT_EQ(g_calls[0].command, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE));
     EXPECT_EQ(g_calls[0].id, 1090u);
     EXPECT_EQ(g_calls[0].callback, static_cast<UINT>(WM_USER + 1));
-    EXPECT_EQ(g_calls[1].command, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(g_calls[1].command, static_cast<DWORD>(NIM_SETVERSION)) << "the keyboard's events need the version";
+    EXPECT_EQ(g_calls[1].version, 3u) << "version 4 would change the callback's wParam and lParam";
     EXPECT_EQ(g_calls[2].command, static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(g_calls[2].flags, static_cast<UINT>(NIF_TIP)) << "a tooltip update carries the tip alone";
-    EXPECT_EQ(g_calls[2].tip, L"Admin서버에 접속 시도중...") << "tooltip must arrive as the CP949 text converted";
-    EXPECT_EQ(g_calls[3].command, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(g_calls[2].version, 0u) << "the version must not stay in the record as a balloon timeout";
+    EXPECT_EQ(g_calls[3].command, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(g_calls[3].flags, static_cast<UINT>(NIF_TIP)) << "a tooltip update carries the tip alone";
+    EXPECT_EQ(g_calls[3].tip, L"Admin서버에 접속 시도중...") << "tooltip must arrive as the CP949 text converted";
+    EXPECT_EQ(g_calls[4].command, static_cast<DWORD>(NIM_DELETE));
 }
 
 TEST_F(TrayIconTest, TipIsOnlySetOnAShownIconAndCutAt127Bytes)
@@ -135,8 +145,8 @@ TEST_F(TrayIconTest, TipIsOnlySetOnAShownIconAndCutAt127Bytes)
 
     icon.ShowIcon(AppIcon());
     icon.SetTip(std::string(300, 'x').c_str());
-    ASSERT_EQ(g_calls.size(), 2u);
-    EXPECT_EQ(g_calls[1].tip, std::wstring(127, L'x'));
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[2].tip, std::wstring(127, L'x'));
 }
 
 TEST_F(TrayIconTest, IconTheShellLacksComesBackWholeWithItsTip)
@@ -160,10 +170,12 @@ TEST_F(TrayIconTest, IconTheShellLacksComesBackWholeWithItsTip)
         CTrayIcon icon(7);
         icon.AttachWindow(&m_owner, WM_USER + 1);
         row.run(icon);
-        ASSERT_FALSE(g_calls.empty()) << row.name;
-        EXPECT_EQ(g_calls.back().command, row.command) << row.name;
-        EXPECT_EQ(g_calls.back().flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP)) << row.name;
-        EXPECT_EQ(g_calls.back().tip, L"tip") << row.name;
+        ASSERT_GE(g_calls.size(), 2u) << row.name;
+        EXPECT_EQ(g_calls.back().command, static_cast<DWORD>(NIM_SETVERSION)) << row.name << ": the version again";
+        const ShellCall& back = g_calls[g_calls.size() - 2];
+        EXPECT_EQ(back.command, row.command) << row.name;
+        EXPECT_EQ(back.flags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_TIP)) << row.name;
+        EXPECT_EQ(back.tip, L"tip") << row.name;
         EXPECT_TRUE(icon.IconShown()) << row.name;
     }
     EXPECT_TRUE(CTrayIcon(7).IsTaskbarCreated(::RegisterWindowMessageA("TaskbarCreated")));
@@ -176,10 +188,11 @@ TEST_F(TrayIconTest, BalloonGoesOnceAndLeavesTheTip)
     icon.ShowIcon(AppIcon());
     EXPECT_TRUE(icon.ShowBalloon("Lumaro", "9분", kBalloonWarning));
     icon.SetTip("tip");
-    ASSERT_EQ(g_calls.size(), 3u);
-    EXPECT_EQ(g_calls[1].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";
-    EXPECT_EQ(g_calls[2].flags, static_cast<UINT>(NIF_TIP));
-    EXPECT_STREQ(icon.Data().szInfo, "") << "the record must not keep the balloon";
+    ASSERT_EQ(g_calls.size(), 4u);
+    EXPECT_EQ(g_calls[2].flags, static_cast<UINT>(NIF_INFO)) << "the balloon alone";
+    EXPECT_EQ(g_calls[2].version, 10000u) << "the balloon's timeout";
+    EXPECT_EQ(g_calls[3].flags, static_cast<UINT>(NIF_TIP));
+    EXPECT_STREQ(icon.Data().szInfo, L"") << "the record must not keep the balloon";
 }
 
 TEST_F(TrayIconTest, AttachWindowChecksWindowAndMessage)
@@ -206,4 +219,23 @@ TEST_F(TrayIconTest, DoubleClickRunsTheDefaultCommandAndOtherEventsDoNothing)
     EXPECT_EQ(icon.OnNotify(1090, WM_LBUTTONDBLCLK), 1);
     ASSERT_EQ(m_owner.commands.size(), 1u);
     EXPECT_EQ(m_owner.commands[0], static_cast<WPARAM>(ID_SHOW_CLOCK));
+}
+
+TEST_F(TrayIconTest, EnterOrSpaceOpensTheClockAndTheNotificationsAfterAClickDoNothing)
+{
+    const struct { const char* name; std::vector<LPARAM> events; size_t commands; } rows[] = {
+        {"Enter or Space", {NIN_KEYSELECT}, 1},
+        {"a click, and the shell's NIN_SELECT after it", {WM_LBUTTONUP, NIN_SELECT}, 0},
+        {"a double click", {WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}, 1},
+        {"Enter on the icon a click selected", {WM_LBUTTONUP, NIN_SELECT, WM_MOUSEMOVE, NIN_SELECT}, 1},
+    };
+    for (const auto& row : rows) {
+        m_owner.commands.clear();
+        CTrayIcon icon(1090);
+        icon.AttachWindow(&m_owner, WM_USER + 1);
+        ASSERT_TRUE(icon.SetMenuResource(IDR_TRAYMENU));
+        for (LPARAM event : row.events)
+            icon.OnNotify(1090, event);
+        EXPECT_EQ(m_owner.commands, std::vector<WPARAM>(row.commands, ID_SHOW_CLOCK)) << row.name;
+    }
 }

@@ -66,6 +66,14 @@ class Display:
             crop = ['-crop', '%dx%d+%d+%d' % (right - left, bottom - top, left, top), '+repage']
         return run_quiet(['import', '-window', 'root'] + crop + [path], env=dict(os.environ, DISPLAY=self.name)) == 0
 
+    def grab(self, rect):
+        """The pixels of the part rect = (left, top, right, bottom) of the screen."""
+        left, top, right, bottom = rect
+        crop = '%dx%d+%d+%d' % (right - left, bottom - top, left, top)
+        return Picture(right - left, subprocess.run(
+            ['import', '-window', 'root', '-crop', crop, '+repage', '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, env=dict(os.environ, DISPLAY=self.name), timeout=30).stdout)
+
     def move_pointer(self, x, y):
         """Moves the mouse pointer as the user would: the program sees it
         enter and leave its windows and tooltips come up."""
@@ -82,3 +90,14 @@ class Display:
 
     def __exit__(self, *exc):
         self.stop()
+
+
+class Picture:
+    """Pixels of the screen: at(x, y) is (r, g, b), from the top left."""
+
+    def __init__(self, width, rgb):
+        self.width, self.height, self.rgb = width, len(rgb) // (3 * width), rgb
+
+    def at(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.rgb[i:i + 3])

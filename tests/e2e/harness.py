@@ -54,7 +54,7 @@ from observe import (  # noqa: F401
     wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
-from wine import Control, Found, Window, Wine, ensure_prefix, wine_environment  # noqa: F401
+from wine import Control, Found, Window, Wine, ensure_prefix, set_log_pixels, wine_environment  # noqa: F401
 
 
 # ---- a whole scenario ----
@@ -66,8 +66,9 @@ class Session:
     stops every Windows program of the prefix and removes the namespace and
     the temporary folders."""
 
-    def __init__(self, display=None, ppp=True, dns='127.0.0.1', prefix=PREFIX, ppp_address='10.99.0.2'):
+    def __init__(self, display=None, ppp=True, dns='127.0.0.1', prefix=PREFIX, ppp_address='10.99.0.2', desktop=False):
         self._own_display = display is None
+        self._desktop = desktop  # for a display of its own
         self.display = display
         self.ppp = ppp
         self.dns = dns
@@ -82,7 +83,7 @@ class Session:
         runs.on_exit(self.close)
         try:
             if self.display is None:
-                self.display = Display().start()
+                self.display = Display(desktop=self._desktop).start()
             self.netns = NetNs(ppp=self.ppp, dns=self.dns, ppp_address=self.ppp_address)
             self.wine = Wine(self.netns, self.prefix, self.display).start_server()
             self.wine.start_windows_delivery()

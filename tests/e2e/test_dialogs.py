@@ -9,7 +9,9 @@ monitor never asked.
 With LUMARO_SHOTS=1 the tests run on Wine's own desktop, which frames the
 windows as Windows does, and save pictures of the dialogs and the main window
 into docs/ (the documentation's pictures; the tray's comes from the demo,
-since here trayhost takes the notification area's place)."""
+since here trayhost takes the notification area's place); those at 150 %
+as NAME-150.png, from a prefix at 144 DPI of their own (LUMARO_E2E_DPI_PREFIX,
+default the shared one's name and -144dpi), so the shared one stays at 100 %."""
 import datetime
 import os
 import re
@@ -29,6 +31,12 @@ SESSION_TIME = ('--session-time', '650')
 WS_EX_TOPMOST, WS_EX_APPWINDOW = 0x8, 0x40000
 INFORMATION = harness.NIIF_INFO | harness.NIIF_RESPECT_QUIET_TIME
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
+DPI_PREFIX = os.environ.get('LUMARO_E2E_DPI_PREFIX') or harness.PREFIX + '-144dpi'
+# Template sizes in dialog units (res/lumaro.rc) and label colours.
+TEMPLATES = {'reminder': (221, 110), 'main-window': (283, 54)}
+VERSION_RED, TIME_GREEN = (255, 0, 0), (0, 128, 0)
+sys.path.insert(0, os.path.join(harness.SOURCE, 'tools'))
+import make_icons  # noqa: E402
 
 
 def setUpModule():
@@ -291,6 +299,101 @@ class EnglishWindowsDialogsTest(harness.MonitorCase):
         self.assertRegex(read['summary'].get(1000, ''), r'^소요시간: 00일 00:0\d:\d\d$', 'summary: time used')
         self.assertRegex(read['summary'].get(1001, ''), r'^잔여시간: 00일 00:\d\d:\d\d$', 'summary: time left')
         self.assertTrue(wait_for(lambda: m.proc.poll() is not None, 20), 'the monitor did not end after the summary')
+
+
+def ink(picture, colour):
+    """The height of what is drawn in `colour` on the window's face (its top
+    left pixel): the pixels more text than face, as the edges mix them."""
+    face = picture.at(0, 0)
+    span = [c - f for c, f in zip(colour, face)]
+
+    def text(pixel):
+        share = sum((p - f) * d for p, f, d in zip(pixel, face, span)) / sum(d * d for d in span)
+        return share > 0.5 and all(abs(p - f - share * d) < 40 for p, f, d in zip(pixel, face, span))
+    rows = [y for y in range(picture.height) if any(text(picture.at(x, y)) for x in range(picture.width))]
+    return rows[-1] - rows[0] + 1
+
+
+def shows_gray_icon(picture, size):
+    """Whether the picture shows the OK button's icon at rest: the image of
+    that size in ok.ico, grayed as the button grays it, pixel for pixel."""
+    icon = {(x, y): (int(0.299 * r + 0.587 * g + 0.114 * b),) * 3
+            for y, row in enumerate(make_icons.render(size, make_icons.check))
+            for x, (r, g, b, a) in enumerate(row) if a == 255}
+    return any(all(picture.at(left + x, top + y) == c for (x, y), c in icon.items())
+               for top in range(picture.height - size) for left in range(picture.width - size))
+
+
+class HighDpiTest(harness.MonitorCase):
+    """The reminder and the main window at 150 % (144 DPI) against 100 %: a
+    prefix at 144 DPI with a display of its own (Wine's desktops of two
+    prefixes would cover each other). The tray menu is the system's."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        try:
+            harness.set_log_pixels(DPI_PREFIX, 144)
+            cls.high = harness.Session(prefix=DPI_PREFIX, desktop=SHOTS).__enter__()
+            cls.high_tray = cls.high.start_trayhost()
+        except Exception:
+            cls.session.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.high.close()
+        super().tearDownClass()
+
+    def scene(self, session, tray, scale):
+        """The tray icon's size, the client sizes and pictures of the reminder
+        and the main window at one scale; with LUMARO_SHOTS=1 those of 150 %
+        and the tray menu's go to docs/ as NAME-150.png."""
+        wine, shots = session.wine, SHOTS and scale == 150
+        wine.driver('cursor', 1010, 10)
+        self.addCleanup(session.admin_server(*SESSION_TIME).stop)
+        m = harness.Monitor.start(wine, session.home())
+        self.addCleanup(m.stop)
+        seen = {'icon': tray.wait_for_command('add', 10, owner=m.hwnd).icon.split(':')[0]}
+        self.assertTrue(wait_for(lambda: wine.visible(harness.USAGE_TITLE), 30), 'no reminder at %d %%' % scale)
+        reminder = wine.find(harness.USAGE_TITLE)
+        for name, hwnd in (('reminder', reminder.hwnd), ('main-window', m.hwnd)):
+            if hwnd == m.hwnd:
+                self.assertTrue(wine.command(m.target, harness.ID_SHOW_CLOCK))
+                self.assertTrue(wait_for(lambda: wine.visible(m.target), 10), 'main window not shown')
+            time.sleep(0.5)  # nothing tells when a window has painted
+            width, height, x, y = wine.client('hwnd=0x%x' % hwnd)
+            seen[name] = (width, height), session.display.grab((x, y, x + width, y + height))
+            if shots:
+                window = next(w.rect for w in wine.dialogs() if w.hwnd == hwnd)
+                session.display.screenshot(os.path.join(DOCS, '%s-150.png' % name), window)
+        if shots:
+            self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_RBUTTONUP))
+            menu = wait_for(lambda: wine.driver('menu')[1].split(), 10)
+            session.display.screenshot(os.path.join(DOCS, 'tray-menu-150.png'), tuple(map(int, menu[1].split(','))))
+            wine.key(m.target, harness.VK_ESCAPE)
+        m.stop()
+        return seen
+
+    def assertOneAndAHalf(self, low, high, what):
+        self.assertLessEqual(abs(high - 1.5 * low), 1, '%s: %s at 100 %%, %s at 150 %%' % (what, low, high))
+
+    def test_At150Percent_WindowsOneAndAHalfTimesAsLarge_TextAndIconsMadeForTheirSize(self):
+        low, high = self.scene(self.session, self.tray, 100), self.scene(self.high, self.high_tray, 150)
+        # The dialog manager sizes a window in dialog units, a quarter of its
+        # font's average width and an eighth of its height: they grow with
+        # the font, the windows with them.
+        for name, (columns, rows) in TEMPLATES.items():
+            (width, height), (width_150, height_150) = low[name][0], high[name][0]
+            self.assertOneAndAHalf(width * 4 / columns, width_150 * 4 / columns, name + ': a dialog unit\'s width x 4')
+            self.assertOneAndAHalf(height * 8 / rows, height_150 * 8 / rows, name + ': a dialog unit\'s height x 8')
+        # The labels' own fonts, made for the scale.
+        for name, colour in (('main-window', VERSION_RED), ('reminder', TIME_GREEN)):
+            self.assertOneAndAHalf(ink(low[name][1], colour), ink(high[name][1], colour), name + ': a label\'s text height')
+        # Icons from the image made for their size, never stretched.
+        self.assertEqual((low['icon'], high['icon']), ('16x16x32', '24x24x32'), 'the tray icon\'s size')
+        for seen, size in ((low, 16), (high, 24)):
+            self.assertTrue(shows_gray_icon(seen['reminder'][1], size), 'OK shows no %d pixel icon' % size)
 
 
 if __name__ == '__main__':

@@ -27,6 +27,11 @@ WM_TIMER, WM_LBUTTONDOWN = 0x113, 0x201
 RETRIES_GIVEN_UP = 'Admin서버에 재접속(4) 시도중... '
 CONNECTING = 'Admin서버에 접속 시도중...'
 TRAY_RESTART = 0x8000 + 1  # trayhost: WM_APP+1, its window goes and a new one comes
+# What the shell sends after NIM_SETVERSION 3: Enter on an icon the mouse
+# selected (and after every click), Enter or Space on the icon, and Shift+F10
+# or the menu key (and after every right click).
+NIN_SELECT, NIN_KEYSELECT, WM_CONTEXTMENU = 0x400, 0x401, 0x7B
+NOTIFYICON_VERSION = 3
 TIP_PERIOD = 3.0  # the tooltip timer
 
 
@@ -187,13 +192,16 @@ class RunningMonitorTest(harness.MonitorCase):
         self.assertEqual((add.cmd, add.id, add.flags, add.callback),
                          ('add', harness.TRAY_ICON_ID, harness.NIF_ICON | harness.NIF_MESSAGE, harness.WM_TRAY_NOTIFY),
                          'first call: add with icon and callback message')
-        self.assertRegex(add.icon, r'^\d+x\d+x\d+:', 'the icon bits should reach the tray')
+        self.assertRegex(add.icon, r'^16x16x32:', 'the icon at the small icon size of 100 %')
+        self.assertEqual((mine[1].cmd, mine[1].timeout), ('setversion', NOTIFYICON_VERSION),
+                         'version 3 right after the add, for the keyboard\'s notifications')
         self.assertTrue(all(r.ok for r in mine), 'a tray call was refused: %r' % mine)
         tips = self.tray.tips(owner=m.hwnd)
         self.assertEqual(tips[0], CONNECTING, 'tooltip at start')
         given_up = tips.index(RETRIES_GIVEN_UP)
         self.assertEqual(set(tips[given_up:]), {RETRIES_GIVEN_UP}, 'the tooltip stays once the retries are over')
-        self.assertTrue(all(r.flags == harness.NIF_TIP for r in mine[1:]), 'tooltip updates carry the tip alone')
+        self.assertTrue(all(r.flags == harness.NIF_TIP for r in mine[2:] if r.cmd == 'modify'),
+                        'tooltip updates carry the tip alone')
 
     def test_Labels_CaptionsConnectTimeZeroDurationsAndVersion(self):
         m = self.monitor
@@ -242,6 +250,22 @@ class RunningMonitorTest(harness.MonitorCase):
         self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, harness.SC_CLOSE))
         self.assertTrue(wait_for(lambda: wine.visible(m.target) is False, 10), 'hidden again')
         self.assertTrue(m.alive())
+
+    def test_Keyboard_EnterOrSpaceOpensTheClock_TheMenuKeyTheMenu_NotWhatTheShellAddsToAClick(self):
+        m, wine = self.monitor, self.wine
+        self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, harness.SC_CLOSE))
+        self.assertTrue(wait_for(lambda: wine.visible(m.target) is False, 10), 'the clock should start hidden')
+        # handled in this order: the menu is open only once NIN_SELECT is through
+        for event in (WM_LBUTTONUP, NIN_SELECT, WM_CONTEXTMENU):
+            self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, event))
+        self.assertTrue(wait_for(lambda: wine.driver('menu')[0] == 0, 10), 'Shift+F10 should open the menu')
+        self.assertIs(wine.visible(m.target), False, 'the NIN_SELECT that follows a click opened the clock')
+        self.assertTrue(wine.key(m.target, harness.VK_ESCAPE))
+        self.assertTrue(self.tray.wait_for_command('setfocus', 10, owner=m.hwnd), 'Escape left the tray without focus')
+        self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, NIN_KEYSELECT))
+        self.assertTrue(wait_for(lambda: wine.visible(m.target), 10), 'Enter or Space should show the clock')
+        self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, harness.SC_CLOSE))
+        self.assertTrue(wait_for(lambda: wine.visible(m.target) is False, 10))
 
     def window_rect(self):
         return next((w.rect for w in self.wine.dialogs(all_windows=True) if w.hwnd == self.monitor.hwnd), None)
@@ -410,6 +434,8 @@ class ShellTest(harness.MonitorCase):
         self.assertEqual(again and (again.cmd, again.ok, again.flags, again.callback, again.tip, again.icon),
                          ('add', True, self.WHOLE, harness.WM_TRAY_NOTIFY, RETRIES_GIVEN_UP, tray.records()[0].icon),
                          'the new tray should first get the whole icon again')
+        after = [(r.cmd, r.timeout) for r in tray.records() if r.owner == m.hwnd and r.t_ms >= again.t_ms]
+        self.assertEqual(after[1:2], [('setversion', NOTIFYICON_VERSION)], 'the version again with the icon')
         delay = (again.t_ms - tray.ready_times()[1]) / 1000
         self.assertLessEqual(delay, TIP_PERIOD, 'icon back later than one tooltip period')
         harness.measure('tray restarted -> icon added again: %.3f s' % delay)

@@ -59,6 +59,19 @@ def ensure_prefix(prefix=PREFIX):
         runs.release_prefix(prefix)
 
 
+def set_log_pixels(prefix, dpi):
+    """Sets Windows' display scale `dpi` (96 is 100 %) for every program of a
+    prefix of their own: Wine reads HKCU\\Control Panel\\Desktop LogPixels
+    as a program starts. The registry reaches user.reg as the server ends."""
+    ensure_prefix(prefix)
+    runs.hold_prefix(prefix)
+    env = wine_environment(prefix)
+    run_quiet([WINE, 'reg', 'add', r'HKCU\Control Panel\Desktop', '/v', 'LogPixels', '/t', 'REG_DWORD',
+               '/d', str(dpi), '/f'], env=env, timeout=120)
+    Wine._kill_server(env)
+    runs.release_prefix(prefix)
+
+
 def system_folder(prefix):
     """The system folder of a 32-bit program in the prefix."""
     return os.path.join(prefix, 'drive_c', 'windows', 'syswow64')
@@ -313,6 +326,12 @@ class Wine:
         """(style, extended style) of the window, or None."""
         rc, out = self.driver('styles', title)
         return tuple(int(v, 16) for v in out.split()) if rc == 0 else None
+
+    def client(self, title):
+        """(width, height, x, y) of the window's client area, x and y on the
+        screen; None without the window."""
+        rc, out = self.driver('client', title)
+        return tuple(int(v) for v in out.split()) if rc == 0 else None
 
     def visible(self, title):
         """True or False, or None when there is no such window."""

@@ -149,8 +149,10 @@ TEST(IconMenu, ItemSizeFollowsLookAndMenuRowHeight)
         bool flat, threeImages;
         int rowHeight;
         SIZE expected;
+        UINT dpi = 96;
+        int textWidth = 50, boxWidth = 16, boxHeight = 15;
     };
-    // Text 50 wide, images 16x15.
+    // Text 50 wide, images 16x15; at 150 % the text 75 wide, the box 24x23.
     const Case cases[] = {
         {true, false, true, 19, {0, 9}},     // (15 + 4) / 2 = 9, 19 / 2 = 9
         {true, false, true, 30, {0, 15}},    // never below half a menu row
@@ -160,13 +162,18 @@ TEST(IconMenu, ItemSizeFollowsLookAndMenuRowHeight)
         {false, false, true, 12, {83, 19}},  // image height + 4
         {false, true, true, 19, {81, 22}},   // 50 + 16 + 7 + 8
         {false, true, false, 30, {78, 30}},
+        {true, false, true, 28, {0, 14}, 144, 75, 24, 23},      // (23 + 6) / 2
+        {true, true, true, 28, {0, 17}, 144, 75, 24, 23},       // (23 + 11) / 2
+        {false, false, true, 28, {125, 29}, 144, 75, 24, 23},   // 75 + 2·24 + 2, 23 + 6
+        {false, true, true, 28, {122, 34}, 144, 75, 24, 23},    // 75 + 24 + 11 + 12
     };
     for (const Case& c : cases) {
-        SIZE size = IconMenu::itemSize(c.separator, 50, 16, 15, c.flat, c.threeImages, c.rowHeight);
+        SIZE size = IconMenu::itemSize(c.separator, c.textWidth, c.boxWidth, c.boxHeight, c.flat, c.threeImages,
+                                       c.rowHeight, c.dpi);
         EXPECT_EQ(size.cx, c.expected.cx) << (c.separator ? "separator" : "item") << " flat=" << c.flat
-                                          << " three=" << c.threeImages << " row=" << c.rowHeight;
+                                          << " three=" << c.threeImages << " row=" << c.rowHeight << " dpi=" << c.dpi;
         EXPECT_EQ(size.cy, c.expected.cy) << (c.separator ? "separator" : "item") << " flat=" << c.flat
-                                          << " three=" << c.threeImages << " row=" << c.rowHeight;
+                                          << " three=" << c.threeImages << " row=" << c.rowHeight << " dpi=" << c.dpi;
     }
 }
 
@@ -371,4 +378,31 @@ TEST(IconMenu, ClassicSelectionBarLeavesTheImageColumnOnlyForItemsWithImages)
     menu.drawItem(&line);
     EXPECT_EQ(separator.pixel(60, 2), back);
     EXPECT_NE(separator.pixel(60, 10), back) << "the etched line runs through the middle";
+}
+
+TEST(IconMenu, ClassicCheckMarkAndImageColumnGrowWithTheDpi)
+{
+    if (IconMenu::flatLook())
+        GTEST_SKIP() << "the flat look is in use here";
+    // The tick: 7 pixels wide at 100 %; the bar: after the 16-pixel column and 5 more.
+    const struct { UINT dpi; int tick, bar; } cases[] = {{96, 7, 21}, {144, 11, 32}, {192, 14, 42}};
+    for (const auto& c : cases) {
+        IconMenu menu;
+        ASSERT_TRUE(menu.CreatePopupMenu() && menu.appendItem(L"", MF_STRING, 502));
+        menu.setDpi(c.dpi);
+        TestCanvas canvas(100, 40);
+        DRAWITEMSTRUCT checked = MenuDraw(canvas.dc(), menu, 0, ODS_CHECKED | ODS_SELECTED, RECT{0, 0, 100, 40});
+        menu.drawItem(&checked);
+        int ink = 0, bar = 0;
+        for (int x = 0; x < 100; ++x)
+            for (int y = 0; y < 40; ++y)
+                if (canvas.pixel(x, y) == ::GetSysColor(COLOR_MENUTEXT)) {
+                    ++ink;
+                    break;
+                }
+        while (bar < 100 && canvas.pixel(bar, 1) != ::GetSysColor(COLOR_HIGHLIGHT))
+            ++bar;
+        EXPECT_EQ(ink, c.tick) << "columns of the tick at " << c.dpi << " DPI";
+        EXPECT_EQ(bar, c.bar) << "selection bar at " << c.dpi << " DPI";
+    }
 }

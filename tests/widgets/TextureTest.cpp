@@ -187,6 +187,8 @@ TEST(Texture, PatternsWithoutNoiseMatchHandComputedValues)
     // With rand() always 0 and granularity 0 every noise sample is 0.
     struct Case {
         int type, x, storageRow, value;
+        int width = 12;
+        UINT dpi = 96;
     };
     const Case cases[] = {
         {kTextureHorizontalBands, 3, 0, 0},     {kTextureHorizontalBands, 3, 8, 226},
@@ -198,12 +200,15 @@ TEST(Texture, PatternsWithoutNoiseMatchHandComputedValues)
         {kTextureHardBump, 11, 0, 3},           {kTextureHardBump, 0, 0, 255},
         {kTextureMetal, 0, 0, 107},             {kTextureMetal, 11, 8, 103},
         {kTextureNoise, 6, 6, 128},
+        // 300 wide, the bevel at most 16 pixels at 100 %, 24 at 150 %
+        {kTextureHardBump, 15, 4, 135, 300},    {kTextureHardBump, 16, 4, 128, 300},
+        {kTextureHardBump, 23, 4, 133, 300, 144}, {kTextureHardBump, 24, 4, 128, 300, 144},
     };
     for (const Case& c : cases) {
         Dib dib;
-        ASSERT_TRUE(BuildTexture(dib, c.type, 12, 9, 0, kColours, 0, 0, ZeroRandom));
+        ASSERT_TRUE(BuildTexture(dib, c.type, c.width, 9, 0, kColours, 0, 0, ZeroRandom, c.dpi));
         EXPECT_EQ(dib.bits()[c.storageRow * dib.rowBytes() + c.x], c.value)
-            << "type " << c.type << " at x=" << c.x << ", storage row " << c.storageRow;
+            << "type " << c.type << " at x=" << c.x << ", storage row " << c.storageRow << ", " << c.dpi << " DPI";
     }
 }
 

@@ -56,6 +56,7 @@ const char kUsage[] =
     "  msgbox [TITLE] [--button ID] [--no-press]   read a message box and press OK\n"
     "  msgbox-wait SECONDS [TITLE] [--button ID] [--no-press]\n"
     "  dialogs [--all]               top-level windows and the texts of their controls\n"
+    "  client TITLE                  WIDTH HEIGHT X Y of the window's client area and its place on the screen\n"
     "  menu                          visible popup menus\n"
     "  menu-pick N                   choose item N (0-based, separators skipped) of the open popup menu\n"
     "  cursor X Y | click X Y [left|right|double] | hover TITLE ID\n"
@@ -749,6 +750,18 @@ int CmdDialogs(const Args& a)
     return 0;
 }
 
+int CmdClient(const Args& a)
+{
+    HWND hwnd = a.empty() ? nullptr : RequireTarget(a[0]);
+    if (!hwnd)
+        return 1;
+    RECT r = {};
+    GetClientRect(hwnd, &r);
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    Print(Fmt("%ld %ld %ld %ld", r.right - r.left, r.bottom - r.top, r.left, r.top));
+    return 0;
+}
+
 BOOL CALLBACK CollectMenus(HWND hwnd, LPARAM param)
 {
     if (IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32768")
@@ -1117,6 +1130,7 @@ const Command kCommands[] = {
     {L"key", CmdKey},
     {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
     {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
+    {L"client", CmdClient},
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
