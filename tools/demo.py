@@ -128,6 +128,21 @@ def main():
             main_window = window(s.wine, 'Lumaro')
             if main_window:
                 shoot(display, os.path.join(out, 'main-window.png'), main_window.rect)
+                # The clock and the tooltip in one picture: both show the
+                # same time left (the tooltip follows every 3 seconds).
+                tip, around = hover_tray_icon(s)
+                if around:
+                    left, top, right, bottom = around
+                    ml, mt, mr, mb = main_window.rect
+                    shoot(display, os.path.join(out, 'lumaro.png'),
+                          (min(left, ml) - 8, min(top, mt) - 8, max(right, mr) + 8, max(bottom, mb) + 8))
+                display.move_pointer(10, 10)
+            # The menu of a right click on the icon.
+            if s.wine.tray_event('Lumaro', harness.TRAY_ICON_ID, harness.WM_RBUTTONUP):
+                menu = harness.wait_for(lambda: s.wine.driver('menu')[1].split(), 10)
+                if menu:
+                    shoot(display, os.path.join(out, 'tray-menu.png'), tuple(map(int, menu[1].split(','))))
+                s.wine.key('Lumaro', harness.VK_ESCAPE)
 
             print('== lumaro.exe kill')
             rc, _ = s.wine.run_lumaro('kill', cwd=home)

@@ -246,9 +246,6 @@ class EnglishWindowsTest(harness.MonitorCase):
         self.assertEqual(box, ('lumaro', '매개변수(user_name adt_name) 없음'), 'the message box')
         self.assertEqual(proc.wait(20), 0)
 
-    # The notification area's texts go through the tray icon, which still
-    # hands them to the shell in the ANSI code page.
-    @unittest.expectedFailure
     def test_TooltipAndBalloon_SayTheSameKorean(self):
         self.admin_server('--prompt-pause', '0')
         m = self.start_monitor(env=harness.ENGLISH)
