@@ -12,8 +12,12 @@ Label::Label()
       m_logFont(),
       m_dpi(DpiOfWindow(nullptr))
 {
-    // The stock font is made at the system DPI.
+    // The stock font is made at the system DPI. Its character set is the
+    // machine's: on a Windows set up in another language the Korean texts
+    // would hang on font linking, so the label asks for Hangul, which the
+    // stock font of a Korean Windows has already.
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof m_logFont, &m_logFont);
+    m_logFont.lfCharSet = HANGUL_CHARSET;
     m_heightAt96 = ::MulDiv(m_logFont.lfHeight, static_cast<int>(kDefaultDpi), static_cast<int>(m_dpi));
     m_font.Reset(::CreateFontIndirectW(&m_logFont));
 }
