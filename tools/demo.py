@@ -104,19 +104,13 @@ def main():
             reminder = harness.wait_for(lambda: window(s.wine, harness.USAGE_TITLE), 5, 0.1)
             if reminder:
                 shoot(display, os.path.join(out, 'reminder.png'), reminder.rect)
-            # The tooltip follows the session every 3 seconds: one period on,
-            # it shows the time left.
-            time.sleep(3.2)
-            tip, around = hover_tray_icon(s)
-            if around:
-                shoot(display, os.path.join(out, 'tray-tooltip.png'), around)
+                # With its balloon from the icon.
+                time.sleep(1)
                 shoot(display, os.path.join(out, 'desktop.png'))
-            display.move_pointer(10, 10)
             harness.wait_for(lambda: not s.wine.find(harness.USAGE_TITLE), 15)
 
             print('== admin.log')
             print(harness.read_log(log_path))
-            print('== tray tooltip under the mouse: %s' % tip)
 
             s.wine.command('Lumaro', harness.ID_SHOW_CLOCK)
             harness.wait_for(lambda: s.wine.visible('Lumaro'), 5)
@@ -128,14 +122,21 @@ def main():
             main_window = window(s.wine, 'Lumaro')
             if main_window:
                 shoot(display, os.path.join(out, 'main-window.png'), main_window.rect)
-                # The clock and the tooltip in one picture: both show the
-                # same time left (the tooltip follows every 3 seconds).
+                # The clock above the icon and the tooltip in one picture: both
+                # show the time left (the tooltip follows every 3 seconds).
+                width = main_window.rect[2] - main_window.rect[0]
+                height = main_window.rect[3] - main_window.rect[1]
+                screen_w, screen_h = (int(n) for n in display.size.split('x')[:2])
+                s.wine.driver('move', 'Lumaro', screen_w - width - 8, screen_h - height - 70)
                 tip, around = hover_tray_icon(s)
-                if around:
+                print('== tray tooltip under the mouse: %s' % tip)
+                moved = window(s.wine, 'Lumaro')
+                if around and moved:
+                    shoot(display, os.path.join(out, 'tray-tooltip.png'), around)
                     left, top, right, bottom = around
-                    ml, mt, mr, mb = main_window.rect
+                    ml, mt, mr, mb = moved.rect
                     shoot(display, os.path.join(out, 'lumaro.png'),
-                          (min(left, ml) - 8, min(top, mt) - 8, max(right, mr) + 8, max(bottom, mb) + 8))
+                          (min(left, ml) - 8, min(top, mt) - 8, max(right, mr), max(bottom, mb)))
                 display.move_pointer(10, 10)
             # The menu of a right click on the icon.
             if s.wine.tray_event('Lumaro', harness.TRAY_ICON_ID, harness.WM_RBUTTONUP):
