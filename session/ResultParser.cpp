@@ -150,8 +150,7 @@ bool ScanAuthLine(AuthScan& scan, const std::string& line)
     // A value without a number is no session time, not a time of 0.
     if (!StartsWithNumber(value)) {
         scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
-        scan.valueMissing = true;
-        return false;
+        return true;
     }
     scan.rTime = ToInt(value);
     scan.valueFound = true;
