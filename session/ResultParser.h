@@ -27,6 +27,10 @@ private:
     bool m_ended = false;
 };
 
+// The line each match of a scan begins its log lines with.
+extern const char kSummaryMatchLine[];
+extern const char kAuthMatchLine[];
+
 struct ParseLogLine {
     int level;  // kLogFlow or kLogError
     std::string text;

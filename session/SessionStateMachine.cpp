@@ -246,15 +246,25 @@ void SessionStateMachine::AuthAtSilence()
     DecideAuth(scan);
 }
 
-void SessionStateMachine::WriteLog(const std::vector<ParseLogLine>& lines)
+void SessionStateMachine::WriteLog(const std::vector<ParseLogLine>& lines, const char* matchLine)
 {
-    for (const ParseLogLine& line : lines)
-        m_transport.LogTraffic(line.level, line.text);
+    // The lines of the last match are what the decision rests on: the
+    // monitor's own, however much the server said before them.
+    size_t lastMatch = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].text == matchLine)
+            lastMatch = i;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i < lastMatch)
+            m_transport.LogTraffic(lines[i].level, lines[i].text);
+        else
+            m_screen.Log(lines[i].level, lines[i].text);
+    }
 }
 
 void SessionStateMachine::DecideSummary(const SummaryScan& scan)
 {
-    WriteLog(scan.log);
+    WriteLog(scan.log, kSummaryMatchLine);
     if (scan.link.empty()) {
         m_screen.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
         return;
@@ -289,7 +299,7 @@ void SessionStateMachine::DecideSummary(const SummaryScan& scan)
 
 void SessionStateMachine::DecideAuth(const AuthScan& scan)
 {
-    WriteLog(scan.log);
+    WriteLog(scan.log, kAuthMatchLine);
     m_rTime = scan.rTime;
     // A line without a value has been logged; the next silence reads the
     // answer again.

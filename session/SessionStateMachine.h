@@ -89,8 +89,9 @@ private:
     void AuthAtSilence();
     void DecideSummary(const SummaryScan& scan);
     void DecideAuth(const AuthScan& scan);
-    // The scan's lines: the server's text caused them.
-    void WriteLog(const std::vector<ParseLogLine>& lines);
+    // The scan's lines: the server's text caused them, but for those of the
+    // last match (from its `matchLine` on), which the decision rests on.
+    void WriteLog(const std::vector<ParseLogLine>& lines, const char* matchLine);
     void AnswerStreamingTooLong();
     void StartTimer(SessionTimer timer);
     void StopTimer(SessionTimer timer);
