@@ -1,7 +1,6 @@
-"""The administrators' package, lumaro.msi, under Wine's own msiexec: the
-install, an upgrade in place by a newer package, the refusal of an older one,
-the uninstall; and its signature. What Wine's Windows Installer and Task
-Scheduler do not model is in docs/windows-fidelity.md."""
+"""lumaro.msi under Wine's own msiexec: install, upgrade in place, an older
+package refused, uninstall; and its signature. What Wine's installer and
+Task Scheduler do not model: docs/windows-fidelity.md."""
 import os
 import re
 import subprocess
@@ -13,7 +12,6 @@ import harness  # noqa: E402
 
 MSI = os.path.join(harness.BUILD, 'lumaro.msi')
 UNINSTALL = r'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-ERROR_INSTALL_FAILURE = 1603
 DISPLAY = None
 
 
@@ -39,8 +37,8 @@ class PackageTest(unittest.TestCase):
         cls.task = os.path.join(drive_c, 'windows', 'system32', 'tasks', 'Lumaro')
         # The newer package: the built one's version with the minor field raised.
         properties = subprocess.run(['msiinfo', 'export', MSI, 'Property'], check=True, stdout=subprocess.PIPE).stdout
-        major, minor = re.search(rb'\nProductVersion\t(\d+)\.(\d+)\.', properties).groups()
-        cls.newer_version = '%d.%d.0' % (int(major), int(minor) + 1)
+        major, minor = map(int, re.search(rb'\nProductVersion\t(\d+)\.(\d+)\.', properties).groups())
+        cls.newer_version = '%d.%d.0' % (major, minor + 1)
         cls.newer = os.path.join(cls.folder, 'newer.msi')
         subprocess.run([os.path.join(harness.SOURCE, 'scripts', 'package'), harness.BUILD, cls.newer,
                         '--version', cls.newer_version], check=True, stdout=subprocess.DEVNULL)
@@ -58,15 +56,13 @@ class PackageTest(unittest.TestCase):
             self.msiexec('/x', code)
 
     def msiexec(self, *args):
-        """(exit code, verbose log) of one quiet msiexec run. The exit code
-        reaches Linux cut to its low byte."""
+        """(exit code, cut to its low byte by the wine loader; verbose log)"""
         log = os.path.join(self.folder, 'msiexec.log')
         rc, _ = self.wine.run(['msiexec'] + list(args) + ['/qn', '/l*v', harness.winpath(log)], timeout=300)
         return rc, harness.read_log(log)
 
     def entries(self):
-        """{product code: {value: data}} of the Apps & features entries named
-        Lumaro, in either registry view."""
+        """{product code: {value: data}} of the entries named Lumaro, either registry view."""
         found = {}
         for view in ('/reg:32', '/reg:64'):
             key = None
@@ -93,15 +89,12 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(self.msiexec('/i', harness.winpath(MSI), 'VPNNAME=Company VPN')[0], 0, 'first install')
         rc, log = self.msiexec('/i', harness.winpath(self.newer))
         self.assertEqual(rc, 0, 'upgrade failed; log:\n' + log[-3000:])
-        versions = [values['DisplayVersion'] for values in self.entries().values()]
-        self.assertEqual(versions, [self.newer_version], 'one entry, the newer, after the upgrade')
+        self.assertEqual([v['DisplayVersion'] for v in self.entries().values()], [self.newer_version], 'not one entry')
         self.assertTrue(os.path.isfile(os.path.join(self.program, 'lumaro.exe')), 'program gone after the upgrade')
         self.assertTrue(os.path.exists(self.task), 'the upgrade removed the connect-time task')
 
-        self.assertEqual(self.msiexec('/i', harness.winpath(MSI))[0], ERROR_INSTALL_FAILURE & 0xFF,
-                         'an older package over a newer one must fail')
-        self.assertEqual([v['DisplayVersion'] for v in self.entries().values()], [self.newer_version],
-                         'the downgrade went through')
+        self.assertEqual(self.msiexec('/i', harness.winpath(MSI))[0], 1603 & 0xFF, 'an older package must fail')
+        self.assertEqual([v['DisplayVersion'] for v in self.entries().values()], [self.newer_version], 'downgraded')
 
     def test_Uninstall_LeavesNothingOfThePackage(self):
         self.assertEqual(self.msiexec('/i', harness.winpath(MSI), 'VPNNAME=Company VPN')[0], 0, 'install')

@@ -22,22 +22,20 @@ const wchar_t kProgram[] = L"D:\\Apps & Tools\\Lumaro\\lumaro.exe";
 
 TEST(ConnectTaskXml, FillsProgramAndConnectionIntoTheEventQueryAndArguments)
 {
-    struct Row { const wchar_t* connection; const wchar_t* query; const wchar_t* arguments; };
+    struct Row { const wchar_t* connection; const wchar_t* query; const wchar_t* argument; };
     const Row rows[] = {
-        {L"Company VPN", L"Data='Company VPN'", L"%USERNAME% Company VPN"},
-        {L"R&D <2>", L"Data='R&amp;amp;D &amp;lt;2&amp;gt;'", L"%USERNAME% R&amp;D &lt;2&gt;"},
-        {L"O'Neil VPN", L"Data=\"O'Neil VPN\"", L"%USERNAME% O'Neil VPN"},
+        {L"Company VPN", L"Data='Company VPN'", L"Company VPN"},
+        {L"R&D <2>", L"Data='R&amp;amp;D &amp;lt;2&amp;gt;'", L"R&amp;D &lt;2&gt;"},
+        {L"O'Neil VPN", L"Data=\"O'Neil VPN\"", L"O'Neil VPN"},
     };
     for (const Row& row : rows) {
         std::string error;
         std::wstring xml = ConnectTaskXml(TaskTemplate(), kProgram, row.connection, error);
         EXPECT_NE(xml.find(row.query), std::wstring::npos) << "event query for " << error;
-        EXPECT_NE(xml.find(std::wstring(L"<Arguments>") + row.arguments + L"</Arguments>"), std::wstring::npos)
-            << "arguments not filled in";
-        EXPECT_NE(xml.find(L"<Command>\"D:\\Apps &amp; Tools\\Lumaro\\lumaro.exe\"</Command>"), std::wstring::npos)
-            << "program path not filled in";
-        EXPECT_NE(xml.find(L"<WorkingDirectory>%LOCALAPPDATA%</WorkingDirectory>"), std::wstring::npos)
-            << "the start folder of the template is lost";
+        std::wstring exec = L"<Command>\"D:\\Apps &amp; Tools\\Lumaro\\lumaro.exe\"</Command>\r\n      <Arguments>"
+                            L"%USERNAME% " + std::wstring(row.argument) + L"</Arguments>\r\n      "
+                            L"<WorkingDirectory>%LOCALAPPDATA%</WorkingDirectory>";
+        EXPECT_NE(xml.find(exec), std::wstring::npos) << "program, arguments or start folder not as expected";
     }
 }
 
