@@ -52,21 +52,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // Walk the lines the way the scan should: stop at the first candidate
-    // without a number (its first 15 characters), otherwise the last
-    // candidate's value counts.
+    // without a value; one whose value has no number (in its first 15
+    // characters) is a failed parse that the scan goes past; otherwise the
+    // last candidate with a number counts.
     size_t candidates = 0;
     bool missing = false;
+    bool numbered = false;
     std::string lastValue;
     for (const std::string& line : lines) {
         if (!Candidate(line))
             continue;
         ++candidates;
         std::vector<std::string> tokens = StrtokTokens(line, " :");
-        if (tokens.size() < 2 || !NumberAhead(tokens[1].substr(0, 15))) {
+        if (tokens.size() < 2) {
             missing = true;
             break;
         }
-        lastValue = tokens[1];
+        if (NumberAhead(tokens[1].substr(0, 15))) {
+            numbered = true;
+            lastValue = tokens[1];
+        }
     }
 
     if (candidates == 0) {
@@ -78,12 +83,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (missing) {
         FUZZ_CHECK(!scan.log.empty() && scan.log.back().level == kLogError &&
                        scan.log.back().text == "잔여시간 파싱 실패",
-                   "a line without a number did not end in the parse error");
+                   "a line without a value did not end in the parse error");
         return 0;
     }
     FUZZ_CHECK(scan.log.size() == 2 * candidates, "%zu log lines for %zu candidates", scan.log.size(), candidates);
-    FUZZ_CHECK(scan.log.back().level == kLogFlow && scan.log.back().text == StrFormat("rTime[%d]", scan.rTime),
-               "last log line [%s] for rTime %d", scan.log.back().text.c_str(), scan.rTime);
+    if (!numbered) {
+        FUZZ_CHECK(scan.rTime == -1, "rTime %d without a number", scan.rTime);
+        return 0;
+    }
+    FUZZ_CHECK(scan.valueFound, "a number was found but not taken");
+    bool logged = false;
+    for (const ParseLogLine& line : scan.log)
+        logged = logged || (line.level == kLogFlow && line.text == StrFormat("rTime[%d]", scan.rTime));
+    FUZZ_CHECK(logged, "no log line for rTime %d", scan.rTime);
 
     // A plain number of seconds, with or without its line end, is taken as it stands.
     std::string value = lastValue;
