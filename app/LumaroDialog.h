@@ -21,7 +21,11 @@
 
 class UsageDialog;
 
-const UINT WM_TRAY_NOTIFY = WM_USER + 1;
+// The window's own messages, in the application's range: a dialog's class
+// reads WM_USER to WM_USER+2 as DM_GETDEFID, DM_SETDEFID and DM_REPOSITION,
+// and the session's messages begin at WM_APP+1.
+const UINT WM_TRAY_NOTIFY = WM_APP + 0x10;
+const UINT WM_SHOW_LOG_PROBLEM = WM_APP + 0x11;
 const UINT kTrayIconId = 1090;
 
 // The window's own timers; the conversation's (reminder, warning, adapter
@@ -76,6 +80,8 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
 
@@ -99,6 +105,8 @@ private:
     void OnClockTick();
     void RaiseWarning(int remainSec);
     void ShowUsage(UsageDialog& dialog);
+    // Why the monitor ends, for its last MOST line; the first reason counts.
+    void NoteEnd(const char* why);
 
     // The conversation's effects on this window.
     void Log(int level, const std::string& text) override;
@@ -122,5 +130,8 @@ private:
     bool m_ending = false;
     CThreadSockTelnet* m_stoppingWorker = nullptr;  // being waited for
     bool m_foreignRecordLogged = false;
+    bool m_foreignQuitLogged = false;
+    std::string m_endReason;
+    std::string m_logProblem;  // why no folder holds the log, for one box
     int m_handlingEvent = 0;  // depth of worker events being handled
 };

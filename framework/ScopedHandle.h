@@ -50,11 +50,16 @@ struct DestroyIconFn {
 struct UnmapViewFn {
     void operator()(void* view) const { ::UnmapViewOfFile(view); }
 };
+struct LocalFreeFn {
+    void operator()(HLOCAL memory) const { ::LocalFree(memory); }
+};
 // An icon made for this object alone (LoadImage without LR_SHARED,
 // CreateIconIndirect, CopyIcon); shared resource icons are never put in one.
 using ScopedIcon = ScopedOwner<HICON, DestroyIconFn>;
 // A mapped view of a file mapping.
 using ScopedMapView = ScopedOwner<void*, UnmapViewFn>;
+// Memory that a system call allocated for its caller with LocalAlloc.
+using ScopedLocal = ScopedOwner<HLOCAL, LocalFreeFn>;
 
 template <class T>
 class ScopedGdiObj {
