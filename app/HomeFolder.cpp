@@ -213,13 +213,13 @@ HomeFolder OpenLogInHomeFolder(LogFile& log, int minLevel)
     // Without a profile folder the current directory is all there is.
     home.path = fallback.empty() ? current : fallback;
     if (fallback.empty()) {
-        home.noLog = why + "; no folder %LOCALAPPDATA%";
+        home.noLog = why + "\nno folder %LOCALAPPDATA%";
         return home;
     }
     const Attempt attempt = OpenLogIn(fallback, log, minLevel, user);
     if (!attempt.notKept.empty())
         home.notes.push_back({kLogError, attempt.notKept});
     if (!attempt.opened)
-        home.noLog = why + "; " + attempt.why;
+        home.noLog = why + "\n" + attempt.why;
     return home;
 }

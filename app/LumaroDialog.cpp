@@ -322,7 +322,6 @@ void LumaroDialog::NoteEnd(const char* why)
 
 void LumaroDialog::OnInstanceQuit()
 {
-    m_log.Write(kLogMost, "A newer monitor takes over: the monitor ends");
     // A newer monitor takes over: leave at once, without a summary; the
     // changed icon tells the user this one is gone until the shell clears it.
     m_tray.ShowIconResource(IDI_QUIT);
@@ -330,6 +329,7 @@ void LumaroDialog::OnInstanceQuit()
     // handler and cannot be waited for; the end of the process takes it.
     if (m_handlingEvent == 0)
         EndSession();
+    m_log.Write(kLogMost, "A newer monitor takes over: the monitor ends");
     ::ExitProcess(0);
 }
 
@@ -451,12 +451,12 @@ void LumaroDialog::OnClockTick()
 
 BOOL LumaroDialog::DestroyWindow()
 {
-    // The modal loop ends only by one of the notes, or by a WM_QUIT.
-    m_log.Write(kLogMost, ((m_endReason.empty() ? std::string("The message loop ended (WM_QUIT)") : m_endReason) +
-                           ": the monitor ends").c_str());
     // Before the summary: its modal loop must not serve a worker that could
     // still start another one.
     EndSession();
+    // The modal loop ends only by one of the notes, or by a WM_QUIT.
+    m_log.Write(kLogMost, ((m_endReason.empty() ? std::string("The message loop ended (WM_QUIT)") : m_endReason) +
+                           ": the monitor ends").c_str());
     int rTime = m_session.SessionTime();
     int64_t elapsed = Elapsed();
     if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {
