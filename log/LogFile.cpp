@@ -186,6 +186,11 @@ int LogFile::CopyTo(const wchar_t* path)
     if (!m_open)
         return kCopyNotOpen;
 
+    // Held before the destination is opened, and against writers: picked as
+    // the destination itself, it is refused like the log, never emptied. A
+    // link planted under its name is not followed.
+    PlainFileOutcome keptOutcome;
+    AutoCloseHandle kept(OpenExistingPlainFile(KeptPath().c_str(), GENERIC_READ, FILE_SHARE_READ, keptOutcome));
     // Emptied on open: the user may pick an older, longer file, whose tail would
     // otherwise survive behind the copy.
     AutoCloseHandle dest(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -193,7 +198,7 @@ int LogFile::CopyTo(const wchar_t* path)
     if (!dest.Valid())
         return kCopyNoDestination;
 
-    int rc = CopyKeptLog(dest.Get());
+    int rc = CopyKeptLog(kept.Get(), keptOutcome, dest.Get());
     FlushFileBuffers(m_file.Get());
     SetFilePointer(m_file.Get(), 0, nullptr, FILE_BEGIN);
     if (rc == 0)
@@ -205,25 +210,19 @@ int LogFile::CopyTo(const wchar_t* path)
     return rc;
 }
 
-int LogFile::CopyKeptLog(HANDLE dest)
+int LogFile::CopyKeptLog(HANDLE kept, const PlainFileOutcome& outcome, HANDLE dest)
 {
-    // Written by the rotation under the same lock, and otherwise only by
-    // whoever opens it; a link planted under its name is not followed.
-    const std::wstring kept = KeptPath();
-    PlainFileOutcome outcome;
-    AutoCloseHandle file(OpenExistingPlainFile(kept.c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, outcome));
-    if (!file.Valid() && outcome.error == ERROR_FILE_NOT_FOUND)
+    if (kept == INVALID_HANDLE_VALUE && outcome.error == ERROR_FILE_NOT_FOUND)
         return 0;
+    const std::string keptName = FileName(KeptPath());
     std::string seam;
-    if (file.Valid()) {
-        const int rc = CopyFileContents(file.Get(), dest);
+    if (kept != INVALID_HANDLE_VALUE) {
+        const int rc = CopyFileContents(kept, dest);
         if (rc != 0)
             return rc;
-        seam = StrFormat("-------- %s ends here; %s follows --------\r\n", FileName(kept).c_str(),
-                         FileName(m_path).c_str());
+        seam = StrFormat("-------- %s ends here; %s follows --------\r\n", keptName.c_str(), FileName(m_path).c_str());
     } else {
-        seam = StrFormat("-------- %s not copied (%s); %s follows --------\r\n", FileName(kept).c_str(),
+        seam = StrFormat("-------- %s not copied (%s); %s follows --------\r\n", keptName.c_str(),
                          DescribeRefusal(outcome).c_str(), FileName(m_path).c_str());
     }
     DWORD written = 0;

@@ -55,8 +55,9 @@ private:
     void StartAfreshWhenFull();
     // Copies the full log to KeptPath(); an empty text, or why it was not kept.
     std::string KeepFullLog();
-    // KeptPath()'s content and the seam line into `dest`; nothing when there is no such file.
-    int CopyKeptLog(HANDLE dest);
+    // The kept log's content (open in `kept`, or why not in `outcome`) and
+    // the seam line into `dest`; nothing when there is no kept log.
+    int CopyKeptLog(HANDLE kept, const PlainFileOutcome& outcome, HANDLE dest);
     void WriteErrorLine(const std::string& text);
 
     int m_minLevel = 0;

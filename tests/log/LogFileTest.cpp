@@ -218,7 +218,8 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
 {
     const std::wstring path = PathOf("admin.log");
     const std::wstring missingFolder = PathOf("missing\\copy.log");
-    const std::wstring destinations[] = {path, missingFolder, m_dir};
+    const std::wstring destinations[] = {path, missingFolder, m_dir, path + L".1"};
+    WriteAll(path + L".1", "run before\r\n");
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);
@@ -240,6 +241,7 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
     EXPECT_EQ(AfterStamp(content.substr(0, split)), "   [FLOW]  before\r\n") << "log was: " << content;
     EXPECT_EQ(AfterStamp(content.substr(split)), "   [FLOW]  after\r\n") << "log was: " << content;
     EXPECT_FALSE(Exists(missingFolder));
+    EXPECT_EQ(ReadAll(path + L".1"), "run before\r\n") << "the generation before, picked as the destination";
 }
 
 TEST_F(LogFileTest, CopyTo_AFailedReadOrWriteIsReportedNotSuccess)
