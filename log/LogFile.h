@@ -39,11 +39,12 @@ public:
     // continued instead, and `notKept` says why (for an ERROR line once the
     // run's banner stands in the log).
     PlainFileOutcome OpenNewRun(const wchar_t* path, int minLevel, std::string& notKept);
-    // One line; control characters in the text are shown escaped (EscapeLogText).
-    void Write(int level, const char* text);
+    // One line; control characters in the text are shown escaped
+    // (EscapeLogText). Each of these gives the bytes it added to the log.
+    size_t Write(int level, const char* text);
     // One entry of several lines, each escaped, joined by LF alone.
-    void WriteLines(int level, const std::vector<std::string>& lines);
-    void DumpTraffic(int direction, const char* data, int length);
+    size_t WriteLines(int level, const std::vector<std::string>& lines);
+    size_t DumpTraffic(int direction, const char* data, int length);
     // The generation before (".1", when there is one), a line that marks
     // the seam, then the log: 0 when copied, else one of the kCopy codes above.
     int CopyTo(const wchar_t* path);
@@ -51,7 +52,7 @@ public:
 private:
     // Where a full log is kept when the next one starts: the path and ".1".
     std::wstring KeptPath() const;
-    void WriteEntry(int level, const std::string& text);
+    size_t WriteEntry(int level, const std::string& text);
     void StartAfreshWhenFull();
     // Copies the full log to KeptPath(); an empty text, or why it was not kept.
     std::string KeepFullLog();
