@@ -431,35 +431,21 @@ TEST_F(LogFileTest, OpenNewRun_TheLastRunBecomesDotOneUnlessAnotherProgramHoldsI
             }
         });
         std::string notKept;
-        {
-            LogFile log;
-            EXPECT_TRUE(log.OpenNewRun(path.c_str(), 1, notKept).Opened()) << c.name;
-            log.Write(kLogFlow, "this run");
-        }
+        LogFile log;
+        EXPECT_TRUE(log.OpenNewRun(path.c_str(), 1, notKept).Opened()) << c.name;
+        log.Write(kLogFlow, "this run");
         release.join();
         viewer.Reset();
-        const std::string content = ReadAll(path);
-        EXPECT_EQ(ReadAll(kept), c.setApart ? "last run\r\n" : "run before\r\n") << c.name;
+        EXPECT_EQ(log.CopyTo((path + L".saved").c_str()), 0) << c.name;
+        const std::string content = ReadAll(path), generation = c.setApart ? "last run\r\n" : "run before\r\n";
+        EXPECT_EQ(ReadAll(kept), generation) << c.name;
         EXPECT_EQ(LinesFrom(content, c.setApart ? 0 : 10), std::vector<std::string>{"   [FLOW]  this run"}) << c.name;
         EXPECT_EQ(notKept.empty(), c.setApart) << c.name << ": " << notKept;
         EXPECT_EQ(content.compare(0, 10, "last run\r\n") == 0, !c.setApart) << c.name << ": the last run is lost";
+        EXPECT_EQ(ReadAll(path + L".saved"), generation + "-------- " + c.name + ".log.1 ends here; " + c.name +
+                                                 ".log follows --------\r\n" + content)
+            << c.name << ": the export, the generation before first";
     }
-}
-
-TEST_F(LogFileTest, CopyTo_TheGenerationBeforeThenOneSeamLineThenTheLog)
-{
-    const std::wstring path = PathOf("admin.log"), dest = PathOf("saved.log");
-    WriteAll(path + L".1", "run before\r\n");
-    {
-        LogFile log;
-        log.Open(path.c_str(), FALSE, 1);
-        log.Write(kLogFlow, "this run");
-        EXPECT_EQ(log.CopyTo(dest.c_str()), 0);
-    }
-    const std::string copy = ReadAll(dest);
-    const std::string before = "run before\r\n-------- admin.log.1 ends here; admin.log follows --------\r\n";
-    EXPECT_EQ(copy.substr(0, before.size()), before);
-    EXPECT_EQ(LinesFrom(copy, before.size()), std::vector<std::string>{"   [FLOW]  this run"});
 }
 
 TEST_F(LogFileTest, DumpTraffic_DoesNotEmptyFilePastTheLimit)
