@@ -70,7 +70,7 @@ const char kUsage[] =
     "                                and the program ends with this process\n"
     "  read-file PATH                read a file as a viewer would: its text, or \"error N\" (exit 1)\n"
     "  scan-file PATH HOLD_MS SECONDS  open the file again and again as a scanner does (no delete\n"
-    "                                sharing), each time for HOLD_MS: \"opens N\"\n"
+    "                                sharing), each time for HOLD_MS: \"scanning\", then \"opens N\"\n"
     "  debug-strings SECONDS         what DebugView shows: \"listening\", then pid<TAB>text of every\n"
     "                                OutputDebugString for SECONDS\n"
     "  codepage                      the ANSI and OEM code pages of a program started as this one\n";
@@ -959,6 +959,8 @@ int CmdScanFile(const Args& a)
         return -1;
     const ULONGLONG end = GetTickCount64() + seconds * 1000ull;
     unsigned long opens = 0;
+    Print("scanning");
+    fflush(stdout);
     while (GetTickCount64() < end) {
         AutoCloseHandle file(CreateFileW(a[0].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
