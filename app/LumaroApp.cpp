@@ -81,18 +81,31 @@ BOOL LumaroApp::RunNotice()
 
 void LumaroApp::RetireOlderInstance()
 {
+    // Writable where the older monitor's block lets this user write (not one
+    // of an elevated monitor, which would refuse the message anyway).
+    bool writable = false;
     HandOverCalls calls;
-    calls.instanceMarked = [this] {
-        HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, kInstanceBlockName);
+    calls.instanceMarked = [this, &writable] {
+        HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kInstanceBlockName);
+        writable = mapping != nullptr;
+        if (!mapping)
+            mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, kInstanceBlockName);
         if (!mapping)
             return false;
         m_pMapView.Reset();
         m_hMapping.Reset(mapping);
-        m_pMapView.Reset(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        m_pMapView.Reset(::MapViewOfFile(mapping, writable ? FILE_MAP_WRITE : FILE_MAP_READ, 0, 0, 0));
         return m_pMapView.Get() != nullptr;
     };
     calls.findMonitor = FindMonitorWindow;
-    calls.postQuit = [](HWND older) { return ::PostMessageW(older, WM_INSTANCE_QUIT, 0, 0) != FALSE; };
+    calls.postQuit = [this, &writable](HWND older) {
+        uint32_t number = 0;
+        if (writable) {
+            number = NewHandOverNumber();
+            WriteHandOverRequest(m_pMapView.Get(), older, number);
+        }
+        return ::PostMessageW(older, WM_INSTANCE_QUIT, 0, static_cast<LPARAM>(number)) != FALSE;
+    };
     calls.lastError = [] { return ::GetLastError(); };
     calls.sleep = [](DWORD ms) { ::Sleep(ms); };
     m_handOverError = RetireOlderMonitor(calls);
@@ -108,6 +121,8 @@ void LumaroApp::CreateInstanceBlock()
     m_pMapView.Reset();
     m_hMapping.Reset(mapping);
     m_pMapView.Reset(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    // The request has been answered, or will never be.
+    WriteHandOverRequest(m_pMapView.Get(), nullptr, 0);
 }
 
 BOOL LumaroApp::RunMonitor()

@@ -1,6 +1,7 @@
 #pragma once
 // The application object: reads the command line and decides what this
 // process does: complain, ask a monitor to close, show the notice, or monitor.
+#include "app/HandOver.h"
 #include "app/SessionConfig.h"
 #include "framework/CWinApp.h"
 #include "framework/ScopedHandle.h"
@@ -11,8 +12,9 @@
 extern const wchar_t kMainWindowTitle[];
 // Marks a running monitor while any monitor process holds it.
 extern const wchar_t kInstanceBlockName[];
-const DWORD kInstanceBlockSize = 130;
-// Posted to an older monitor to make it end at once.
+// Posted to an older monitor to make it end at once, with the number of the
+// request in the instance block (HandOver.h); the monitors of older versions
+// know it by this number, which is DM_REPOSITION too.
 const UINT WM_INSTANCE_QUIT = WM_USER + 2;
 // "kill" found a monitor but could not post it WM_CLOSE.
 const UINT kKillRefusedExitCode = 2;

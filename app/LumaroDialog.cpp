@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/DurationFormat.h"
+#include "app/HandOver.h"
 #include "app/HomeFolder.h"
 #include "app/LumaroApp.h"
 #include "app/TrayTip.h"
@@ -83,7 +84,22 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TRAY_NOTIFY:
         return OnTrayNotify(wParam, lParam);
     case WM_INSTANCE_QUIT:
-        OnInstanceQuit();
+        // Anything else under this number is DM_REPOSITION, the dialog manager's.
+        if (IsHandOverRequest(theApp.m_pMapView.Get(), m_hWnd, lParam)) {
+            OnInstanceQuit();
+            return 0;
+        }
+        if (!m_foreignQuitLogged) {
+            m_foreignQuitLogged = true;
+            m_log.Write(kLogWarn, "WM_USER+2 without a hand-over request: taken as DM_REPOSITION");
+        }
+        break;
+    case WM_SHOW_LOG_PROBLEM:
+        if (!m_logProblem.empty()) {
+            m_msg = "로그파일(admin.log)을 만들 수 없어 로그 없이 계속합니다.\n" + m_logProblem;
+            m_logProblem.clear();
+            AfxMessageBox(m_msg.c_str());
+        }
         return 0;
     case WM_TIMER:
         OnTimer(wParam);
@@ -105,6 +121,7 @@ LRESULT LumaroDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWorkerEnded();
         return 0;
     case WM_CLOSE:
+        NoteEnd("Asked to close (WM_CLOSE, as \"kill\" sends it)");
         OnClose();
         return 0;
     case WM_QUERYENDSESSION:
@@ -133,12 +150,13 @@ int LumaroDialog::OnCreate(CREATESTRUCTW*)
         return -1;
     const HomeFolder home = OpenLogInHomeFolder(m_log, kLogFlow);
     m_homePath = home.path;
+    m_logProblem = home.noLog;
     m_log.Write(kLogMost, "Log START .........");
     // The log's lines are CP949: the folder as such, '?' for what it lacks.
     m_log.Write(kLogMost, StrFormat("home_path=[%s]", Narrow(m_homePath).c_str()).c_str());
     m_log.Write(kLogMost, StrFormat("version %s", theApp.m_version.c_str()).c_str());
-    if (!home.whyNotCurrent.empty())
-        m_log.Write(home.whyLevel, home.whyNotCurrent.c_str());
+    for (const auto& note : home.notes)
+        m_log.Write(note.first, note.second.c_str());
     if (!theApp.m_handOverError.empty())
         m_log.Write(kLogError, theApp.m_handOverError.c_str());
 
@@ -168,6 +186,9 @@ BOOL LumaroDialog::OnInitDialog()
     m_tray.SetMenuResource(IDR_TRAYMENU);
     UpdateTrayTip();
     SetTimer(kTimerTrayTip, kTrayTipPeriodMs);
+    // Told once the window runs, so that the box holds up neither the icon nor the session.
+    if (!m_logProblem.empty())
+        PostMessage(WM_SHOW_LOG_PROBLEM);
 
     // Both returns are FALSE: the focus would activate the hidden window;
     // the dialog manager gives it when the clock is shown.
@@ -283,12 +304,31 @@ void LumaroDialog::OnShowClock()
     }
 }
 
+void LumaroDialog::OnOK()
+{
+    NoteEnd("\"프로그램 종료\" chosen");
+    CDialog::OnOK();
+}
+
+void LumaroDialog::OnCancel()
+{
+    NoteEnd("Asked to close (IDCANCEL from another program)");
+    CDialog::OnCancel();
+}
+
+void LumaroDialog::NoteEnd(const char* why)
+{
+    if (m_endReason.empty())
+        m_endReason = why;
+}
+
 void LumaroDialog::OnInstanceQuit()
 {
     // A newer monitor takes over: leave at once, without a summary; the
     // changed icon tells the user this one is gone until the shell clears it.
     m_tray.ShowIconResource(IDI_QUIT);
     EndSession();
+    m_log.Write(kLogMost, "A newer monitor takes over: the monitor ends");
     ::ExitProcess(0);
 }
 
@@ -353,8 +393,12 @@ void LumaroDialog::OnTimer(UINT_PTR id)
         // The watch looks for the adapter only while it runs: a tick posted
         // from outside must not close the monitor.
         if (id == static_cast<UINT_PTR>(kAdapterWatchTimer.id)) {
-            if (m_session.TimerRunning(kAdapterWatchTimer.id))
-                m_session.OnAdapterWatch(GetPppDns() >= 0);
+            if (m_session.TimerRunning(kAdapterWatchTimer.id)) {
+                const bool present = GetPppDns() >= 0;
+                if (!present)
+                    NoteEnd("The VPN connection has gone (no PPP adapter)");
+                m_session.OnAdapterWatch(present);
+            }
         } else {
             m_session.OnTimer(static_cast<int>(id), Elapsed());
         }
@@ -407,6 +451,9 @@ BOOL LumaroDialog::DestroyWindow()
     // Before the summary: its modal loop must not serve a worker that could
     // still start another one.
     EndSession();
+    // The modal loop ends only by one of the notes, or by a WM_QUIT.
+    m_log.Write(kLogMost, ((m_endReason.empty() ? std::string("The message loop ended (WM_QUIT)") : m_endReason) +
+                           ": the monitor ends").c_str());
     int rTime = m_session.SessionTime();
     int64_t elapsed = Elapsed();
     if (rTime > 0 && elapsed > 0 && rTime - elapsed >= 0) {

@@ -21,7 +21,11 @@
 
 class UsageDialog;
 
-const UINT WM_TRAY_NOTIFY = WM_USER + 1;
+// The window's own messages, in the application's range: a dialog's class
+// reads WM_USER to WM_USER+2 as DM_GETDEFID, DM_SETDEFID and DM_REPOSITION,
+// and the session's messages begin at WM_APP+1.
+const UINT WM_TRAY_NOTIFY = WM_APP + 0x10;
+const UINT WM_SHOW_LOG_PROBLEM = WM_APP + 0x11;
 const UINT kTrayIconId = 1090;
 
 // The window's own timers; the conversation's (reminder, warning, adapter
@@ -44,6 +48,8 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
 
@@ -70,6 +76,8 @@ private:
     void OnClockTick();
     void RaiseWarning(int remainSec);
     void ShowUsage(UsageDialog& dialog);
+    // Why the monitor ends, for its last MOST line; the first reason counts.
+    void NoteEnd(const char* why);
 
     // The conversation's effects on the screen; those on the connection
     // are its transport's.
@@ -117,5 +125,8 @@ private:
 
     bool m_ending = false;
     bool m_foreignRecordLogged = false;
+    bool m_foreignQuitLogged = false;
+    std::string m_endReason;
+    std::string m_logProblem;  // why no folder holds the log, for one box
     int m_handlingEvent = 0;  // depth of worker events being handled
 };

@@ -1,5 +1,6 @@
 #include "framework/PlainFile.h"
 
+#include "framework/FileInUse.h"
 #include "framework/Format.h"
 
 FileKind JudgeFile(const BY_HANDLE_FILE_INFORMATION& info)
@@ -29,12 +30,13 @@ PlainFileOutcome CheckPlainFile(HANDLE file)
     return outcome;
 }
 
-HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome)
+namespace {
+
+HANDLE OpenPlain(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, bool empty,
+                 PlainFileOutcome& outcome)
 {
     outcome = PlainFileOutcome();
-    // OPEN_ALWAYS, not CREATE_ALWAYS: emptying on open would already have cut
-    // the file that a planted hard link shares its data with.
-    HANDLE file = CreateFileW(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_ALWAYS,
+    HANDLE file = CreateFileW(path, access | FILE_READ_ATTRIBUTES, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         outcome.error = GetLastError();
@@ -50,6 +52,37 @@ HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD share, bool empty,
         SetEndOfFile(file);
     }
     return file;
+}
+
+HANDLE OpenPlainWhenFree(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, bool empty,
+                         PlainFileOutcome& outcome)
+{
+    return RetryWhileInUse(
+        [&] {
+            HANDLE file = OpenPlain(path, access, share, disposition, empty, outcome);
+            ::SetLastError(outcome.error);
+            return file;
+        },
+        INVALID_HANDLE_VALUE);
+}
+
+} // namespace
+
+HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome)
+{
+    // OPEN_ALWAYS, not CREATE_ALWAYS: emptying on open would already have cut
+    // the file that a planted hard link shares its data with.
+    return OpenPlain(path, access, share, OPEN_ALWAYS, empty, outcome);
+}
+
+HANDLE OpenPlainFileWhenFree(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome)
+{
+    return OpenPlainWhenFree(path, access, share, OPEN_ALWAYS, empty, outcome);
+}
+
+HANDLE OpenExistingPlainFile(const wchar_t* path, DWORD access, DWORD share, PlainFileOutcome& outcome)
+{
+    return OpenPlainWhenFree(path, access, share, OPEN_EXISTING, false, outcome);
 }
 
 std::string DescribeRefusal(const PlainFileOutcome& outcome)

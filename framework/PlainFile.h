@@ -36,6 +36,11 @@ PlainFileOutcome CheckPlainFile(HANDLE file);
 // then cuts it to nothing. Returns the handle, or INVALID_HANDLE_VALUE with
 // the reason in `outcome`.
 HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome);
+// The same, tried again while another program holds the file (FileInUse.h).
+HANDLE OpenPlainFileWhenFree(const wchar_t* path, DWORD access, DWORD share, bool empty, PlainFileOutcome& outcome);
+// An existing file only, never created, tried again while another program
+// holds it; ERROR_FILE_NOT_FOUND in `outcome` when there is none.
+HANDLE OpenExistingPlainFile(const wchar_t* path, DWORD access, DWORD share, PlainFileOutcome& outcome);
 
 // "rc=5", "a reparse point", "3 links", "not a file": why an open did not
 // give a plain file.

@@ -53,6 +53,9 @@ struct DestroyIconFn {
 struct UnmapViewFn {
     void operator()(void* view) const { ::UnmapViewOfFile(view); }
 };
+struct LocalFreeFn {
+    void operator()(HLOCAL memory) const { ::LocalFree(memory); }
+};
 // A pen, brush, font, bitmap or region this object made.
 template <class T>
 using ScopedGdiObj = ScopedOwner<T, DeleteObjectFn>;
@@ -61,6 +64,8 @@ using ScopedGdiObj = ScopedOwner<T, DeleteObjectFn>;
 using ScopedIcon = ScopedOwner<HICON, DestroyIconFn>;
 // A mapped view of a file mapping.
 using ScopedMapView = ScopedOwner<void*, UnmapViewFn>;
+// Memory that a system call allocated for its caller with LocalAlloc.
+using ScopedLocal = ScopedOwner<HLOCAL, LocalFreeFn>;
 
 class ScopedSelectObject {
 public:

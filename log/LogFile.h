@@ -33,13 +33,20 @@ public:
     // The outcome says whether the log is open, or why not. The path is wide:
     // a home folder's name may hold what CP949 lacks.
     PlainFileOutcome Open(const wchar_t* path, BOOL append, int minLevel);
+    // Opens the log of a new run: an existing log at `path` becomes its ".1",
+    // replacing the generation before, and `path` starts afresh. When another
+    // program holds either file so that the log cannot be moved aside, it is
+    // continued instead, and `notKept` says why (for an ERROR line once the
+    // run's banner stands in the log).
+    PlainFileOutcome OpenNewRun(const wchar_t* path, int minLevel, std::string& notKept);
     // One line; control characters in the text are shown escaped
     // (EscapeLogText). Each of these gives the bytes it added to the log.
     size_t Write(int level, const char* text);
     // One entry of several lines, each escaped, joined by LF alone.
     size_t WriteLines(int level, const std::vector<std::string>& lines);
     size_t DumpTraffic(int direction, const char* data, int length);
-    // 0 when copied, else one of the kCopy codes above.
+    // The generation before (".1", when there is one), a line that marks
+    // the seam, then the log: 0 when copied, else one of the kCopy codes above.
     int CopyTo(const wchar_t* path);
 
 private:
@@ -49,10 +56,16 @@ private:
     void StartAfreshWhenFull();
     // Copies the full log to KeptPath(); an empty text, or why it was not kept.
     std::string KeepFullLog();
+    // The kept log's content (open in `kept`, or why not in `outcome`) and
+    // the seam line into `dest`; nothing when there is no kept log.
+    int CopyKeptLog(HANDLE kept, const PlainFileOutcome& outcome, HANDLE dest);
+    void WriteErrorLine(const std::string& text);
 
     int m_minLevel = 0;
     std::string m_line;
     int m_open = 0;
+    // The full log could not be kept: it grows on to the hard cap.
+    bool m_keepFailed = false;
     std::wstring m_path;
     AutoCloseHandle m_file;
     // Main thread and session worker share the line text and the file position.

@@ -3,6 +3,7 @@
 #include "app/DurationFormat.h"
 #include "app/HandOver.h"
 #include "app/HomeFolder.h"
+#include "app/StartFolder.h"
 #include "app/SessionConfig.h"
 #include "app/TrayTip.h"
 #include "app/UnixTime.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <climits>
 #include <cstdint>
@@ -166,6 +168,59 @@ TEST(HomeFolder, CurrentDirectoryIsUsedOnlyWhenReadWholeWithRoomForEveryFile)
         EXPECT_EQ(CurrentDirectoryProblem(c.rc, MAX_PATH, ERROR_FILE_NOT_FOUND), c.problem) << "rc " << c.rc;
 }
 
+TEST(StartFolder, NeitherTheWindowsFolderNorAProgramFilesFolderIsAHome)
+{
+    const std::vector<std::wstring> system = {L"C:\\Windows", L"C:\\Program Files\\", L"C:\\Program Files (x86)"};
+    struct Case {
+        const wchar_t* folder;
+        const char* problem;
+    } cases[] = {
+        {L"C:\\Windows\\System32", "[C:\\Windows\\System32] is a system folder, in [C:\\Windows]"},
+        {L"c:\\windows", "[c:\\windows] is a system folder, in [C:\\Windows]"},
+        {L"C:\\Program Files (x86)\\Lumaro",
+         "[C:\\Program Files (x86)\\Lumaro] is a system folder, in [C:\\Program Files (x86)]"},
+        {L"C:\\WindowsApps", ""},
+        {L"C:\\Users\\kim\\AppData\\Local", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SystemFolderProblem(c.folder, system), c.problem) << Narrow(c.folder);
+}
+
+TEST(StartFolder, OnlyTheUserSystemAndAdministratorsMayWriteTheFolderOrWhatItHolds)
+{
+    // The user is S-1-5-21-1-2-3-1000, as SDDL shows what icacls lists.
+    PSID user = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-1-2-3-1000", &user));
+    struct Case {
+        const char* name;
+        const wchar_t* sddl;
+        const char* writer;
+    } cases[] = {
+        {"a profile folder",
+         L"O:S-1-5-21-1-2-3-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;S-1-5-21-1-2-3-1000)", ""},
+        {"users may add files", L"O:BAD:(A;OICI;FA;;;BA)(A;CI;0x2;;;BU)", "S-1-5-32-545"},
+        {"everyone may change the files", L"O:BAD:(A;OICI;FA;;;BA)(A;OIIO;FW;;;WD)", "S-1-1-0"},
+        {"users may read", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", ""},
+        {"users may write subfolders only", L"O:BAD:(A;OICI;FA;;;BA)(A;CIIO;FA;;;BU)", ""},
+        {"each file its creator's", L"O:SYD:(A;OICIIO;FA;;;CO)", ""},
+        {"another user's folder", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1000)", "owner S-1-5-21-1-2-3-1001"},
+        {"no access list", L"O:S-1-5-21-1-2-3-1000", "everyone"},
+    };
+    for (const Case& c : cases) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        PSID owner = nullptr;
+        PACL dacl = nullptr;
+        BOOL present = FALSE, defaulted = FALSE;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, &sd, nullptr))
+            << c.name;
+        GetSecurityDescriptorOwner(sd, &owner, &defaulted);
+        GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+        EXPECT_EQ(OtherWriter(owner, dacl, user), c.writer) << c.name;
+        LocalFree(sd);
+    }
+    LocalFree(user);
+}
+
 TEST(CommandLine, ProgramNameIsSkippedAsTheRuntimeSkipsIt)
 {
     struct Case {
@@ -213,4 +268,30 @@ TEST(HandOver, AsksTheOlderMonitorToQuitUntilItIsGoneAndSaysWhyWhenItStays)
         EXPECT_EQ(posts, c.posts) << c.name;
         EXPECT_EQ(sleeps, c.postRefused ? 0 : posts) << c.name << ": a second after each accepted request";
     }
+}
+
+TEST(HandOver, OnlyTheRequestInTheInstanceBlockRetiresAMonitorNeverADmReposition)
+{
+    const HWND self = reinterpret_cast<HWND>(0x1234), other = reinterpret_cast<HWND>(0x5678);
+    char block[kInstanceBlockSize] = {}, empty[kInstanceBlockSize] = {};
+    WriteHandOverRequest(block, self, 77);
+    struct Case {
+        const char* name;
+        const void* block;
+        HWND window;
+        LPARAM lParam;
+        bool retires;
+    } cases[] = {
+        {"the newer monitor's request", block, self, 77, true},
+        {"DM_REPOSITION, lParam 0", block, self, 0, false},
+        {"another number", block, self, 78, false},
+        {"a request for another window", block, other, 77, false},
+        {"no request in the block", empty, self, 77, false},
+        {"no block mapped", nullptr, self, 77, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsHandOverRequest(c.block, c.window, c.lParam), c.retires) << c.name;
+    WriteHandOverRequest(block, nullptr, 0);
+    EXPECT_FALSE(IsHandOverRequest(block, self, 77)) << "a request answered is cleared";
+    EXPECT_NE(NewHandOverNumber(), 0u) << "no request may carry DM_REPOSITION's lParam";
 }

@@ -55,7 +55,7 @@ PLANTED_DLLS = ('version.dll', 'iphlpapi.dll', 'winmm.dll', 'comctl32.dll', 'bcr
 WINDOWS_DLL_SEARCH_OVERRIDE = ','.join(name[:-len('.dll')] for name in PLANTED_DLLS) + '=n,b'
 
 WM_USER = 0x0400
-WM_TRAY_NOTIFY = WM_USER + 1
+WM_TRAY_NOTIFY = 0x8000 + 0x10  # WM_APP+0x10
 WM_INSTANCE_QUIT = WM_USER + 2
 WM_LBUTTONDBLCLK = 0x0203
 WM_RBUTTONDOWN = 0x0204

@@ -5,7 +5,7 @@
 //
 // Window controls: 1003 and 1004 labels, 1005 the last event seen, 1012 a
 // check box, 1013 a multi-line edit holding two CR LF lines, 1 a close button.
-// --tray adds icon 1090 with callback WM_USER+1, changes its tooltip 300 ms
+// --tray adds icon 1090 with callback WM_APP+0x10, changes its tooltip 300 ms
 // later and deletes it when the window closes. WM_COMMAND 32771 shows the
 // window. --msgbox shows a message box captioned like the window once it runs.
 #include <windows.h>
@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr UINT kTrayNotify = WM_USER + 1;
+constexpr UINT kTrayNotify = WM_APP + 0x10;
 constexpr UINT kIconId = 1090;
 constexpr UINT_PTR kTipTimer = 1;
 constexpr UINT kShowMessageBox = WM_APP + 1;

@@ -183,6 +183,16 @@ class AdminSessionTest(harness.MonitorCase):
         self.assertTrue(wait_for(lambda: m.proc.poll() is not None, 25), 'the monitor did not end after the summary')
         self.assertEqual(m.proc.returncode, 0, 'exit code')
         harness.measure('adapter table emptied -> watch noticed (log time): %.2f s' % noticed_after)
+        dropped = m.log()
+        ended = m.entries('The VPN connection has gone (no PPP adapter): the monitor ends', level='MOST')
+        self.assertEqual(len(ended), 1, 'one MOST line says why the monitor ended')
+
+        # the VPN reconnects: the connect-time task starts a monitor in the same folder
+        harness.write_adapters(table, [harness.adapter_line(dns=('127.0.0.1',))])
+        again = self.start_monitor(exe=exe, env=harness.fake_adapter_env(table), home=m.home,
+                                   dll_overrides=harness.FAKE_IPHLPAPI_OVERRIDE)
+        self.assertTrue(again.wait_log('version 1.0.3.1', 20), 'the new run has no log')
+        self.assertEqual(harness.read_log(m.log_path + '.1'), dropped, 'admin.log.1 should be the dropped run\'s log')
 
 
 # Named in Serbian with an emoji: CP949 has the Russian letters but not Ђ, ђ

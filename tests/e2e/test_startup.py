@@ -82,6 +82,9 @@ class CommandLineTest(harness.MonitorCase):
         first = self.start_monitor()
         added = self.tray.wait_for_command('add', 10, owner=first.hwnd)
         self.assertTrue(added, 'first monitor showed no tray icon')
+        # WM_USER+2 from any program is a dialog's DM_REPOSITION, not a hand-over
+        self.assertTrue(self.wine.post(first.target, harness.WM_INSTANCE_QUIT))
+        self.assertFalse(wait_for(lambda: first.proc.poll() is not None, 2), 'DM_REPOSITION ended the monitor')
 
         home = self.session.home()
         started = time.monotonic()
@@ -90,6 +93,7 @@ class CommandLineTest(harness.MonitorCase):
         self.assertTrue(wait_for(lambda: first.proc.poll() is not None, 10, 0.05), 'first monitor was not retired')
         retired_after = time.monotonic() - started
         self.assertEqual(first.proc.returncode, 0, 'exit code of the retired monitor')
+        self.assertEqual(first.entries()[-1].text, 'A newer monitor takes over: the monitor ends')
         # One post and a second's wait retire it; a monitor that did not listen
         # would hold the new one for ten such attempts. The margin covers the
         # new process's start on a busy machine.
@@ -376,6 +380,10 @@ class HomeFolderTest(harness.MonitorCase):
             self.addCleanup(subprocess.run, ['chattr', '-i', home])
             return home
 
+        def shared(home):  # Wine reports the mode's write for others as Everyone's
+            os.chmod(home, 0o777)
+            return home
+
         def planted(home):
             with open(victim, 'wb') as f:
                 f.write(b'the user\'s own file')
@@ -385,6 +393,11 @@ class HomeFolderTest(harness.MonitorCase):
             (deep, 'WARN', r'current directory of 25\d characters, longer than 247'),
             (immutable, 'WARN', r'admin\.log cannot be opened in \[Z:\\.*\], rc=5'),
             (planted, 'ERROR', r'\[Z:\\.*\\admin\.log\] refused, 2 links'),
+            (shared, 'WARN', r'\[Z:\\.*\] may be written by S-1-1-0'),
+            # a task without a start folder; root under Wine could write there. A 32-bit
+            # program's system32 is syswow64, the folder it really opens
+            (lambda home: os.path.join(harness.PREFIX, 'drive_c', 'windows', 'system32'), 'WARN',
+             r'\[C:\\windows\\syswow64\] is a system folder, in \[C:\\windows\]'),
         ]
         for prepare, level, why in cases:
             with self.subTest(why=why):
@@ -393,6 +406,8 @@ class HomeFolderTest(harness.MonitorCase):
                     self.addCleanup(shutil.rmtree, fallback, True)
                     cwd = prepare(self.session.home())
                     before = sorted(os.listdir(cwd))
+                    copies = os.path.join(cwd, harness.COPYDATA_LOG)  # the harness's own
+                    self.addCleanup(lambda: os.path.exists(copies) and os.remove(copies))
                     m = harness.Monitor.start(self.wine, cwd)
                     self.addCleanup(m.stop)
                     m.log_path = os.path.join(fallback, 'admin.log')

@@ -69,7 +69,8 @@ class TrayAndDriverTest(unittest.TestCase):
         mine = [r for r in self.tray.records() if r.owner == found.hwnd]
         self.assertEqual([r.cmd for r in mine], ['add', 'modify', 'modify'], 'calls as logged: %r' % mine)
         add = mine[0]
-        self.assertEqual((add.id, add.callback), (1090, 0x401), 'icon id and callback message of the add')
+        self.assertEqual((add.id, add.callback), (1090, harness.WM_TRAY_NOTIFY),
+                         'icon id and callback message of the add')
         self.assertTrue(add.icon.startswith('32x32x'), 'icon bits should be recovered, got %r' % add.icon)
         self.assertEqual(mine[1].tip, 'Admin서버에 접속 시도중...', 'CP949 tooltip should arrive as UTF-8 text')
         self.assertTrue(all(r.ok for r in mine), 'trayhost refused a call: %r' % mine)

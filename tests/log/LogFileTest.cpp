@@ -18,6 +18,7 @@
 namespace {
 
 const size_t kSizeLimit = 5242880;
+const size_t kHardCap = 8388608;
 const LogTime kAnyTime = {2026, 12, 6, 9, 5, 3, 7};
 const size_t kStampLength = 23;
 
@@ -60,8 +61,21 @@ std::string AfterStamp(const std::string& content)
 {
     LogTime time;
     if (!ParseStamp(content, &time))
-        return "<no time stamp in: " + content + ">";
+        return "<no time stamp in: " + content.substr(0, 200) + ">";
     return content.substr(kStampLength);
+}
+
+// The lines of `content` from `from` on, each after its time stamp.
+std::vector<std::string> LinesFrom(const std::string& content, size_t from)
+{
+    std::vector<std::string> lines;
+    for (size_t end; from < content.size(); from = end + 2) {
+        end = content.find("\r\n", from);
+        lines.push_back(AfterStamp(content.substr(from, end - from)));
+        if (end == std::string::npos)
+            break;
+    }
+    return lines;
 }
 
 class LogFileTest : public ::testing::Test {
@@ -204,7 +218,8 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
 {
     const std::wstring path = PathOf("admin.log");
     const std::wstring missingFolder = PathOf("missing\\copy.log");
-    const std::wstring destinations[] = {path, missingFolder, m_dir};
+    const std::wstring destinations[] = {path, missingFolder, m_dir, path + L".1"};
+    WriteAll(path + L".1", "run before\r\n");
     {
         LogFile log;
         log.Open(path.c_str(), FALSE, 1);
@@ -226,6 +241,7 @@ TEST_F(LogFileTest, CopyTo_ReturnsMinus20WhenDestinationCannotBeOpened)
     EXPECT_EQ(AfterStamp(content.substr(0, split)), "   [FLOW]  before\r\n") << "log was: " << content;
     EXPECT_EQ(AfterStamp(content.substr(split)), "   [FLOW]  after\r\n") << "log was: " << content;
     EXPECT_FALSE(Exists(missingFolder));
+    EXPECT_EQ(ReadAll(path + L".1"), "run before\r\n") << "the generation before, picked as the destination";
 }
 
 TEST_F(LogFileTest, CopyTo_AFailedReadOrWriteIsReportedNotSuccess)
@@ -358,27 +374,78 @@ TEST(PlainFile, OnlyAFileWithOneNameAndNoReparsePointIsPlain)
         EXPECT_EQ(JudgeFile({c.attributes, {}, {}, {}, 0, 0, 0, c.links, 0, 0}), c.kind) << c.attributes;
 }
 
-TEST_F(LogFileTest, OpenAndStartAfresh_RefuseANamePlantedAsAHardLinkAndLeaveItsFileAlone)
+TEST_F(LogFileTest, OpenAndKeep_RefuseANamePlantedAsAHardLink_AFullLogNotKeptGrowsOnToTheCapThenStartsAfresh)
 {
     const std::wstring victim = PathOf("victim.txt"), planted = PathOf("planted.log"), full = PathOf("full.log");
     const std::string precious = "a file of the user's that no log may touch\r\n";
     WriteAll(victim, precious);
-    WriteAll(full, std::string(kSizeLimit + 1, 'o'));
     ASSERT_TRUE(CreateHardLinkW(planted.c_str(), victim.c_str(), nullptr));
     ASSERT_TRUE(CreateHardLinkW((full + L".1").c_str(), victim.c_str(), nullptr));
-    {
-        LogFile refused, kept;
-        EXPECT_EQ(DescribeRefusal(refused.Open(planted.c_str(), FALSE, 1)), "3 links");
-        refused.Write(kLogFlow, "nowhere");
-        kept.Open(full.c_str(), TRUE, 1);
-        kept.Write(kLogFlow, "starts afresh");  // the full log would go into the planted full.log.1
-    }
-    EXPECT_EQ(ReadAll(victim), precious) << "the file behind a planted link was written or emptied";
-    const std::string log = ReadAll(full);
+    LogFile refused;
+    EXPECT_EQ(DescribeRefusal(refused.Open(planted.c_str(), FALSE, 1)), "3 links");
+    refused.Write(kLogFlow, "nowhere");
     const std::string named = Narrow(full);
     EXPECT_NE(named.find("\\lumaro_log_???_"), std::string::npos) << "one '?' for each UTF-16 unit CP949 lacks";
-    EXPECT_EQ(AfterStamp(log.substr(0, log.find("\r\n") + 2)),
-              "   [ERROR] " + named + ".1 not kept (3 links); the full log before this line is lost\r\n");
+    const std::string grows = "   [ERROR] " + named + ".1 not kept (3 links); the log grows on to 8 MiB";
+    const std::string lost = "   [ERROR] " + named + ".1 not kept (3 links); the full log before this line is lost";
+    struct Case {
+        size_t size;  // of the log before the two lines
+        std::vector<std::string> lines;
+    } cases[] = {
+        {kSizeLimit + 1, {grows, "   [FLOW]  one", "   [FLOW]  two"}},
+        {kHardCap + 1, {lost, "   [FLOW]  two"}},  // the next line past the cap tries again, then empties
+    };
+    for (const Case& c : cases) {
+        WriteAll(full, std::string(c.size, 'o'));
+        {
+            LogFile log;
+            log.Open(full.c_str(), TRUE, 1);
+            log.Write(kLogFlow, "one");
+            log.Write(kLogFlow, "two");
+        }
+        const std::string content = ReadAll(full);
+        const bool grew = content.size() > c.size;
+        EXPECT_EQ(LinesFrom(content, grew ? c.size : 0), c.lines) << c.size << " bytes, grown: " << grew;
+    }
+    EXPECT_EQ(ReadAll(victim), precious) << "the file behind a planted link was written or emptied";
+}
+
+TEST_F(LogFileTest, OpenNewRun_TheLastRunBecomesDotOneUnlessAnotherProgramHoldsItThroughTheRetries)
+{
+    struct Case {
+        const char* name;
+        DWORD holdMs;  // how long a viewer holds admin.log.1 without delete sharing
+        bool setApart;
+    } cases[] = {{"free", 0, true}, {"scanned", 120, true}, {"viewed", INFINITE, false}};
+    for (const Case& c : cases) {
+        const std::wstring path = PathOf(std::string(c.name) + ".log"), kept = path + L".1";
+        WriteAll(path, "last run\r\n");
+        WriteAll(kept, "run before\r\n");
+        AutoCloseHandle viewer(c.holdMs ? CreateFileW(kept.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                      OPEN_EXISTING, 0, nullptr)
+                                        : nullptr);
+        std::thread release([&] {
+            if (c.holdMs != INFINITE) {
+                Sleep(c.holdMs);
+                viewer.Reset();
+            }
+        });
+        std::string notKept;
+        LogFile log;
+        EXPECT_TRUE(log.OpenNewRun(path.c_str(), 1, notKept).Opened()) << c.name;
+        log.Write(kLogFlow, "this run");
+        release.join();
+        viewer.Reset();
+        EXPECT_EQ(log.CopyTo((path + L".saved").c_str()), 0) << c.name;
+        const std::string content = ReadAll(path), generation = c.setApart ? "last run\r\n" : "run before\r\n";
+        EXPECT_EQ(ReadAll(kept), generation) << c.name;
+        EXPECT_EQ(LinesFrom(content, c.setApart ? 0 : 10), std::vector<std::string>{"   [FLOW]  this run"}) << c.name;
+        EXPECT_EQ(notKept.empty(), c.setApart) << c.name << ": " << notKept;
+        EXPECT_EQ(content.compare(0, 10, "last run\r\n") == 0, !c.setApart) << c.name << ": the last run is lost";
+        EXPECT_EQ(ReadAll(path + L".saved"), generation + "-------- " + c.name + ".log.1 ends here; " + c.name +
+                                                 ".log follows --------\r\n" + content)
+            << c.name << ": the export, the generation before first";
+    }
 }
 
 TEST_F(LogFileTest, DumpTraffic_DoesNotEmptyFilePastTheLimit)

@@ -42,7 +42,7 @@ const char kUsage[] =
     "  command TITLE ID              post WM_COMMAND ID\n"
     "  close TITLE                   post WM_CLOSE\n"
     "  post TITLE MSG WPARAM LPARAM [--item ID]  post any message (to a dialog item)\n"
-    "  tray-event TITLE ICONID EVENT post WM_USER+1 (ICONID, EVENT)\n"
+    "  tray-event TITLE ICONID EVENT post the tray icon's callback, WM_APP+0x10 (ICONID, EVENT)\n"
     "  end-session TITLE [LPARAM]    end the Windows session for the window's process as Windows does:\n"
     "                                WM_QUERYENDSESSION to each of its top-level windows, then WM_ENDSESSION;\n"
     "                                query HWND ANSWER, end HWND; exit 2 when a window refused\n"
@@ -444,7 +444,7 @@ int CmdTrayEvent(const Args& a)
     if (a.size() < 3 || !ParseNumber(a[1], id) || !ParseNumber(a[2], event))
         return -1;
     HWND hwnd = RequireTarget(a[0]);
-    return hwnd ? PostTo(hwnd, WM_USER + 1, id, event) : 1;
+    return hwnd ? PostTo(hwnd, WM_APP + 0x10, id, event) : 1;
 }
 
 struct ProcessWindows {
