@@ -99,6 +99,14 @@ private:
     void OnClockTick();
     void RaiseWarning(int remainSec);
     void ShowUsage(UsageDialog& dialog);
+    // The user clicked a balloon: the window it told of comes forward.
+    void OnBalloonClick();
+    // Keeps the icon, and so its balloon, while Windows shows the balloon,
+    // until the tick count `until` at most.
+    void WaitWhileBalloonShows(DWORD until);
+    // An update that closes the monitor through the Restart Manager starts
+    // it again with the same command line, while the VPN is up.
+    void RegisterRestart();
 
     // The conversation's effects on this window.
     void Log(int level, const std::string& text) override;
@@ -120,6 +128,7 @@ private:
     int64_t Elapsed() const;
 
     bool m_ending = false;
+    UsageDialog* m_usage = nullptr;  // the reminder or summary now running
     CThreadSockTelnet* m_stoppingWorker = nullptr;  // being waited for
     bool m_foreignRecordLogged = false;
     int m_handlingEvent = 0;  // depth of worker events being handled
