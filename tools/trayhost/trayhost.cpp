@@ -36,7 +36,6 @@
 // lParam: the owner window) makes the tray tell that owner's icon of the
 // event as the shell does after the user's click: it lets the owner take
 // the foreground, then sends the icon's callback message (icon id, event).
-// Like Explorer it is DPI aware, so its window reports the scale it draws at.
 #include "tools/common/EscapeLine.h"
 #include <windows.h>
 #include <shellapi.h>
@@ -462,7 +461,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 2;
     }
 
-    SetProcessDPIAware();
     TrayHost host(logPath, refuseFile, alwaysOk);
     g_host = &host;
 
