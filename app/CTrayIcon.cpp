@@ -163,6 +163,7 @@ void CTrayIcon::SetTip(const char* text)
 
 BOOL CTrayIcon::ShowBalloon(const char* title, const char* text, DWORD kind)
 {
+    ++m_balloonsSent;
     if (!m_inShell) {
         m_balloon = BalloonFate::Withheld;
         return FALSE;

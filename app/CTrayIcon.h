@@ -58,8 +58,10 @@ public:
     void SetTip(const char* text);
     // A balloon of the given kind from the icon; the tooltip stays as it is.
     BOOL ShowBalloon(const char* title, const char* text, DWORD kind);
-    // What became of the last balloon, as far as Windows has told.
+    // What became of the last balloon, as far as Windows has told, and how
+    // many have been sent: a new one takes the place of the last.
     BalloonFate Balloon() const { return m_balloon; }
+    unsigned BalloonsSent() const { return m_balloonsSent; }
     // wParam: the icon id; lParam: the mouse, keyboard or balloon event. A
     // click or key is acted on once everything queued before it has been
     // handled (see TrayClickOrder). 1 when handled.
@@ -99,4 +101,5 @@ private:
     UINT m_taskbarCreated = 0;
     TrayClickOrder m_clicks;
     BalloonFate m_balloon = BalloonFate::None;
+    unsigned m_balloonsSent = 0;
 };

@@ -269,7 +269,8 @@ LRESULT LumaroDialog::OnQueryDragIcon()
 LRESULT LumaroDialog::OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
     LRESULT handled = m_tray.OnNotify(wParam, lParam);
-    if (m_usage)
+    // Only while no later balloon (the warning's) has taken its place.
+    if (m_usage && m_tray.BalloonsSent() == m_usageBalloon)
         m_usage->OnBalloonFate(m_tray.Balloon());
     if (wParam == kTrayIconId && lParam == NIN_BALLOONUSERCLICK)
         OnBalloonClick();
@@ -412,9 +413,12 @@ void LumaroDialog::ShowUsage(UsageDialog& dialog)
     m_tray.ShowBalloon(kBalloonTitle, dialog.Text().c_str(), kBalloonInformation);
     dialog.OnBalloonFate(m_tray.Balloon());
     UsageDialog* outer = m_usage;
+    const unsigned outerBalloon = m_usageBalloon;
     m_usage = &dialog;
+    m_usageBalloon = m_tray.BalloonsSent();
     dialog.DoModal();
     m_usage = outer;
+    m_usageBalloon = outerBalloon;
 }
 
 void LumaroDialog::WaitWhileBalloonShows(DWORD until)

@@ -129,6 +129,7 @@ private:
 
     bool m_ending = false;
     UsageDialog* m_usage = nullptr;  // the reminder or summary now running
+    unsigned m_usageBalloon = 0;     // its balloon, by the tray's count
     CThreadSockTelnet* m_stoppingWorker = nullptr;  // being waited for
     bool m_foreignRecordLogged = false;
     int m_handlingEvent = 0;  // depth of worker events being handled
