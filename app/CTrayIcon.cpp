@@ -3,6 +3,8 @@
 #include "framework/CWnd.h"
 #include "framework/CommonControls.h"
 #include "framework/Cp949.h"
+#include "framework/UserNotificationState.h"
+#include "widgets/Dpi.h"
 
 #include <cstring>
 
@@ -12,6 +14,31 @@ namespace {
 // Windows 2000 and XP keep a balloon this long at least; later systems use
 // the user's accessibility setting instead.
 const UINT kBalloonTimeoutMs = 10000;
+
+// The event the icon posts itself, through its own callback message, to
+// decide what a run of clicks meant; the shell sends no event of that value.
+const LPARAM kDecideClicks = WM_APP;
+
+// The small icon at the size the notification area draws it now. After a
+// change of display scale Explorer makes its taskbar anew at the new DPI,
+// while the metrics this process started with stay as they were. Where
+// Windows cannot tell the taskbar's DPI (before Windows 10 1607) the system
+// metrics are all there is.
+HICON LoadTrayIcon(HMODULE module, UINT iconId)
+{
+    if (HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr))
+        if (HICON icon = LoadIconAtSize(module, iconId, SystemMetricForDpi(SM_CXSMICON, DpiOfWindow(taskbar))))
+            return icon;
+    // Loaded for this icon alone, at the size the notification area draws:
+    // an icon loaded shared keeps the size it was first loaded at, and one
+    // of another size is stretched into blur.
+    HICON icon = nullptr;
+    if (FAILED(Comctl32::LoadIconMetric(module, MAKEINTRESOURCEW(iconId), LIM_SMALL, &icon)))
+        icon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                               LR_LOADMAP3DCOLORS));
+    return icon;
+}
 
 // The shell's broadcast comes from a process of lower integrity than an
 // elevated monitor, and UIPI drops such registered messages unless the
@@ -112,17 +139,12 @@ BOOL CTrayIcon::ShowIcon(HICON icon)
 void CTrayIcon::ShowIconResource(UINT iconId, const char* moduleName)
 {
     HMODULE module = ::GetModuleHandleW(moduleName ? Widen(moduleName).c_str() : nullptr);
-    // Loaded for this icon alone, at the size the notification area draws:
-    // an icon loaded shared keeps the size it was first loaded at, and one
-    // of another size is stretched into blur.
-    HICON icon = nullptr;
-    if (FAILED(Comctl32::LoadIconMetric(module, MAKEINTRESOURCEW(iconId), LIM_SMALL, &icon)))
-        icon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                               LR_LOADMAP3DCOLORS));
+    HICON icon = LoadTrayIcon(module, iconId);
     // The old icon goes only once the shell holds the new one.
     ShowIcon(icon);
     m_loadedIcon.Reset(icon);
+    m_iconId = iconId;
+    m_iconModule = module;
 }
 
 void CTrayIcon::SetTip(const char* text)
@@ -141,13 +163,17 @@ void CTrayIcon::SetTip(const char* text)
 
 BOOL CTrayIcon::ShowBalloon(const char* title, const char* text, DWORD kind)
 {
-    if (!m_inShell)
+    ++m_balloonsSent;
+    if (!m_inShell) {
+        m_balloon = BalloonFate::Withheld;
         return FALSE;
+    }
     lstrcpynW(m_nid.szInfo, Widen(text ? text : "").c_str(), ARRAYSIZE(m_nid.szInfo));
     lstrcpynW(m_nid.szInfoTitle, Widen(title ? title : "").c_str(), ARRAYSIZE(m_nid.szInfoTitle));
     m_nid.dwInfoFlags = kind;
     m_nid.uTimeout = kBalloonTimeoutMs;
     BOOL ok = Notify(NIM_MODIFY, NIF_INFO);
+    m_balloon = BalloonSent(ok != FALSE, UserNotificationState(), (kind & NIIF_RESPECT_QUIET_TIME) != 0);
     // The same record goes with every later tooltip and add: it keeps no
     // balloon, so none of them can show this one again.
     std::memset(m_nid.szInfo, 0, sizeof m_nid.szInfo);
@@ -162,8 +188,19 @@ void CTrayIcon::OnTaskbarCreated()
 {
     // The new notification area starts empty, whatever the old one held.
     m_inShell = false;
-    if (m_nid.hIcon)
-        AddAgain();
+    if (!m_nid.hIcon)
+        return;
+    // Explorer says so again after a change of display scale: the icon of
+    // the program's resources comes at the new size.
+    if (m_iconId && m_nid.hIcon == m_loadedIcon.Get()) {
+        if (HICON icon = LoadTrayIcon(m_iconModule, m_iconId)) {
+            m_nid.hIcon = icon;
+            AddAgain();
+            m_loadedIcon.Reset(icon);
+            return;
+        }
+    }
+    AddAgain();
 }
 
 HMENU CTrayIcon::Popup()
@@ -212,45 +249,41 @@ void CTrayIcon::ShowMenuAtIcon(HMENU popup)
         Notify(NIM_SETFOCUS, 0);
 }
 
+LRESULT CTrayIcon::Act(TrayAction action)
+{
+    HMENU popup = action == TrayAction::None ? nullptr : Popup();
+    if (!popup)
+        return 0;
+    switch (action) {
+    case TrayAction::OpenDefault:
+        ::SendMessageW(m_nid.hWnd, WM_COMMAND, ::GetMenuItemID(popup, 0), 0);
+        break;
+    case TrayAction::MenuAtCursor:
+        ShowMenuAtCursor(popup);
+        break;
+    case TrayAction::MenuAtIcon:
+        ShowMenuAtIcon(popup);
+        break;
+    case TrayAction::None:
+        break;
+    }
+    return 1;
+}
+
 LRESULT CTrayIcon::OnNotify(WPARAM id, LPARAM event)
 {
     if (id != m_nid.uID)
         return 0;
-    // Set before anything runs: a menu's loop delivers the next event meanwhile.
-    const LPARAM previous = m_lastEvent;
-    if (event != WM_MOUSEMOVE)
-        m_lastEvent = event;
-    switch (event) {
-    case NIN_SELECT:
-        // Enter on an icon the mouse has selected; after a click the shell
-        // sends it too, and a click does nothing.
-        if (previous == WM_LBUTTONUP)
-            return 0;
-        [[fallthrough]];
-    case WM_LBUTTONDBLCLK:
-    case NIN_KEYSELECT: {
-        HMENU popup = Popup();
-        if (!popup)
-            return 0;
-        ::SendMessageW(m_nid.hWnd, WM_COMMAND, ::GetMenuItemID(popup, 0), 0);
-        return 1;
-    }
-    case WM_CONTEXTMENU:
-        // Shift+F10 or the menu key; after a right click the shell sends it
-        // too, and that click has opened the menu already.
-        if (previous == WM_RBUTTONUP)
-            return 0;
-        if (HMENU popup = Popup()) {
-            ShowMenuAtIcon(popup);
-            return 1;
-        }
+    if (event == kDecideClicks)
+        return Act(m_clicks.Decide());
+    m_balloon = BalloonAfter(m_balloon, event);
+    bool opensRun = false;
+    if (!m_clicks.Add(event, opensRun))
         return 0;
-    case WM_RBUTTONUP:
-        if (HMENU popup = Popup()) {
-            ShowMenuAtCursor(popup);
-            return 1;
-        }
-        return 0;
-    }
-    return 0;
+    // Behind whatever the shell has queued by now, mouse messages and
+    // notifications alike; decided at once if it cannot be posted, so that
+    // the icon never waits for a decision that does not come.
+    if (opensRun && !::PostMessageW(m_nid.hWnd, m_nid.uCallbackMessage, m_nid.uID, kDecideClicks))
+        return Act(m_clicks.Decide());
+    return 1;
 }

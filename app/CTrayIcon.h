@@ -8,6 +8,8 @@
 // starts before the taskbar) it broadcasts "TaskbarCreated" and every icon
 // must be added again; an add the shell refused is tried again with the next
 // tooltip, and a refused change keeps the icon for the next try.
+#include "app/BalloonFate.h"
+#include "app/TrayClickOrder.h"
 #include "framework/CMenu.h"
 #include "framework/ScopedHandle.h"
 
@@ -47,8 +49,8 @@ public:
     BOOL SetMenuResource(UINT menuId);
     // The caller keeps ownership of `icon`; null removes the icon.
     BOOL ShowIcon(HICON icon);
-    // Loads the icon at the size Windows asks for in the notification area
-    // (the small icon of the system DPI), shows it and owns it until another
+    // Loads the icon at the size the notification area draws it now (the
+    // small icon of the taskbar's DPI), shows it and owns it until another
     // takes its place.
     void ShowIconResource(UINT iconId, const char* moduleName = nullptr);
     // Sets the tooltip (CP949, as all of the program's texts); while the
@@ -56,7 +58,13 @@ public:
     void SetTip(const char* text);
     // A balloon of the given kind from the icon; the tooltip stays as it is.
     BOOL ShowBalloon(const char* title, const char* text, DWORD kind);
-    // wParam: the icon id; lParam: the mouse or keyboard event. 1 when handled.
+    // What became of the last balloon, as far as Windows has told, and how
+    // many have been sent: a new one takes the place of the last.
+    BalloonFate Balloon() const { return m_balloon; }
+    unsigned BalloonsSent() const { return m_balloonsSent; }
+    // wParam: the icon id; lParam: the mouse, keyboard or balloon event. A
+    // click or key is acted on once everything queued before it has been
+    // handled (see TrayClickOrder). 1 when handled.
     virtual LRESULT OnNotify(WPARAM id, LPARAM event);
 
     // The shell's broadcast after it has made a new notification area.
@@ -81,14 +89,17 @@ private:
     // At the icon, as the keyboard opens it; the notification area gets the
     // focus back when the menu is left without a choice.
     void ShowMenuAtIcon(HMENU popup);
+    LRESULT Act(TrayAction action);
 
     CMenu m_menu;
     NOTIFYICONDATAW m_nid;  // hIcon: the icon to show, also while the shell lacks it
     ScopedIcon m_loadedIcon;
+    // Where m_loadedIcon came from, to load it again at a new scale.
+    UINT m_iconId = 0;
+    HMODULE m_iconModule = nullptr;
     bool m_inShell = false;
     UINT m_taskbarCreated = 0;
-    // The last event but mouse moves: the shell follows a click with
-    // NIN_SELECT and a right click with WM_CONTEXTMENU, which open anything
-    // only when they come from the keyboard.
-    LPARAM m_lastEvent = 0;
+    TrayClickOrder m_clicks;
+    BalloonFate m_balloon = BalloonFate::None;
+    unsigned m_balloonsSent = 0;
 };

@@ -22,6 +22,11 @@ const int kReadoutFontSize = 12;
 const int kVersionFontSize = 11;
 const char kZeroDuration[] = "00일 00:00:00";
 const char kBalloonTitle[] = "Lumaro";
+// The closing summary and its balloon keep the process at most this long.
+const DWORD kSummaryLongestMs = 30000;
+// Windows restarts the monitor after an update, never after a crash, a hang
+// or a reboot (the VPN is down after a reboot).
+const DWORD kRestartFlags = RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT;
 
 const char* SessionEndReason(LPARAM why)
 {
@@ -202,6 +207,7 @@ BOOL LumaroDialog::OnInitDialog()
                            m_resultPath});
     m_session.OnStart();
     SetTimer(kTimerClock, kClockPeriodMs);
+    RegisterRestart();
     return FALSE;
 }
 
@@ -285,7 +291,25 @@ LRESULT LumaroDialog::OnQueryDragIcon()
 
 LRESULT LumaroDialog::OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
-    return m_tray.OnNotify(wParam, lParam);
+    LRESULT handled = m_tray.OnNotify(wParam, lParam);
+    // Only while no later balloon (the warning's) has taken its place.
+    if (m_usage && m_tray.BalloonsSent() == m_usageBalloon)
+        m_usage->OnBalloonFate(m_tray.Balloon());
+    if (wParam == kTrayIconId && lParam == NIN_BALLOONUSERCLICK)
+        OnBalloonClick();
+    return handled;
+}
+
+void LumaroDialog::OnBalloonClick()
+{
+    // The user's own action, as a click on the icon is: the warning if it is
+    // up, else the reminder or summary still shown, else the clock.
+    if (m_warning.IsWindow() && m_warning.IsWindowVisible())
+        m_warning.BringToForeground(SW_SHOW);
+    else if (m_usage && m_usage->IsWindow() && m_usage->IsWindowVisible())
+        m_usage->BringToForeground(SW_SHOW);
+    else if (!m_ending)
+        OnShowClock();
 }
 
 void LumaroDialog::OnTaskbarCreated()
@@ -296,11 +320,13 @@ void LumaroDialog::OnTaskbarCreated()
 
 void LumaroDialog::OnShowClock()
 {
+    // Always the user's request: the clock comes to the front with the
+    // keyboard, also when it is open behind other windows.
     if (!m_bShown) {
         m_bShown = 1;
-        ShowWindow(SW_SHOW);
+        BringToForeground(SW_SHOW);
     } else {
-        ShowWindow(SW_SHOWNORMAL);
+        BringToForeground(SW_SHOWNORMAL);
     }
 }
 
@@ -394,10 +420,13 @@ void LumaroDialog::OnTimer(UINT_PTR id)
         // from outside must not close the monitor.
         if (id == static_cast<UINT_PTR>(kAdapterWatchTimer.id)) {
             if (m_session.TimerRunning(kAdapterWatchTimer.id)) {
-                const bool present = GetPppDns() >= 0;
-                if (!present)
+                const bool vpnUp = GetPppDns() >= 0;
+                // An update must not start a monitor for a VPN that has gone.
+                if (!vpnUp) {
                     NoteEnd("The VPN connection has gone (no PPP adapter)");
-                m_session.OnAdapterWatch(present);
+                    ::UnregisterApplicationRestart();
+                }
+                m_session.OnAdapterWatch(vpnUp);
             }
         } else {
             m_session.OnTimer(static_cast<int>(id), Elapsed());
@@ -421,7 +450,43 @@ void LumaroDialog::ShowReminder(int rTime)
 void LumaroDialog::ShowUsage(UsageDialog& dialog)
 {
     m_tray.ShowBalloon(kBalloonTitle, dialog.Text().c_str(), kBalloonInformation);
+    dialog.OnBalloonFate(m_tray.Balloon());
+    UsageDialog* outer = m_usage;
+    const unsigned outerBalloon = m_usageBalloon;
+    m_usage = &dialog;
+    m_usageBalloon = m_tray.BalloonsSent();
     dialog.DoModal();
+    m_usage = outer;
+    m_usageBalloon = outerBalloon;
+}
+
+void LumaroDialog::WaitWhileBalloonShows(DWORD until)
+{
+    MSG msg;
+    while (m_tray.Balloon() == BalloonFate::Showing) {
+        const LONG left = static_cast<LONG>(until - ::GetTickCount());
+        if (left <= 0)
+            return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+void LumaroDialog::RegisterRestart()
+{
+    // Windows restarts only a process that has run for 60 s, with these
+    // words after the program's name, at most RESTART_MAX_CMD_LINE characters.
+    const HRESULT hr = ::RegisterApplicationRestart(SkipProgramName(::GetCommandLineW()), kRestartFlags);
+    if (FAILED(hr))
+        m_log.Write(kLogWarn, StrFormat("no restart after updates: RegisterApplicationRestart failed. hr=0x%08lx",
+                                        static_cast<unsigned long>(hr)).c_str());
 }
 
 void LumaroDialog::RaiseWarning(int remainSec)
@@ -460,7 +525,12 @@ BOOL LumaroDialog::DestroyWindow()
         UsageDialog summary(nullptr);
         summary.m_usedText = "소요시간: " + FormatDuration(elapsed);
         summary.m_remainText = "잔여시간: " + FormatDuration(rTime - elapsed);
+        // The icon goes with the process, and its balloon with it: both stay
+        // until the balloon has been seen to its end, within bounds.
+        const DWORD until = ::GetTickCount() + kSummaryLongestMs;
+        summary.CloseWithin(kSummaryLongestMs);
         ShowUsage(summary);
+        WaitWhileBalloonShows(until);
     }
     return CDialog::DestroyWindow();
 }

@@ -78,6 +78,14 @@ private:
     void ShowUsage(UsageDialog& dialog);
     // Why the monitor ends, for its last MOST line; the first reason counts.
     void NoteEnd(const char* why);
+    // The user clicked a balloon: the window it told of comes forward.
+    void OnBalloonClick();
+    // Keeps the icon, and so its balloon, while Windows shows the balloon,
+    // until the tick count `until` at most.
+    void WaitWhileBalloonShows(DWORD until);
+    // An update that closes the monitor through the Restart Manager starts
+    // it again with the same command line, while the VPN is up.
+    void RegisterRestart();
 
     // The conversation's effects on the screen; those on the connection
     // are its transport's.
@@ -124,6 +132,8 @@ private:
     SessionStateMachine m_session;
 
     bool m_ending = false;
+    UsageDialog* m_usage = nullptr;  // the reminder or summary now running
+    unsigned m_usageBalloon = 0;     // its balloon, by the tray's count
     bool m_foreignRecordLogged = false;
     bool m_foreignQuitLogged = false;
     std::string m_endReason;

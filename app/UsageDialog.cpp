@@ -40,8 +40,7 @@ BOOL UsageDialog::OnInitDialog()
     m_lblCountdown.setFontBold(1);
     m_lblCountdown.setTextColour(kCountdownColour);
     m_lblCountdown.setFontSize(kFontSize);
-    m_msg = StrFormat(kCountdownFormat, m_countdown);
-    m_lblCountdown.setText(m_msg.c_str());
+    ShowCountdown();
 
     m_lblUsed.setFontBold(1);
     m_lblUsed.setTextColour(kTimeColour);
@@ -53,23 +52,64 @@ BOOL UsageDialog::OnInitDialog()
     m_lblRemain.setFontSize(kFontSize);
     m_lblRemain.setText(m_remainText.c_str());
 
-    SetTimer(kTimerCountdown, 1000);
+    RunOrHoldCountdown();
+    if (m_closeWithinMs)
+        SetTimer(kTimerLatestClose, m_closeWithinMs);
     // No focus now: it would activate the dialog. The dialog manager gives
     // it once the user comes to the dialog.
     return FALSE;
 }
 
+void UsageDialog::ShowCountdown()
+{
+    m_msg = StrFormat(kCountdownFormat, m_countdown);
+    m_lblCountdown.setText(m_msg.c_str());
+}
+
+void UsageDialog::OnBalloonFate(BalloonFate fate)
+{
+    m_balloon = fate;
+    RunOrHoldCountdown();
+}
+
+void UsageDialog::RunOrHoldCountdown()
+{
+    const bool run = CountdownRuns(m_balloon, m_activated);
+    if (!m_hWnd || run == m_counting)
+        return;
+    m_counting = run;
+    if (run) {
+        SetTimer(kTimerCountdown, 1000);
+        return;
+    }
+    // The balloon turned out unseen after the countdown had begun: it
+    // starts again in full when the user comes.
+    KillTimer(kTimerCountdown);
+    m_countdown = kUsageCountdownSec;
+    ShowCountdown();
+}
+
+void UsageDialog::OnActivate(WPARAM state)
+{
+    if (LOWORD(state) == WA_INACTIVE)
+        return;
+    m_activated = true;
+    RunOrHoldCountdown();
+}
+
 void UsageDialog::OnTimer(UINT_PTR id)
 {
+    if (id == kTimerLatestClose) {
+        OnOK();
+        return;
+    }
     if (id != kTimerCountdown)
         return;
     --m_countdown;
-    if (m_countdown > 0) {
-        m_msg = StrFormat(kCountdownFormat, m_countdown);
-        m_lblCountdown.setText(m_msg.c_str());
-    } else {
+    if (m_countdown > 0)
+        ShowCountdown();
+    else
         OnOK();
-    }
 }
 
 LRESULT UsageDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -77,6 +117,9 @@ LRESULT UsageDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_TIMER:
         OnTimer(wParam);
+        return Default();
+    case WM_ACTIVATE:
+        OnActivate(wParam);
         return Default();
     }
     return CDialog::WindowProc(msg, wParam, lParam);

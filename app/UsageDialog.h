@@ -1,6 +1,9 @@
 #pragma once
 // The reminder of the time granted, and the closing summary: two lines of
 // time information and a visible countdown after which it closes itself.
+// The countdown runs only once the dialog can have been seen: while Windows
+// holds its balloon back, it waits until the user first comes to the dialog.
+#include "app/BalloonFate.h"
 #include "framework/CDialog.h"
 #include "widgets/Label.h"
 #include "widgets/ShadeButton.h"
@@ -10,6 +13,7 @@
 
 const int kUsageCountdownSec = 9;
 const UINT_PTR kTimerCountdown = 1;
+const UINT_PTR kTimerLatestClose = 2;
 
 class UsageDialog : public CDialog {
 public:
@@ -17,6 +21,10 @@ public:
 
     // The time lines as one text, for the notification that goes with the dialog.
     std::string Text() const;
+    // What became of the balloon that goes with it; before or while it runs.
+    void OnBalloonFate(BalloonFate fate);
+    // Closes itself this long after it has opened at the latest, seen or not.
+    void CloseWithin(UINT ms) { m_closeWithinMs = ms; }
 
     std::string m_usedText;
     std::string m_remainText;
@@ -32,4 +40,15 @@ protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     void OnTimer(UINT_PTR id);
+    void OnActivate(WPARAM state);
+
+private:
+    // Starts the countdown from the top, or stops it there, as CountdownRuns says.
+    void RunOrHoldCountdown();
+    void ShowCountdown();
+
+    BalloonFate m_balloon = BalloonFate::None;
+    bool m_activated = false;
+    bool m_counting = false;
+    UINT m_closeWithinMs = 0;
 };

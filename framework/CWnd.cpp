@@ -1,6 +1,7 @@
 #include "framework/CWnd.h"
 
 #include "framework/Cp949.h"
+#include "framework/UserNotificationState.h"
 
 #include <vector>
 
@@ -50,12 +51,31 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
 
 BOOL CWnd::ShowWithoutActivation()
 {
-    if (!::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
-                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW))
+    // A new window starts on top of all but the topmost ones. Behind a
+    // full-screen window means right after it; one that is topmost stays
+    // above anyway, and a window placed right after it would turn topmost.
+    HWND behind = nullptr;
+    if (BusyFullScreen(UserNotificationState())) {
+        HWND foreground = ::GetForegroundWindow();
+        if (foreground && foreground != m_hWnd && !(::GetWindowLongPtrW(foreground, GWL_EXSTYLE) & WS_EX_TOPMOST))
+            behind = foreground;
+    }
+    if (!::SetWindowPos(m_hWnd, behind, 0, 0, 0, 0,
+                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (behind ? 0 : SWP_NOZORDER)))
         return FALSE;
     FLASHWINFO flash = {sizeof flash, m_hWnd, FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
     ::FlashWindowEx(&flash);
     return TRUE;
+}
+
+BOOL CWnd::BringToForeground(int showCmd)
+{
+    ::ShowWindow(m_hWnd, showCmd);
+    // Showing a visible window changes nothing, and a background process
+    // may not activate by showing: the foreground is asked for. Windows
+    // grants it after the user's click or key on the icon or its balloon.
+    HWND target = ::IsWindowEnabled(m_hWnd) ? m_hWnd : ::GetWindow(m_hWnd, GW_ENABLEDPOPUP);
+    return ::SetForegroundWindow(target ? target : m_hWnd);
 }
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)

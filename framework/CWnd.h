@@ -43,7 +43,13 @@ public:
     // program: shown where it is without taking the activation (no focus,
     // the foreground stays), and its taskbar button flashes until the user
     // comes to it, as Windows does for a window it keeps from the foreground.
+    // While the user is in a full-screen program, a game or a presentation,
+    // it goes behind the foreground window instead of on top.
     BOOL ShowWithoutActivation();
+    // For the user's own request: shown (`showCmd`), activated and given the
+    // keyboard, whether it was hidden, minimized or covered. While a modal
+    // dialog of its own disables it, that dialog comes forward instead.
+    BOOL BringToForeground(int showCmd);
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }

@@ -1,11 +1,17 @@
 // The tray icon against a stand-in for the shell's notification area, made
 // in this process: a "Shell_TrayWnd" window that records what it is sent.
+// What a run of clicks means, and whether a dialog counts down, are pure
+// decisions, checked in tables of their own.
+#include "app/BalloonFate.h"
 #include "app/CTrayIcon.h"
+#include "app/TrayClickOrder.h"
 #include "framework/CWnd.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,6 +57,7 @@ LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 class OwnerWindow : public CWnd {
 public:
     std::vector<WPARAM> commands;
+    CTrayIcon* icon = nullptr;  // gets the callback messages, as the monitor's does
     bool Create()
     {
         WNDCLASSA wc{};
@@ -67,6 +74,8 @@ protected:
     {
         if (msg == WM_COMMAND)
             commands.push_back(wParam);
+        if (icon && msg == WM_USER + 1)
+            return icon->OnNotify(wParam, lParam);
         return CWnd::WindowProc(msg, wParam, lParam);
     }
 };
@@ -97,6 +106,13 @@ protected:
     HWND m_tray = nullptr;
     OwnerWindow m_owner;
 };
+
+void HandleQueuedMessages()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageW(&msg);
+}
 
 HICON AppIcon()
 {
@@ -204,38 +220,94 @@ TEST_F(TrayIconTest, AttachWindowChecksWindowAndMessage)
     EXPECT_TRUE(icon.AttachWindow(&m_owner, WM_USER + 1));
 }
 
-TEST_F(TrayIconTest, DoubleClickRunsTheDefaultCommandAndOtherEventsDoNothing)
+TEST_F(TrayIconTest, ClickDecidedOnceTheQueueIsHandled_DoubleClickRunsTheDefaultCommand)
 {
     CTrayIcon icon(1090);
     icon.AttachWindow(&m_owner, WM_USER + 1);
-    EXPECT_EQ(icon.OnNotify(1090, WM_LBUTTONDBLCLK), 0) << "no menu loaded yet";
+    m_owner.icon = &icon;
+    icon.OnNotify(1090, WM_LBUTTONDBLCLK);
+    HandleQueuedMessages();
+    EXPECT_TRUE(m_owner.commands.empty()) << "no menu loaded yet";
     ASSERT_TRUE(icon.SetMenuResource(IDR_TRAYMENU));
 
     EXPECT_EQ(icon.OnNotify(1091, WM_LBUTTONDBLCLK), 0) << "another icon's event";
-    EXPECT_EQ(icon.OnNotify(1090, WM_LBUTTONUP), 0) << "a single click";
-    EXPECT_EQ(icon.OnNotify(1090, WM_RBUTTONDOWN), 0) << "a right button press";
-    EXPECT_TRUE(m_owner.commands.empty());
-
-    EXPECT_EQ(icon.OnNotify(1090, WM_LBUTTONDBLCLK), 1);
-    ASSERT_EQ(m_owner.commands.size(), 1u);
-    EXPECT_EQ(m_owner.commands[0], static_cast<WPARAM>(ID_SHOW_CLOCK));
+    icon.OnNotify(1090, WM_RBUTTONDOWN);
+    icon.OnNotify(1090, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(m_owner.commands.empty()) << "acted on before what was queued had been handled";
+    HandleQueuedMessages();
+    EXPECT_EQ(m_owner.commands, std::vector<WPARAM>{ID_SHOW_CLOCK});
 }
 
-TEST_F(TrayIconTest, EnterOrSpaceOpensTheClockAndTheNotificationsAfterAClickDoNothing)
+TEST(TrayClickOrderTest, OneClickNothing_DoubleClickOpensOnce_RightClickOneMenu_WhicheverOfAPairComesFirst)
 {
-    const struct { const char* name; std::vector<LPARAM> events; size_t commands; } rows[] = {
-        {"Enter or Space", {NIN_KEYSELECT}, 1},
-        {"a click, and the shell's NIN_SELECT after it", {WM_LBUTTONUP, NIN_SELECT}, 0},
-        {"a double click", {WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}, 1},
-        {"Enter on the icon a click selected", {WM_LBUTTONUP, NIN_SELECT, WM_MOUSEMOVE, NIN_SELECT}, 1},
+    using A = TrayAction;
+    const std::map<std::string, LPARAM> events = {
+        {"up", WM_LBUTTONUP}, {"sel", NIN_SELECT}, {"dbl", WM_LBUTTONDBLCLK}, {"key", NIN_KEYSELECT},
+        {"rup", WM_RBUTTONUP}, {"menu", WM_CONTEXTMENU}, {"down", WM_LBUTTONDOWN}, {"rdown", WM_RBUTTONDOWN},
+        {"move", WM_MOUSEMOVE}, {"show", NIN_BALLOONSHOW}, {"|", 0}};
+    // Runs end at "|": each is decided once all of it has been handled.
+    const struct { const char* name; const char* events; std::vector<A> decided; } rows[] = {
+        {"a click, NIN_SELECT after", "down up sel", {A::None}},
+        {"a click, NIN_SELECT first", "sel down up", {A::None}},
+        {"a click, NIN_SELECT in the next run", "up | sel", {A::None, A::None}},
+        {"a click, a balloon event before its NIN_SELECT", "up | show sel", {A::None, A::None}},
+        {"a double click", "up sel dbl up sel", {A::OpenDefault}},
+        {"a double click, notifications first", "sel up sel dbl up", {A::OpenDefault}},
+        {"a double click over two runs", "up sel | dbl up sel", {A::None, A::OpenDefault}},
+        {"a right click", "rdown rup menu", {A::MenuAtCursor}},
+        {"a right click, WM_CONTEXTMENU first", "menu rup", {A::MenuAtCursor}},
+        {"a right click, WM_CONTEXTMENU in the next run", "rup | menu", {A::MenuAtCursor, A::None}},
+        {"Enter or Space", "key", {A::OpenDefault}},
+        {"Enter on the icon a click selected", "up sel | sel", {A::None, A::OpenDefault}},
+        {"Shift+F10 or the menu key", "menu", {A::MenuAtIcon}},
+        {"mouse moves and balloons are no run", "move show", {}},
     };
     for (const auto& row : rows) {
-        m_owner.commands.clear();
-        CTrayIcon icon(1090);
-        icon.AttachWindow(&m_owner, WM_USER + 1);
-        ASSERT_TRUE(icon.SetMenuResource(IDR_TRAYMENU));
-        for (LPARAM event : row.events)
-            icon.OnNotify(1090, event);
-        EXPECT_EQ(m_owner.commands, std::vector<WPARAM>(row.commands, ID_SHOW_CLOCK)) << row.name;
+        TrayClickOrder order;
+        std::vector<A> decided;
+        bool open = false;
+        std::istringstream words(std::string(row.events) + " |");
+        for (std::string word; words >> word;) {
+            bool opensRun = false;
+            if (order.Add(events.at(word), opensRun)) {
+                EXPECT_EQ(opensRun, !open) << row.name << ": one decision posted per run, at its first event";
+                open = true;
+            } else if (word == "|" && open) {
+                decided.push_back(order.Decide());
+                open = false;
+            }
+        }
+        EXPECT_EQ(decided, row.decided) << row.name;
     }
+}
+
+TEST(BalloonFateTest, CountdownWaitsForTheUserWhileTheBalloonWasNotSeen_SummaryWaitsWhileItShows)
+{
+    const DWORD info = kBalloonInformation, warning = kBalloonWarning;
+    const struct { const char* name; QUERY_USER_NOTIFICATION_STATE state; DWORD kind; std::vector<LPARAM> events;
+                   bool activated, counts, showing; } rows[] = {
+        {"nothing said of it", QUNS_ACCEPTS_NOTIFICATIONS, info, {}, false, true, false},
+        {"shown", QUNS_ACCEPTS_NOTIFICATIONS, info, {NIN_BALLOONSHOW}, false, true, true},
+        {"shown, timed out", QUNS_ACCEPTS_NOTIFICATIONS, info, {NIN_BALLOONSHOW, NIN_BALLOONTIMEOUT}, false, true, false},
+        {"shown, clicked", QUNS_ACCEPTS_NOTIFICATIONS, info, {NIN_BALLOONSHOW, NIN_BALLOONUSERCLICK}, false, true, false},
+        {"hidden before shown (quiet time)", QUNS_ACCEPTS_NOTIFICATIONS, info, {NIN_BALLOONHIDE}, false, false, false},
+        {"hidden before shown, then activated", QUNS_ACCEPTS_NOTIFICATIONS, info, {NIN_BALLOONHIDE}, true, true, false},
+        {"timed out unshown (Focus assist)", QUNS_ACCEPTS_NOTIFICATIONS, info, {NIN_BALLOONTIMEOUT}, false, false, false},
+        {"quiet time", QUNS_QUIET_TIME, info, {}, false, false, false},
+        {"quiet time, the warning ignores it", QUNS_QUIET_TIME, warning, {}, false, true, false},
+        {"full screen", QUNS_BUSY, info, {}, false, false, false},
+        {"a game", QUNS_RUNNING_D3D_FULL_SCREEN, info, {}, false, false, false},
+        {"a presentation", QUNS_PRESENTATION_MODE, info, {}, false, false, false},
+        {"the user away", QUNS_NOT_PRESENT, info, {}, false, false, false},
+        {"held back, shown when the user is back", QUNS_BUSY, info, {NIN_BALLOONSHOW}, false, true, true},
+    };
+    for (const auto& row : rows) {
+        BalloonFate fate = BalloonSent(true, row.state, (row.kind & NIIF_RESPECT_QUIET_TIME) != 0);
+        for (LPARAM event : row.events)
+            fate = BalloonAfter(fate, event);
+        EXPECT_EQ(CountdownRuns(fate, row.activated), row.counts) << row.name << ": whether the countdown runs";
+        EXPECT_EQ(fate == BalloonFate::Showing, row.showing) << row.name << ": whether the balloon is on screen";
+    }
+    EXPECT_FALSE(CountdownRuns(BalloonSent(false, QUNS_ACCEPTS_NOTIFICATIONS, true), false))
+        << "a balloon the shell refused is not seen";
 }

@@ -90,6 +90,10 @@ class WindowWatch:
                 continue
         return found
 
+    def foreground_went_to(self, hwnd):
+        """Whether hold-foreground has seen the foreground go to this window."""
+        return any(e.kind == 'foreground' and e.value.split(' ')[0] == '%x' % hwnd for e in self.events_so_far())
+
     @staticmethod
     def first(events, kind):
         return next((e for e in events if e.kind == kind), None)

@@ -30,6 +30,7 @@ ENGLISH_SHOT = 'english-locale-after.png'
 SESSION_TIME = ('--session-time', '650')
 WS_EX_TOPMOST, WS_EX_APPWINDOW = 0x8, 0x40000
 INFORMATION = harness.NIIF_INFO | harness.NIIF_RESPECT_QUIET_TIME
+TRAY_NOTIFY_OWNER, NIN_BALLOONUSERCLICK = 0x8000 + 2, 0x405  # trayhost: send the owner's icon an event
 COUNTDOWN = re.compile(r'^(\d+)초 후에 메세지 창이 자동 종료 됩니다$')
 DPI_PREFIX = os.environ.get('LUMARO_E2E_DPI_PREFIX') or harness.PREFIX + '-144dpi'
 # Template sizes in dialog units (res/lumaro.rc) and label colours.
@@ -190,6 +191,10 @@ class SessionDialogsTest(harness.MonitorCase):
         target = 'hwnd=0x%x' % warning.hwnd
         self.assertEqual(self.wine.text(target, 1001)[1001], '9분 후에 VPN연결이 끊어집니다 ', 'warning text')
         self.assert_read_without_focus(warning, holder, m, harness.NIIF_WARNING, '9분 후에 VPN연결이 끊어집니다 ')
+        # the user clicks its balloon: the tray tells the icon, and the warning comes forward
+        self.assertTrue(self.wine.post('Tray', TRAY_NOTIFY_OWNER, NIN_BALLOONUSERCLICK, m.hwnd))
+        self.assertTrue(wait_for(lambda: holder.foreground_went_to(warning.hwnd), 10),
+                        'a click on the balloon should bring the warning to the front')
         self.shot('warning.png', warning.hwnd)
         if SHOTS:
             self.assertEqual(self.wine.driver('hover', target, harness.IDOK)[0], 0, 'could not move the mouse over OK')

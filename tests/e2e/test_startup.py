@@ -245,6 +245,13 @@ class RunningMonitorTest(harness.MonitorCase):
         self.assertTrue(m.alive(), 'Escape, Enter or the close box ended the monitor')
         self.assertTrue(shown, 'a double click should show the window')
 
+        # open but covered by the user's program: a double click brings it to the front
+        holder = wine.hold_foreground(60)
+        self.addCleanup(holder.events, 0)
+        self.assertTrue(wine.tray_event(m.target, harness.TRAY_ICON_ID, harness.WM_LBUTTONDBLCLK))
+        self.assertTrue(wait_for(lambda: holder.foreground_went_to(m.hwnd), 10),
+                        'a double click should bring the covered clock to the front')
+
         self.assertTrue(wine.post(m.target, harness.WM_SYSCOMMAND, SC_MINIMIZE))
         self.assertTrue(wait_for(self.minimized, 10), 'minimize had no effect: %r' % (self.window_rect(),))
         self.assertTrue(wine.command(m.target, harness.ID_SHOW_CLOCK))

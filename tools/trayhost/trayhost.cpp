@@ -31,6 +31,11 @@
 // The message WM_APP+1 (wParam: a gap in ms) posted to the tray window
 // restarts it: the window goes, and after the gap a new one comes, as when
 // Explorer restarts.
+//
+// The message WM_APP+2 (wParam: an event such as NIN_BALLOONUSERCLICK,
+// lParam: the owner window) makes the tray tell that owner's icon of the
+// event as the shell does after the user's click: it lets the owner take
+// the foreground, then sends the icon's callback message (icon id, event).
 #include "tools/common/EscapeLine.h"
 #include <windows.h>
 #include <shellapi.h>
@@ -67,6 +72,7 @@ constexpr size_t kInfoTitleAfterTip = kTimeoutAfterTip + 4;
 constexpr size_t kInfoTitleChars = 64;
 constexpr size_t kInfoFlagsAfterTip = kInfoTitleAfterTip + kInfoTitleChars * 2;
 constexpr UINT kRestartMessage = WM_APP + 1;
+constexpr UINT kNotifyOwnerMessage = WM_APP + 2;
 
 struct RecordLayout {
     size_t tipAt;
@@ -262,6 +268,7 @@ private:
 struct ShownIcon {
     std::wstring tip;
     std::unique_ptr<OwnedIcon> icon;
+    uint32_t id = 0, callback = 0;
 };
 
 class TrayHost {
@@ -313,6 +320,19 @@ public:
     // A new shell knows none of the old one's icons.
     void Forget() { m_icons.clear(); }
 
+    void NotifyOwner(HWND owner, LPARAM event)
+    {
+        auto key = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(owner));
+        for (const auto& item : m_icons) {
+            if (item.first.first != key || !item.second.callback)
+                continue;
+            DWORD pid = 0;
+            GetWindowThreadProcessId(owner, &pid);
+            AllowSetForegroundWindow(pid);
+            SendNotifyMessageW(owner, item.second.callback, item.second.id, event);
+        }
+    }
+
     void Paint(HWND hwnd, HDC dc)
     {
         RECT client;
@@ -363,6 +383,10 @@ private:
         }
         if (rec.flags & NIF_TIP)
             it->second.tip = rec.tip;
+        if (rec.flags & NIF_MESSAGE) {
+            it->second.id = rec.id;
+            it->second.callback = rec.callback;
+        }
         if ((rec.flags & NIF_ICON) && rec.icon.present())
             it->second.icon.reset(new OwnedIcon(rec.icon));
         return TRUE;
@@ -399,6 +423,9 @@ LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_ERASEBKGND:
         return 1;
+    case kNotifyOwnerMessage:
+        g_host->NotifyOwner(reinterpret_cast<HWND>(lParam), static_cast<LPARAM>(wParam));
+        return 0;
     case kRestartMessage:
         g_restartGapMs = static_cast<DWORD>(wParam);
         g_restart = true;
