@@ -29,9 +29,3 @@ auto RetryWhileInUse(Attempt attempt, decltype(attempt()) failed) -> decltype(at
         ::SetLastError(error);
     }
 }
-
-// CreateFileW, tried again while the file is in use; the last error stays set
-// for the caller when all attempts failed.
-HANDLE CreateFileWhenFree(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
-// DeleteFileW, likewise.
-BOOL DeleteFileWhenFree(const wchar_t* path);

@@ -7,7 +7,9 @@
 // shared file position, writes that land whole at it, truncation at it, sizes
 // that follow the writes, link counts as the file system keeps them. Share
 // modes, security attributes and overlapped I/O are accepted and ignored;
-// GetLastError gives the errno of the thread's last failed call. Names and
+// GetLastError gives the thread's last failed call's errno, as the Windows
+// code where the log tells causes apart (a missing file, access denied) and
+// offset past every Windows code the log knows otherwise. Names and
 // texts are ASCII on the host: the code page conversions (the log's CP949
 // path in its lines) give '?' for anything else, and a file name holding
 // anything else is refused.
@@ -19,6 +21,7 @@ typedef std::int32_t LONG;
 typedef std::int64_t LONGLONG;
 typedef int BOOL;
 typedef void* HANDLE;
+typedef void* HLOCAL;
 typedef wchar_t WCHAR;
 
 #define TRUE 1
@@ -35,6 +38,7 @@ typedef wchar_t WCHAR;
 #define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_SHARE_READ 0x00000001
 #define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define FILE_ATTRIBUTE_DIRECTORY 0x10
 #define FILE_ATTRIBUTE_DEVICE 0x40
@@ -42,6 +46,13 @@ typedef wchar_t WCHAR;
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x400
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 #define ERROR_INVALID_FUNCTION 1
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_SHARING_VIOLATION 32
+#define ERROR_LOCK_VIOLATION 33
+#define ERROR_DELETE_PENDING 303
+#define MOVEFILE_REPLACE_EXISTING 0x1
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -69,7 +80,8 @@ struct BY_HANDLE_FILE_INFORMATION {
     DWORD nNumberOfLinks;
 };
 
-// Only CREATE_ALWAYS and OPEN_ALWAYS are known; any other disposition fails.
+// Only CREATE_ALWAYS, OPEN_ALWAYS and OPEN_EXISTING are known; any other
+// disposition fails.
 // FILE_FLAG_OPEN_REPARSE_POINT refuses to follow a symbolic link.
 HANDLE CreateFileW(const WCHAR* name, DWORD access, DWORD shareMode, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
@@ -88,6 +100,10 @@ BOOL GetFileSizeEx(HANDLE h, LARGE_INTEGER* size);
 BOOL FlushFileBuffers(HANDLE h);
 BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info);
 DWORD GetLastError();
+void SetLastError(DWORD error);
+void Sleep(DWORD ms);
+// rename(), which replaces an existing file as MOVEFILE_REPLACE_EXISTING does.
+BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags);
 void GetLocalTime(SYSTEMTIME* time);
 
 // framework/ScopedHandle.h, which LogFile.h includes for AutoCloseHandle, also
@@ -111,3 +127,4 @@ BOOL DestroyCursor(HCURSOR cursor);
 BOOL IsWindow(HWND hwnd);
 BOOL DestroyWindow(HWND hwnd);
 BOOL UnmapViewOfFile(const void* view);
+HLOCAL LocalFree(HLOCAL memory);

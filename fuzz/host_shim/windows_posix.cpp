@@ -12,10 +12,21 @@ namespace {
 
 thread_local DWORD g_lastError = 0;
 
+DWORD WindowsError(int error)
+{
+    switch (error) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM: return ERROR_ACCESS_DENIED;
+    default: return 10000 + static_cast<DWORD>(error);
+    }
+}
+
 template <class T>
 T Failed(T result)
 {
-    g_lastError = static_cast<DWORD>(errno);
+    g_lastError = WindowsError(errno);
     return result;
 }
 
@@ -86,7 +97,7 @@ HANDLE CreateFileW(const WCHAR* wideName, DWORD access, DWORD, void*, DWORD disp
         flags |= O_CREAT | O_TRUNC;
     else if (disposition == OPEN_ALWAYS)
         flags |= O_CREAT;
-    else
+    else if (disposition != OPEN_EXISTING)
         return INVALID_HANDLE_VALUE;
     const int fd = open(name.c_str(), flags, 0666);
     return fd < 0 ? Failed(INVALID_HANDLE_VALUE) : FromFd(fd);
@@ -188,6 +199,26 @@ BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
 DWORD GetLastError()
 {
     return g_lastError;
+}
+
+void SetLastError(DWORD error)
+{
+    g_lastError = error;
+}
+
+void Sleep(DWORD ms)
+{
+    usleep(static_cast<useconds_t>(ms) * 1000);
+}
+
+BOOL MoveFileExW(const WCHAR* wideFrom, const WCHAR* wideTo, DWORD)
+{
+    std::string from, to;
+    if (!AsciiName(wideFrom, from) || !AsciiName(wideTo, to)) {
+        errno = EINVAL;
+        return Failed(FALSE);
+    }
+    return rename(from.c_str(), to.c_str()) == 0 ? TRUE : Failed(FALSE);
 }
 
 BOOL FlushFileBuffers(HANDLE h)
