@@ -76,6 +76,17 @@ std::vector<std::wstring> SystemFolders()
     return folders;
 }
 
+// The user's profile and application-data folders, which hold every program's data.
+std::vector<std::wstring> SharedRoots()
+{
+    std::vector<std::wstring> roots;
+    wchar_t path[MAX_PATH] = L"";
+    for (int csidl : {CSIDL_PROFILE, CSIDL_LOCAL_APPDATA, CSIDL_APPDATA})
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+            roots.push_back(FinalPath(path));
+    return roots;
+}
+
 // The SID of the user this process runs as, in `buffer`; null when unknown.
 PSID UserSid(std::vector<BYTE>& buffer)
 {
@@ -193,7 +204,13 @@ HomeFolder OpenLogInHomeFolder(LogFile& log, int minLevel)
     std::string why = CurrentDirectoryProblem(rc, MAX_PATH, ::GetLastError());
     std::wstring current;
     if (why.empty()) {
-        current = dir;
+        const std::wstring real = FinalPath(dir);
+        current = HomeIn(real, SharedRoots());
+        // One that exists already is what is wanted; any other failure shows below.
+        if (current != real)
+            ::CreateDirectoryW(current.c_str(), nullptr);
+        else
+            current = dir;
         Attempt attempt;
         attempt.why = StartFolderProblem(current, user);
         if (attempt.why.empty())

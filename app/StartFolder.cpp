@@ -57,6 +57,14 @@ std::string SystemFolderProblem(const std::wstring& folder, const std::vector<st
     return std::string();
 }
 
+std::wstring HomeIn(const std::wstring& folder, const std::vector<std::wstring>& sharedRoots)
+{
+    for (const std::wstring& root : sharedRoots)
+        if (Within(folder, root) && Within(root, folder))
+            return root + L"\\Lumaro";
+    return folder;
+}
+
 std::string OtherWriter(PSID owner, PACL dacl, PSID user)
 {
     // The owner may always rewrite the access list.

@@ -21,6 +21,12 @@ bool TrustedSid(PSID sid, PSID user);
 // empty when it is no system folder.
 std::string SystemFolderProblem(const std::wstring& folder, const std::vector<std::wstring>& systemFolders);
 
+// Where a monitor started in `folder` keeps its files: a folder that holds
+// every program's data (the user's profile, its application-data folders,
+// `sharedRoots`) gets the program's own folder in it, as a name like
+// "result" there could be any program's; any other folder is itself.
+std::wstring HomeIn(const std::wstring& folder, const std::vector<std::wstring>& sharedRoots);
+
 // Who other than the trusted may write into a folder with this owner and
 // access list, or into the files made in it: "owner" and the SID, the SID of
 // the first such grant, or "everyone" when there is no access list at all.

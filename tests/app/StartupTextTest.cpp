@@ -186,6 +186,14 @@ TEST(StartFolder, NeitherTheWindowsFolderNorAProgramFilesFolderIsAHome)
         EXPECT_EQ(SystemFolderProblem(c.folder, system), c.problem) << Narrow(c.folder);
 }
 
+TEST(StartFolder, AFolderOfEveryProgramsDataGivesTheProgramsOwnFolderInIt)
+{
+    const std::vector<std::wstring> roots = {L"C:\\Users\\kim", L"C:\\Users\\kim\\AppData\\Local"};
+    EXPECT_EQ(HomeIn(L"C:\\Users\\kim\\appdata\\local", roots), L"C:\\Users\\kim\\AppData\\Local\\Lumaro");
+    EXPECT_EQ(HomeIn(L"C:\\Users\\kim", roots), L"C:\\Users\\kim\\Lumaro");
+    EXPECT_EQ(HomeIn(L"C:\\Users\\kim\\Documents", roots), L"C:\\Users\\kim\\Documents") << "a folder of its own";
+}
+
 TEST(StartFolder, OnlyTheUserSystemAndAdministratorsMayWriteTheFolderOrWhatItHolds)
 {
     // The user is S-1-5-21-1-2-3-1000, as SDDL shows what icacls lists.
