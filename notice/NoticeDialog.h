@@ -3,6 +3,7 @@
 // HTTP, then shown with a box to skip it for the rest of the day.
 #include "framework/CDialog.h"
 #include "session/CThreadSockTelnet.h"
+#include "widgets/ReadOnlyText.h"
 #include "widgets/ShadeButton.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ public:
     std::string m_host;
     int32_t m_port = 0;
     ShadeButton m_btnClose;
+    ReadOnlyText m_noticeBox;
     std::string m_notice;
     int32_t m_chk_day = 0;
     int32_t m_mayShow = 0;

@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 namespace {
+class ProbeLabel : public Label {
+public:
+    using Label::m_highContrast;
+};
+
 HWND AddStatic(TestParentWindow* parent, int id, const char* text)
 {
     return ::CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | SS_LEFT, 4, 4, 200, 20, parent->m_hWnd,
@@ -24,29 +29,45 @@ TEST(Label, SettersShapeTheFontAsAskedWhateverTheDpi)
     EXPECT_EQ(label.logFont().lfHeight, -11);
 }
 
-TEST(Label, ReflectedCtlColorSetsTheTextColourOnTheButtonFace)
+TEST(Label, ReflectedCtlColorSetsItsOwnOrInHighContrastTheSystemsTextColourOnTheButtonFace)
 {
     TestParentWindow* parent = SharedTestParent();
     if (!parent)
         GTEST_SKIP() << "no display";
     HWND ctl = AddStatic(parent, 4001, "old");
     ASSERT_TRUE(ctl);
-    Label label;
+    ProbeLabel label;
     ASSERT_TRUE(label.SubclassWindow(ctl));
     label.setFontBold(1).setTextColour(RGB(123, 123, 192)).setFontSize(12).setText("접속시간:");
     EXPECT_EQ(label.GetWindowText(), "접속시간:");
 
-    HDC dc = ::GetDC(ctl);
-    ::SetTextColor(dc, RGB(0, 0, 0));
-    LRESULT brush = ::SendMessageA(parent->m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                   reinterpret_cast<LPARAM>(ctl));
-    EXPECT_NE(brush, 0) << "the parent must hand the label's own brush back";
-    EXPECT_EQ(::GetTextColor(dc), RGB(123, 123, 192));
-    EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
-    LOGBRUSH lb{};
-    ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof lb, &lb);
-    EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE));
-    ::ReleaseDC(ctl, dc);
+    // The test prefix has high contrast off, as a forwarded change finds it.
+    const struct {
+        bool highContrast;
+        UINT toTopLevel;
+        COLORREF text;
+        const char* what;
+    } rows[] = {
+        {false, 0, RGB(123, 123, 192), "its own colour"},
+        {true, 0, ::GetSysColor(COLOR_BTNTEXT), "in high contrast the system's button text"},
+        {true, WM_SYSCOLORCHANGE, RGB(123, 123, 192), "its own again once the top-level window forwards new colours"},
+    };
+    for (const auto& row : rows) {
+        label.m_highContrast = row.highContrast;
+        if (row.toTopLevel)
+            ::SendMessageA(parent->m_hWnd, row.toTopLevel, 0, 0);
+        HDC dc = ::GetDC(ctl);
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        LRESULT brush = ::SendMessageA(parent->m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(ctl));
+        EXPECT_NE(brush, 0) << row.what << ": the parent must hand the label's own brush back";
+        EXPECT_EQ(ColourText(::GetTextColor(dc)), ColourText(row.text)) << row.what;
+        EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
+        LOGBRUSH lb{};
+        ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof lb, &lb);
+        EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE)) << row.what << ": on the button face";
+        ::ReleaseDC(ctl, dc);
+    }
 
     // Without a blink a timer tick flips the phase only: the text stays.
     ::SendMessageA(ctl, WM_TIMER, 1, 0);
