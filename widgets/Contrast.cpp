@@ -20,12 +20,12 @@ bool IsContrastChange(UINT msg, WPARAM wParam)
 
 ControlLook LabelLook(bool highContrast, COLORREF ownText, const SystemColours& system)
 {
-    return ControlLook{highContrast ? system.buttonText : ownText, system.buttonFace, true, false};
+    return ControlLook{highContrast ? system.buttonText : ownText, system.buttonFace, false};
 }
 
 ControlLook ButtonLook(bool highContrast, COLORREF ownText, COLORREF ownFace, const SystemColours& system)
 {
     if (highContrast)
-        return ControlLook{system.buttonText, system.buttonFace, false, true};
-    return ControlLook{ownText, ownFace, true, false};
+        return ControlLook{system.buttonText, system.buttonFace, true};
+    return ControlLook{ownText, ownFace, false};
 }

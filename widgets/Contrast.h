@@ -16,11 +16,10 @@ struct SystemColours {
 struct ControlLook {
     COLORREF text;
     COLORREF face;
-    // The control's own fill or texture; otherwise a plain face.
-    bool ownBackground;
-    // A one-pixel frame in the text colour: without its shading a button
+    // A plain face in a one-pixel frame of the text colour instead of the
+    // control's own background, texture and shading: without them a button
     // would lose its edge against the dialog's face.
-    bool framed;
+    bool plainFramed;
 };
 
 // SPI_GETHIGHCONTRAST's HCF_HIGHCONTRASTON.
@@ -31,6 +30,7 @@ bool HighContrastOn();
 bool IsContrastChange(UINT msg, WPARAM wParam);
 
 // A label's own text colour on the button face, or the system's pair.
+// Labels have no frame.
 ControlLook LabelLook(bool highContrast, COLORREF ownText, const SystemColours& system);
 
 // A button's own colours and background, or the system's pair, framed.

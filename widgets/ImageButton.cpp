@@ -431,7 +431,8 @@ bool ImageButton::showsFocusCues(UINT itemState) const
 {
     if (itemState & ODS_NOFOCUSRECT)
         return false;
-    // Asked of the window as well: Wine's button leaves ODS_NOFOCUSRECT out.
+    // Not every button sets ODS_NOFOCUSRECT: the window's UI state, which
+    // Windows keeps, decides as well.
     return !m_hWnd || !(::SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
 }
 
@@ -587,7 +588,7 @@ void ImageButton::drawFace(HDC dc, RECT* work)
 {
     const ControlLook look = ButtonLook(m_highContrast, m_colours[kForegroundOut], m_colours[kBackgroundOut],
                                         SystemColours::Current());
-    if (!look.ownBackground) {
+    if (look.plainFramed) {
         FillSolid(dc, *work, look.face);
         ScopedGdiObj<HBRUSH> frame(::CreateSolidBrush(look.text));
         ::FrameRect(dc, work, frame);

@@ -39,13 +39,13 @@ protected:
     // New system colours or contrast setting, forwarded by the top-level window.
     void OnContrastChange();
 
-    COLORREF m_textColour;  // the label's own, drawn unless high contrast is on
     bool m_highContrast = false;
 
 private:
     void ReconstructFont();
     void Repaint();
 
+    COLORREF m_textColour;  // drawn unless high contrast is on
     ScopedGdiObj<HBRUSH> m_backgroundBrush;
     ScopedGdiObj<HBRUSH> m_blinkBrush;  // shown in the dark phase of a background blink
     LOGFONTW m_logFont;

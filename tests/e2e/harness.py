@@ -54,7 +54,7 @@ from observe import (  # noqa: F401
     wait_for)
 from runs import can_run, monitor_cannot_run, tools_built  # noqa: F401
 from servers import AdminServer, NoticeServer
-from wine import Accessible, Control, Found, Window, Wine, ensure_prefix, set_log_pixels, wine_environment  # noqa: F401
+from wine import Control, Found, Window, Wine, ensure_prefix, set_log_pixels, wine_environment  # noqa: F401
 
 
 # ---- a whole scenario ----

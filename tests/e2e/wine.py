@@ -9,8 +9,8 @@ from collections import namedtuple
 
 import runs
 from basics import (ADAPTERS_EXE, DRIVER_EXE, FAKE_IPHLPAPI_DLL, LUMARO_EXE, PLANTED_DLLS, PREFIX, SOURCE,
-                    TRAYHOST_EXE, WINDOWS_DELIVERY_EXE, WINE, WINESERVER, dies_with_harness, make_temp_dir,
-                    remove_temp_dir, run_quiet, unescape, winpath)
+                    TRAYHOST_EXE, WINDOWS_DELIVERY_EXE, WINE, WINESERVER, dies_with_harness, run_quiet, unescape,
+                    winpath)
 from network import parse_adapters
 from observe import TrayLog, WindowWatch, wait_for
 
@@ -101,28 +101,9 @@ def restore_wine_iphlpapi(prefix):
         os.replace(kept, path)
 
 
-# Windows' high contrast: the contrast theme's colours go into
-# HKCU\Control Panel\Colors, whence every Wine program takes its system
-# colours as it starts, and the setting into Flags (HCF_HIGHCONTRASTON, bit 0)
-# of HighContrast, which Wine ignores and windows_delivery.dll hands to
-# lumaro.exe as Windows would. The colours are those of a black theme.
-COLOURS_KEY = r'HKEY_CURRENT_USER\Control Panel\Colors'
-HIGH_CONTRAST_KEY = r'HKEY_CURRENT_USER\Control Panel\Accessibility\HighContrast'
-HIGH_CONTRAST_BLACK = {
-    'Background': '0 0 0', 'Window': '0 0 0', 'WindowText': '255 255 255', 'WindowFrame': '255 255 255',
-    'ButtonFace': '0 0 0', 'ButtonText': '255 255 255', 'ButtonHilight': '255 255 255', 'ButtonLight': '192 192 192',
-    'ButtonShadow': '128 128 128', 'ButtonDkShadow': '255 255 255', 'GrayText': '63 242 63', 'Hilight': '26 235 255',
-    'HilightText': '0 0 0', 'HotTrackingColor': '255 255 0', 'ActiveTitle': '26 235 255', 'TitleText': '0 0 0',
-    'GradientActiveTitle': '26 235 255', 'InactiveTitle': '0 0 0', 'InactiveTitleText': '255 255 255',
-    'GradientInactiveTitle': '0 0 0', 'ActiveBorder': '0 0 0', 'InactiveBorder': '0 0 0', 'Menu': '0 0 0',
-    'MenuBar': '0 0 0', 'MenuText': '255 255 255', 'MenuHilight': '26 235 255', 'Scrollbar': '0 0 0',
-    'InfoWindow': '0 0 0', 'InfoText': '255 255 255'}
-
 Found = namedtuple('Found', 'hwnd visible cls pid')
 Window = namedtuple('Window', 'hwnd visible pid cls title rect children')
 Control = namedtuple('Control', 'id visible cls text')
-# What oleacc gives a screen reader of one control; states as the driver names them.
-Accessible = namedtuple('Accessible', 'id name states value')
 
 
 class Wine:
@@ -367,16 +348,14 @@ class Wine:
                 texts[int(key)] = unescape(value)
         return texts
 
+    # STATE_SYSTEM_FOCUSED, _READONLY, _INVISIBLE; Wine calls every control focusable.
+    FOCUSED, READONLY, INVISIBLE = 0x4, 0x40, 0x8000
+
     def accessible(self, title):
-        """(the window's name, its controls in reading order as Accessible),
-        read as a screen reader reads them; None without the window."""
-        rc, out = self.driver('accessible', title)
-        if rc != 0:
-            return None
-        lines = [line.split('\t') for line in out.splitlines()]
-        # Wine calls every control focusable, statics too: that state says nothing here.
-        return unescape(lines[0][0]), [Accessible(int(c[0]), unescape(c[1]), set(c[2].split(',')) - {'', 'focusable'},
-                                                  unescape(c[3])) for c in lines[1:]]
+        """[(id, name, states, value)] of the window (id 0) and its controls, as read aloud."""
+        lines = [c.split('\t') for c in self.driver('accessible', title)[1].splitlines()]
+        return [(int(c[0]), unescape(c[1]), int(c[2], 16) & (self.FOCUSED | self.READONLY | self.INVISIBLE),
+                 unescape(c[3])) for c in lines]
 
     def edit_text(self, title, item, raw=False):
         """The whole text of an edit control; raw=True gives the CP949 bytes."""
@@ -447,29 +426,6 @@ class Wine:
         """What GetAdaptersInfo reports: (rc, [Adapter...])."""
         rc, out = self.run([exe or ADAPTERS_EXE], env=env, dll_overrides=dll_overrides)
         return parse_adapters(out)
-
-    def high_contrast(self, on):
-        """Turns Windows' high contrast on, with a black theme's colours, or
-        off again with the colours from before, for the programs started from
-        then on. Left on, it is turned off when the run ends."""
-        if on:
-            self._colours_before = make_temp_dir('colours')
-            self.run(['reg', 'export', COLOURS_KEY, winpath(os.path.join(self._colours_before, 'colours.reg')), '/y'])
-            runs.on_exit(self._contrast_off)
-        lines = ['REGEDIT4', '', '[%s]' % HIGH_CONTRAST_KEY, '"Flags"="%d"' % (127 if on else 126), '',
-                 '[%s]' % COLOURS_KEY] + ['"%s"="%s"' % v for v in HIGH_CONTRAST_BLACK.items() if on]
-        path = os.path.join(self._colours_before, 'contrast.reg')
-        with open(path, 'w') as f:
-            f.write('\r\n'.join(lines) + '\r\n')
-        ok = self.run(['reg', 'import', winpath(path)])[0] == 0
-        if not on:
-            ok = self.run(['reg', 'import', winpath(os.path.join(self._colours_before, 'colours.reg'))])[0] == 0 and ok
-            runs.forget(self._contrast_off)
-            remove_temp_dir(self._colours_before)
-        return ok
-
-    def _contrast_off(self):
-        self.high_contrast(False)
 
     def close(self):
         if self.server_started:

@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-class ProbeLabel : public Label {
-public:
-    using Label::m_highContrast;
-};
+struct ProbeLabel : Label { using Label::m_highContrast; };
 
 HWND AddStatic(TestParentWindow* parent, int id, const char* text)
 {
@@ -41,33 +38,20 @@ TEST(Label, ReflectedCtlColorSetsItsOwnOrInHighContrastTheSystemsTextColourOnThe
     label.setFontBold(1).setTextColour(RGB(123, 123, 192)).setFontSize(12).setText("접속시간:");
     EXPECT_EQ(label.GetWindowText(), "접속시간:");
 
-    // The test prefix has high contrast off, as a forwarded change finds it.
-    const struct {
-        bool highContrast;
-        UINT toTopLevel;
-        COLORREF text;
-        const char* what;
-    } rows[] = {
-        {false, 0, RGB(123, 123, 192), "its own colour"},
-        {true, 0, ::GetSysColor(COLOR_BTNTEXT), "in high contrast the system's button text"},
-        {true, WM_SYSCOLORCHANGE, RGB(123, 123, 192), "its own again once the top-level window forwards new colours"},
-    };
-    for (const auto& row : rows) {
-        label.m_highContrast = row.highContrast;
-        if (row.toTopLevel)
-            ::SendMessageA(parent->m_hWnd, row.toTopLevel, 0, 0);
-        HDC dc = ::GetDC(ctl);
-        ::SetTextColor(dc, RGB(0, 0, 0));
-        LRESULT brush = ::SendMessageA(parent->m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                       reinterpret_cast<LPARAM>(ctl));
-        EXPECT_NE(brush, 0) << row.what << ": the parent must hand the label's own brush back";
-        EXPECT_EQ(ColourText(::GetTextColor(dc)), ColourText(row.text)) << row.what;
-        EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
-        LOGBRUSH lb{};
-        ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof lb, &lb);
-        EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE)) << row.what << ": on the button face";
-        ::ReleaseDC(ctl, dc);
-    }
+    HDC dc = ::GetDC(ctl);
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    LRESULT brush = ::SendMessageA(parent->m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                   reinterpret_cast<LPARAM>(ctl));
+    EXPECT_NE(brush, 0) << "the parent must hand the label's own brush back";
+    EXPECT_EQ(::GetTextColor(dc), RGB(123, 123, 192));
+    EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
+    LOGBRUSH lb{};
+    ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof lb, &lb);
+    EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE));
+    label.m_highContrast = true;
+    ::SendMessageA(parent->m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(ctl));
+    EXPECT_EQ(::GetTextColor(dc), ::GetSysColor(COLOR_BTNTEXT)) << "high contrast: the system's text colour";
+    ::ReleaseDC(ctl, dc);
 
     // Without a blink a timer tick flips the phase only: the text stays.
     ::SendMessageA(ctl, WM_TIMER, 1, 0);

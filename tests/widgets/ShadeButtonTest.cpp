@@ -11,14 +11,6 @@ class ProbeShade : public ShadeButton {
 public:
     using ShadeButton::m_highContrast;
     using ShadeButton::m_mouseOver;
-    // Windows' UI state of the window, which Wine does not keep.
-    LRESULT m_uiState = 0;
-
-protected:
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        return msg == WM_QUERYUISTATE ? m_uiState : ShadeButton::WindowProc(msg, wParam, lParam);
-    }
 };
 
 const int kWidth = 80, kHeight = 24;
@@ -102,7 +94,7 @@ TEST_F(ShadeButtonWindow, TexturesTakeTheButtonSizeAndTheSystemColours)
         << "both textures share their pixels";
 }
 
-TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendAndPressingMovesItOnePixel)
+TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendPressingMovesItOnePixelHighContrastAFramedFace)
 {
     std::vector<COLORREF> rest = Render(m_hwnd);
     for (int y = 0; y < kHeight; ++y)
@@ -130,6 +122,13 @@ TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendAndPressingMovesItOnePixel)
                 << "pressed pixel (" << x + 1 << "," << y + 1 << ") must show hovered pixel (" << x << "," << y
                 << ")";
     EXPECT_EQ(At(pressed, 0, 0), ::GetSysColor(COLOR_BTNSHADOW)) << "a pressed button has a sunken border";
+
+    m_button.m_highContrast = true;  // no texture, no hover look: the face in a frame
+    std::vector<COLORREF> contrast = Render(m_hwnd);
+    EXPECT_EQ(ColourText(At(contrast, 0, 0)), ColourText(::GetSysColor(COLOR_BTNTEXT))) << "high contrast: frame";
+    EXPECT_EQ(ColourText(At(contrast, 9, 9)), ColourText(::GetSysColor(COLOR_BTNFACE))) << "high contrast: face";
+    ::SendMessageA(::GetParent(m_hwnd), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    EXPECT_FALSE(m_button.m_highContrast) << "the top-level window forwards the setting, off in the test prefix";
 }
 
 TEST_F(ShadeButtonWindow, PressedWithoutTheMouseShowsTheRestingTexture)
@@ -140,47 +139,4 @@ TEST_F(ShadeButtonWindow, PressedWithoutTheMouseShowsTheRestingTexture)
     for (int y = 1; y < kHeight - 1; ++y)
         for (int x = 1; x < kWidth - 1; ++x)
             ASSERT_EQ(At(pressed, x, y), At(rest, x, y)) << "pixel (" << x << "," << y << ")";
-}
-
-TEST_F(ShadeButtonWindow, HighContrastShowsAPlainFaceInAFrameOfTheSystemsColoursUntilTheSettingChanges)
-{
-    const COLORREF face = ::GetSysColor(COLOR_BTNFACE), text = ::GetSysColor(COLOR_BTNTEXT);
-    m_button.m_highContrast = true;
-    for (BOOL over : {FALSE, TRUE}) {
-        m_button.m_mouseOver = over;
-        std::vector<COLORREF> pixels = Render(m_hwnd);
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                const bool edge = x == 0 || y == 0 || x == kWidth - 1 || y == kHeight - 1;
-                ASSERT_EQ(ColourText(At(pixels, x, y)), ColourText(edge ? text : face))
-                    << (over ? "under the mouse" : "at rest") << ", pixel (" << x << "," << y << "): "
-                    << (edge ? "the frame in button text" : "the button face, no texture");
-            }
-    }
-    // The test prefix has high contrast off, as the forwarded change finds it.
-    m_button.m_mouseOver = FALSE;
-    ::SendMessageA(::GetParent(m_hwnd), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-    EXPECT_FALSE(m_button.m_highContrast) << "the top-level window did not forward the contrast change";
-    std::vector<COLORREF> pixels = Render(m_hwnd);
-    EXPECT_EQ(At(pixels, kWidth / 2, kHeight / 2), TextureColour(m_button.normalTexture(), kWidth / 2, kHeight / 2))
-        << "the texture is back";
-}
-
-TEST_F(ShadeButtonWindow, FocusRectangleOnlyWhileWindowsAsksForFocusCues)
-{
-    ::SetFocus(m_hwnd);
-    ASSERT_EQ(::GetFocus(), m_hwnd);
-    const struct {
-        LRESULT uiState;
-        bool drawn;
-        const char* what;
-    } rows[] = {{UISF_HIDEFOCUS, false, "none after mouse use"}, {0, true, "one once the keyboard is used"}};
-    for (const auto& row : rows) {
-        m_button.m_uiState = row.uiState;
-        std::vector<COLORREF> pixels = Render(m_hwnd);
-        bool drawn = false;
-        for (int x = 3; x < kWidth - 3; ++x)
-            drawn = drawn || At(pixels, x, 3) != TextureColour(m_button.normalTexture(), x, 3);
-        EXPECT_EQ(drawn, row.drawn) << "focus rectangle 3 pixels inside: " << row.what;
-    }
 }

@@ -57,9 +57,8 @@ const char kUsage[] =
     "  msgbox [TITLE] [--button ID] [--no-press]   read a message box and press OK\n"
     "  msgbox-wait SECONDS [TITLE] [--button ID] [--no-press]\n"
     "  dialogs [--all]               top-level windows and the texts of their controls\n"
-    "  accessible TITLE              what a screen reader reads, through the accessibility interface:\n"
-    "                                the window's name, then per control in reading order\n"
-    "                                ID<TAB>name<TAB>states<TAB>value<TAB>role\n"
+    "  accessible TITLE              what a screen reader reads (oleacc): ID<TAB>name<TAB>state bits<TAB>value\n"
+    "                                of the window (ID 0), then of each control in reading order\n"
     "  client TITLE                  WIDTH HEIGHT X Y of the window's client area and its place on the screen\n"
     "  menu                          visible popup menus\n"
     "  menu-pick N                   choose item N (0-based, separators skipped) of the open popup menu\n"
@@ -754,100 +753,30 @@ int CmdDialogs(const Args& a)
     return 0;
 }
 
-// The states a screen reader announces, by the names the tests assert.
-const struct {
-    LONG bit;
-    const char* name;
-} kAccStates[] = {
-    {STATE_SYSTEM_UNAVAILABLE, "unavailable"}, {STATE_SYSTEM_FOCUSED, "focused"},
-    {STATE_SYSTEM_PRESSED, "pressed"},         {STATE_SYSTEM_CHECKED, "checked"},
-    {STATE_SYSTEM_READONLY, "readonly"},       {STATE_SYSTEM_DEFAULT, "default"},
-    {STATE_SYSTEM_INVISIBLE, "invisible"},     {STATE_SYSTEM_FOCUSABLE, "focusable"},
-};
-
-struct ReleaseOnExit {
-    IUnknown* object;
-    ~ReleaseOnExit() { if (object) object->Release(); }
-};
-
-std::string TakeBstr(BSTR text)
-{
-    std::string out = text ? EscapeLine(Utf8(std::wstring(text, SysStringLen(text)))) : "";
-    SysFreeString(text);
-    return out;
-}
-
-// One object of the window's client area as oleacc gives it to every
-// assistive program: name, states, value and role.
-std::string AccessibleLine(IAccessible* object)
-{
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr, value = nullptr;
-    object->get_accName(self, &name);
-    object->get_accValue(self, &value);
-    VARIANT state, role;
-    VariantInit(&state);
-    VariantInit(&role);
-    std::string states;
-    if (SUCCEEDED(object->get_accState(self, &state)) && state.vt == VT_I4)
-        for (const auto& s : kAccStates)
-            if (state.lVal & s.bit)
-                states += (states.empty() ? "" : ",") + std::string(s.name);
-    wchar_t roleText[128] = L"";
-    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4)
-        GetRoleTextW(static_cast<DWORD>(role.lVal), roleText, 128);
-    return TakeBstr(name) + "\t" + states + "\t" + TakeBstr(value) + "\t" + Utf8(roleText);
-}
-
-IAccessible* ClientObject(HWND hwnd)
-{
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                          reinterpret_cast<void**>(&object))))
-        return nullptr;
-    return object;
-}
-
-// The controls in the order the dialog's client object lists them, which
-// is the order a screen reader walks and Tab follows.
+// What oleacc hands every assistive program: name, state bits (STATE_SYSTEM_*)
+// and value of the window's client area (id 0), then of each control in the
+// z-order, the order oleacc lists them in and a screen reader reads them.
 int CmdAccessible(const Args& a)
 {
     HWND hwnd = a.empty() ? nullptr : RequireTarget(a[0]);
-    if (!hwnd)
-        return 1;
     CoInitialize(nullptr);
-    IAccessible* dialog = ClientObject(hwnd);
-    ReleaseOnExit ownDialog{dialog};
-    long count = 0;
-    if (!dialog || FAILED(dialog->get_accChildCount(&count))) {
-        fprintf(stderr, "no accessible object for %s\n", HwndText(hwnd).c_str());
-        return 1;
+    for (HWND w = hwnd; w; w = w == hwnd ? GetWindow(hwnd, GW_CHILD) : GetWindow(w, GW_HWNDNEXT)) {
+        IAccessible* object = nullptr;
+        VARIANT self{}, state{};
+        self.vt = VT_I4;  // CHILDID_SELF
+        BSTR name = nullptr, value = nullptr;
+        if (FAILED(AccessibleObjectFromWindow(w, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+            return 1;
+        object->get_accName(self, &name);
+        object->get_accValue(self, &value);
+        object->get_accState(self, &state);
+        Print(Fmt("%d\t", w == hwnd ? 0 : GetDlgCtrlID(w)) + EscapeLine(Utf8(name ? name : L"")) +
+              Fmt("\t%lx\t", state.lVal) + EscapeLine(Utf8(value ? value : L"")));
+        SysFreeString(name);
+        SysFreeString(value);
+        object->Release();
     }
-    Print(AccessibleLine(dialog));
-    std::vector<VARIANT> children(static_cast<size_t>(count));
-    long got = 0;
-    if (count > 0 && FAILED(AccessibleChildren(dialog, 0, count, children.data(), &got)))
-        return 1;
-    for (long i = 0; i < got; ++i) {
-        VARIANT& child = children[static_cast<size_t>(i)];
-        HWND control = nullptr;
-        if (child.vt == VT_DISPATCH && child.pdispVal) {
-            IAccessible* window = nullptr;
-            if (SUCCEEDED(child.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&window)))) {
-                WindowFromAccessibleObject(window, &control);
-                window->Release();
-            }
-        }
-        VariantClear(&child);
-        IAccessible* object = control ? ClientObject(control) : nullptr;
-        ReleaseOnExit ownObject{object};
-        if (object)
-            Print(Fmt("%d\t", GetDlgCtrlID(control)) + AccessibleLine(object));
-    }
-    return 0;
+    return hwnd ? 0 : 1;
 }
 
 int CmdClient(const Args& a)

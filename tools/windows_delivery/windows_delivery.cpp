@@ -1,20 +1,13 @@
-// windows_delivery.dll: two things Windows does that Wine does not, done
-// inside lumaro.exe.
-//
-// - A WM_COPYDATA record sent from another thread of the same process
-//   reaches the window as a copy of the record and its bytes at another
-//   address. Wine passes the sender's own pointer there, so a window that
-//   told records apart by their address passed every test and failed every
-//   user.
-// - SPI_GETHIGHCONTRAST tells whether the user has turned high contrast on,
-//   which Windows keeps as bit 0 (HCF_HIGHCONTRASTON) of the value Flags
-//   under HKCU\Control Panel\Accessibility\HighContrast. Wine's always
-//   answers off.
+// windows_delivery.dll: makes Wine hand a WM_COPYDATA record sent from
+// another thread of the same process to the window as Windows does, as a
+// copy of the record and its bytes at another address. Wine passes the
+// sender's own pointer there, so a window that told records apart by their
+// address passed every test and failed every user.
 //
 // windows_delivery_host.exe installs CallWndProc below as a global hook;
 // Wine then loads this DLL into each GUI process when its first window
-// message is sent. In lumaro.exe it replaces the program's imports of
-// SendMessageA and SystemParametersInfoW. With LUMARO_COPYDATA_LOG set in the
+// message is sent. In lumaro.exe it replaces the program's import of
+// SendMessageA with CopyingSendMessageA. With LUMARO_COPYDATA_LOG set in the
 // program's environment it appends one line per patch and per copied record:
 //   patched <pid>
 //   copied <pid> type=<dwData> len=<cbData>
@@ -22,16 +15,13 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 using SendMessageFn = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
-using SystemParametersInfoFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
 SendMessageFn g_realSendMessage = nullptr;
-SystemParametersInfoFn g_realSystemParametersInfo = nullptr;
 
 void Note(const char* format, ...)
 {
@@ -70,23 +60,6 @@ LRESULT WINAPI CopyingSendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return g_realSendMessage(hwnd, msg, wParam, reinterpret_cast<LPARAM>(&copy));
 }
 
-bool HighContrastInRegistry()
-{
-    char flags[16] = "";
-    DWORD size = sizeof flags;
-    return RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Accessibility\\HighContrast", "Flags", RRF_RT_REG_SZ,
-                        nullptr, flags, &size) == ERROR_SUCCESS &&
-           (strtoul(flags, nullptr, 10) & HCF_HIGHCONTRASTON);
-}
-
-BOOL WINAPI ContrastSystemParametersInfoW(UINT action, UINT param, PVOID data, UINT winIni)
-{
-    BOOL ok = g_realSystemParametersInfo(action, param, data, winIni);
-    if (ok && action == SPI_GETHIGHCONTRAST && data && HighContrastInRegistry())
-        static_cast<HIGHCONTRASTW*>(data)->dwFlags |= HCF_HIGHCONTRASTON;
-    return ok;
-}
-
 bool IsLumaro()
 {
     char path[MAX_PATH] = "";
@@ -95,28 +68,26 @@ bool IsLumaro()
     return lstrcmpiA(name ? name + 1 : path, "lumaro.exe") == 0;
 }
 
-// Points the program's import of user32!`name` at `replacement`; `real`
-// receives the function it replaced.
-template <typename Fn>
-bool PatchUser32Import(const char* name, Fn replacement, Fn* real)
+// Points the program's import of user32!SendMessageA at the copying one.
+bool PatchSendMessage()
 {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    auto original = reinterpret_cast<Fn>(GetProcAddress(GetModuleHandleA("user32.dll"), name));
-    if (!dir.VirtualAddress || !original)
+    auto real = reinterpret_cast<SendMessageFn>(GetProcAddress(GetModuleHandleA("user32.dll"), "SendMessageA"));
+    if (!dir.VirtualAddress || !real)
         return false;
     for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
         if (lstrcmpiA(reinterpret_cast<char*>(base + imp->Name), "user32.dll") != 0)
             continue;
         for (auto* slot = reinterpret_cast<ULONG_PTR*>(base + imp->FirstThunk); *slot; ++slot) {
-            if (*slot != reinterpret_cast<ULONG_PTR>(original))
+            if (*slot != reinterpret_cast<ULONG_PTR>(real))
                 continue;
             DWORD old = 0;
             VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-            *real = original;
-            *slot = reinterpret_cast<ULONG_PTR>(replacement);
+            g_realSendMessage = real;
+            *slot = reinterpret_cast<ULONG_PTR>(&CopyingSendMessageA);
             VirtualProtect(slot, sizeof *slot, old, &old);
             return true;
         }
@@ -134,8 +105,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK CallWndProc(int code, WPARAM w
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH && IsLumaro()) {
-        PatchUser32Import("SystemParametersInfoW", &ContrastSystemParametersInfoW, &g_realSystemParametersInfo);
-        if (PatchUser32Import("SendMessageA", &CopyingSendMessageA, &g_realSendMessage))
+        if (PatchSendMessage())
             Note("patched %lu\n", GetCurrentProcessId());
         else
             Note("not patched %lu\n", GetCurrentProcessId());
