@@ -74,7 +74,7 @@ BOOL LumaroApp::InitInstance()
 BOOL LumaroApp::RunNotice()
 {
     NoticeDialog dlg(nullptr);
-    dlg.m_command = m_lpCmdLine;
+    dlg.SetCommand(m_lpCmdLine);
     dlg.DoModal();
     return FALSE;
 }

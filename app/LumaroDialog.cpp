@@ -34,7 +34,7 @@ const char* SessionEndReason(LPARAM why)
 
 LumaroDialog::LumaroDialog()
     : CDialog(IDD_LUMARO_DIALOG, nullptr), m_icons(IDR_MAINFRAME), m_warning(nullptr), m_tray(kTrayIconId),
-      m_session(*this)
+      m_session(*this, m_transport)
 {
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
@@ -177,6 +177,8 @@ BOOL LumaroDialog::OnInitDialog()
         m_log.Write(kLogError, m_msg.c_str());
         return FALSE;
     }
+    m_transport.Configure({m_hWnd, m_ip, theApp.m_nPort, SessionMode::Session, &m_log, m_session.StateForWorker(),
+                           m_resultPath});
     m_session.OnStart();
     SetTimer(kTimerClock, kClockPeriodMs);
     return FALSE;
@@ -286,10 +288,7 @@ void LumaroDialog::OnInstanceQuit()
     // A newer monitor takes over: leave at once, without a summary; the
     // changed icon tells the user this one is gone until the shell clears it.
     m_tray.ShowIconResource(IDI_QUIT);
-    // Inside one of the worker's events the worker waits for this very
-    // handler and cannot be waited for; the end of the process takes it.
-    if (m_handlingEvent == 0)
-        EndSession();
+    EndSession();
     ::ExitProcess(0);
 }
 
@@ -300,10 +299,8 @@ void LumaroDialog::OnEndSession(bool ending, LPARAM why)
         return;
     // Windows ends the process at any moment once this returns, and
     // meanwhile nothing may wait for a click: no closing summary, and
-    // whatever dialog or box is open goes with the process. As for a newer
-    // monitor, a worker whose event is being handled cannot be waited for.
-    if (m_handlingEvent == 0)
-        EndSession();
+    // whatever dialog or box is open goes with the process.
+    EndSession();
     m_log.Write(kLogMost, StrFormat("The Windows session ends (%s): the monitor ends", SessionEndReason(why)).c_str());
     m_tray.ShowIcon(nullptr);
     ::ExitProcess(0);

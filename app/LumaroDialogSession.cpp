@@ -1,12 +1,11 @@
 // The main window's side of the conversation: it takes only its own worker's
-// records, feeds them to the state machine and carries out what comes back;
-// and it ends the session when the monitor ends.
+// records (its transport tells them apart), feeds them to the state machine
+// and carries out the screen's effects; and it ends the session when the
+// monitor ends.
 #include "app/LumaroApp.h"
 #include "app/LumaroDialog.h"
 #include "framework/CFile.h"
-#include "framework/FileInUse.h"
 #include "framework/Format.h"
-#include "framework/ScopedHandle.h"
 #include "framework/MessageBox.h"
 #include "netinfo/PppChoice.h"
 #include "session/SessionMessage.h"
@@ -39,36 +38,16 @@ int LumaroDialog::GetPppDns()
     return FindPppDns(m_adapters, m_log, m_ip);
 }
 
-void LumaroDialog::StartWorker()
-{
-    if (m_ending)
-        return;
-    m_pThread.reset();  // one that has ended but is not yet freed
-    m_pThread = StartSessionThread(this, m_ip, theApp.m_nPort, kModeSession, {&m_log, m_session.StateForWorker(), m_resultPath});
-}
-
 void LumaroDialog::OnWorkerEnded()
 {
-    // Anyone can post this message: only a worker that says so itself is freed.
-    if (m_pThread && m_pThread->Finished())
-        m_pThread.reset();
-}
-
-void LumaroDialog::StopWorker()
-{
-    // Moved out first: while it is waited for, its last records find no
-    // worker here and are dropped.
-    SessionWorker worker = std::move(m_pThread);
-    m_stoppingWorker = worker.get();
-    worker.reset();
-    m_stoppingWorker = nullptr;
+    m_transport.OnWorkerEnded();
 }
 
 void LumaroDialog::EndSession()
 {
-    // No worker starts from here on, not even one whose retry pause runs.
     m_ending = true;
-    StopWorker();
+    // No connection starts from here on, not even one whose retry pause runs.
+    m_transport.Close(m_handlingEvent > 0);
 }
 
 void LumaroDialog::OnClose()
@@ -89,9 +68,10 @@ BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     // Only the record the running worker is delivering right now counts:
     // anything else, from another thread or process, could make this window
     // send the password, start workers or stack message boxes.
-    if (!m_pThread || !m_pThread->TakeRecord(record)) {
-        bool stopped = m_stoppingWorker && m_stoppingWorker->TakeRecord(record);
-        if (record && !stopped && !m_foreignRecordLogged) {
+    std::string_view captured;
+    SessionTransport::Source source = m_transport.Take(record, captured);
+    if (source != SessionTransport::Source::Running) {
+        if (source == SessionTransport::Source::Foreign && record && !m_foreignRecordLogged) {
             m_foreignRecordLogged = true;
             m_log.Write(kLogWarn, StrFormat("OnCopyData() record from another sender ignored. type=%d",
                                             static_cast<int>(record->dwData)).c_str());
@@ -101,52 +81,16 @@ BOOL LumaroDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
     if (!AcceptSessionMessage(*record, m_msg))
         return Default();
     ++m_handlingEvent;
-    m_session.OnEvent(static_cast<int>(record->dwData));
+    m_session.OnRecord(static_cast<uint32_t>(record->dwData), captured);
     --m_handlingEvent;
     return Default();
 }
 
-// The conversation's effects on this window.
+// The conversation's effects on the screen.
 
 void LumaroDialog::Log(int level, const std::string& text)
 {
     m_log.Write(level, text.c_str());
-}
-
-int LumaroDialog::Send(const std::string& command)
-{
-    return m_pThread ? m_pThread->Send(command.data(), static_cast<int>(command.size())) : 0;
-}
-
-bool LumaroDialog::DeleteCapture()
-{
-    // The worker writes an answer through one handle, which must be gone
-    // before the name can be used again.
-    if (m_pThread)
-        m_pThread->m_client.CloseCapture();
-    if (!CFile::Exists(m_resultPath))
-        return true;
-    return CFile::Remove(m_resultPath) != FALSE;
-}
-
-bool LumaroDialog::ReadCaptureFrom(int64_t offset, const std::function<void(const char*, size_t)>& onBytes)
-{
-    // Shared with the worker's handle, which is writing the same answer, and
-    // with whatever else looks at the file.
-    AutoCloseHandle file(CreateFileWhenFree(m_resultPath.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL));
-    if (!file.Valid())
-        return false;
-    LARGE_INTEGER at{};
-    at.QuadPart = offset;
-    if (!::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN))
-        return false;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        onBytes(buffer, got);
-    return true;
 }
 
 void LumaroDialog::StartTimer(int id, int periodMs)
@@ -170,10 +114,9 @@ void LumaroDialog::ShowBox(const std::string& text)
     AfxMessageBox(m_msg.c_str());
 }
 
-void LumaroDialog::AskWorkerToStop()
+void LumaroDialog::ShowFileError(const std::wstring& path, unsigned long error)
 {
-    if (m_pThread)
-        m_pThread->m_client.Stop();
+    CFile::ReportRemoveFailure(path, error);
 }
 
 void LumaroDialog::Close()

@@ -7,8 +7,6 @@
 
 class CFile {
 public:
-    // Deletes the file, waiting briefly while another program holds it; on
-    // failure shows the framework's error box and returns FALSE.
-    static BOOL Remove(const std::wstring& path);
-    static BOOL Exists(const std::wstring& path);
+    // The framework's error box for a file that could not be deleted.
+    static void ReportRemoveFailure(const std::wstring& path, DWORD error);
 };

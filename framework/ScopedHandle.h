@@ -5,26 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-class AutoCloseHandle {
-public:
-    explicit AutoCloseHandle(HANDLE h = nullptr) : m_h(h) {}
-    ~AutoCloseHandle() { Reset(); }
-    AutoCloseHandle(const AutoCloseHandle&) = delete;
-    AutoCloseHandle& operator=(const AutoCloseHandle&) = delete;
-    void Reset(HANDLE h = nullptr)
-    {
-        if (m_h && m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-        m_h = h;
-    }
-    HANDLE Get() const { return m_h; }
-    bool Valid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
-private:
-    HANDLE m_h;
-};
-
-// The owner of one handle that an object keeps: released by Free when the
-// object goes or is handed another.
+// The owner of one handle that an object keeps. One rule for every kind:
+// Reset frees the handle held, unless it is the one being handed over, and
+// then holds the new one; the destructor frees what is held.
 template <class T, class Free>
 class ScopedOwner {
 public:
@@ -34,52 +17,50 @@ public:
     ScopedOwner& operator=(const ScopedOwner&) = delete;
     void Reset(T handle = nullptr)
     {
-        if (m_handle && m_handle != handle)
-            Free()(m_handle);
+        T old = m_handle;
         m_handle = handle;
+        if (old && old != handle)
+            Free()(old);
     }
     T Get() const { return m_handle; }
     operator T() const { return m_handle; }
+
 private:
     T m_handle;
 };
 
+// CreateFile's failure is INVALID_HANDLE_VALUE, other calls' null: neither is closed.
+struct CloseHandleFn {
+    void operator()(HANDLE h) const
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
+    }
+};
+
+class AutoCloseHandle : public ScopedOwner<HANDLE, CloseHandleFn> {
+public:
+    using ScopedOwner::ScopedOwner;
+    bool Valid() const { return Get() && Get() != INVALID_HANDLE_VALUE; }
+};
+
+struct DeleteObjectFn {
+    void operator()(HGDIOBJ obj) const { ::DeleteObject(obj); }
+};
 struct DestroyIconFn {
     void operator()(HICON icon) const { ::DestroyIcon(icon); }
 };
 struct UnmapViewFn {
     void operator()(void* view) const { ::UnmapViewOfFile(view); }
 };
+// A pen, brush, font, bitmap or region this object made.
+template <class T>
+using ScopedGdiObj = ScopedOwner<T, DeleteObjectFn>;
 // An icon made for this object alone (LoadImage without LR_SHARED,
 // CreateIconIndirect, CopyIcon); shared resource icons are never put in one.
 using ScopedIcon = ScopedOwner<HICON, DestroyIconFn>;
 // A mapped view of a file mapping.
 using ScopedMapView = ScopedOwner<void*, UnmapViewFn>;
-
-template <class T>
-class ScopedGdiObj {
-public:
-    explicit ScopedGdiObj(T obj = nullptr) : m_obj(obj) {}
-    ~ScopedGdiObj() { Reset(); }
-    ScopedGdiObj(const ScopedGdiObj&) = delete;
-    ScopedGdiObj& operator=(const ScopedGdiObj&) = delete;
-    void Reset(T obj = nullptr)
-    {
-        if (m_obj)
-            DeleteObject(m_obj);
-        m_obj = obj;
-    }
-    T Release()
-    {
-        T obj = m_obj;
-        m_obj = nullptr;
-        return obj;
-    }
-    T Get() const { return m_obj; }
-    operator T() const { return m_obj; }
-private:
-    T m_obj;
-};
 
 class ScopedSelectObject {
 public:

@@ -119,17 +119,22 @@ bool SplitOptionsOnly(const std::string& raw, TelnetSplit& out)
     }
 }
 
-int PromptOf(const char* t)
+std::optional<SessionEvent> PromptOf(const char* t)
 {
     if (!*t)
-        return kNoEvent;
+        return std::nullopt;
     if (std::strncmp(t, "Username:", 9) == 0)
-        return kEvtUsernamePrompt;
+        return SessionEvent::UsernamePrompt;
     if (std::strstr(t, "Password:"))
-        return kEvtPasswordPrompt;
+        return SessionEvent::PasswordPrompt;
     if (std::strstr(t, "Welcome!"))
-        return kEvtLoginAccepted;
-    return kNoEvent;
+        return SessionEvent::LoginAccepted;
+    return std::nullopt;
+}
+
+int Code(std::optional<SessionEvent> event)
+{
+    return event ? TypeOf(*event) : 0;
 }
 
 }  // namespace
@@ -160,8 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(length <= static_cast<int>(raw.size()), "text length %d beyond the normalised %zu", length,
                raw.size());
 
-    const int outcome = ClassifyLoginText(split.text);
-    FUZZ_CHECK(outcome == PromptOf(split.text.c_str()), "outcome %d, expected %d", outcome,
-               PromptOf(split.text.c_str()));
+    const int outcome = Code(ClassifyLoginText(split.text));
+    FUZZ_CHECK(outcome == Code(PromptOf(split.text.c_str())), "outcome %d, expected %d", outcome,
+               Code(PromptOf(split.text.c_str())));
     return 0;
 }

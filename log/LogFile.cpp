@@ -95,12 +95,12 @@ void LogFile::StartAfreshWhenFull()
     }
 }
 
-void LogFile::Write(int level, const char* text)
+size_t LogFile::Write(int level, const char* text)
 {
-    WriteEntry(level, EscapeLogText(text));
+    return WriteEntry(level, EscapeLogText(text));
 }
 
-void LogFile::WriteLines(int level, const std::vector<std::string>& lines)
+size_t LogFile::WriteLines(int level, const std::vector<std::string>& lines)
 {
     std::string text;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -108,29 +108,31 @@ void LogFile::WriteLines(int level, const std::vector<std::string>& lines)
             text += '\n';
         text += EscapeLogText(lines[i].c_str());
     }
-    WriteEntry(level, text);
+    return WriteEntry(level, text);
 }
 
-void LogFile::WriteEntry(int level, const std::string& text)
+size_t LogFile::WriteEntry(int level, const std::string& text)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_open)
-        return;
+        return 0;
     if (level != kLogMost && level < m_minLevel)
-        return;
+        return 0;
     StartAfreshWhenFull();
     m_line = FormatLogLine(LocalNow(), level, text.c_str());
     WriteWhole(m_file.Get(), m_line);
+    return m_line.size();
 }
 
-void LogFile::DumpTraffic(int direction, const char* data, int length)
+size_t LogFile::DumpTraffic(int direction, const char* data, int length)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_open)
-        return;
+        return 0;
     // No size check here: the next Write starts afresh once a dump has carried the file past the limit.
     m_line = FormatDumpBlock(LocalNow(), direction, reinterpret_cast<const unsigned char*>(data), length);
     WriteWhole(m_file.Get(), m_line);
+    return m_line.size();
 }
 
 int LogFile::CopyTo(const wchar_t* path)

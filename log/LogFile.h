@@ -33,18 +33,19 @@ public:
     // The outcome says whether the log is open, or why not. The path is wide:
     // a home folder's name may hold what CP949 lacks.
     PlainFileOutcome Open(const wchar_t* path, BOOL append, int minLevel);
-    // One line; control characters in the text are shown escaped (EscapeLogText).
-    void Write(int level, const char* text);
+    // One line; control characters in the text are shown escaped
+    // (EscapeLogText). Each of these gives the bytes it added to the log.
+    size_t Write(int level, const char* text);
     // One entry of several lines, each escaped, joined by LF alone.
-    void WriteLines(int level, const std::vector<std::string>& lines);
-    void DumpTraffic(int direction, const char* data, int length);
+    size_t WriteLines(int level, const std::vector<std::string>& lines);
+    size_t DumpTraffic(int direction, const char* data, int length);
     // 0 when copied, else one of the kCopy codes above.
     int CopyTo(const wchar_t* path);
 
 private:
     // Where a full log is kept when the next one starts: the path and ".1".
     std::wstring KeptPath() const;
-    void WriteEntry(int level, const std::string& text);
+    size_t WriteEntry(int level, const std::string& text);
     void StartAfreshWhenFull();
     // Copies the full log to KeptPath(); an empty text, or why it was not kept.
     std::string KeepFullLog();

@@ -1,14 +1,10 @@
 #include "notice/NoticeDialog.h"
 
-#include "framework/Format.h"
 #include "framework/MessageBox.h"
-#include "notice/NoticeConversation.h"
 #include "notice/NoticeDate.h"
 #include "notice/NoticeRequest.h"
 #include "resource.h"
 #include "session/SessionMessage.h"
-
-#include <vector>
 
 namespace {
 std::string Today()
@@ -19,11 +15,11 @@ std::string Today()
 }
 }
 
-NoticeDialog::NoticeDialog(CWnd* parent) : CDialog(IDD_NOTICE_DIALOG, parent) {}
+NoticeDialog::NoticeDialog(CWnd* parent) : CDialog(IDD_NOTICE_DIALOG, parent), m_conversation(*this, m_transport) {}
 
 NoticeDialog::~NoticeDialog()
 {
-    m_pThread.reset();
+    m_transport.Close();
 }
 
 void NoticeDialog::EndQuietly()
@@ -56,9 +52,15 @@ BOOL NoticeDialog::OnInitDialog()
 
     m_host = NoticeHostFromCommand(m_command);
     m_port = kNoticePort;
+    m_conversation.Configure(m_host);
     // The notice process has no log and no session state.
-    m_pThread = StartSessionThread(this, m_host, m_port, kModeNotice, SessionShared());
-    if (!m_pThread)
+    WorkerSettings fetch;
+    fetch.owner = m_hWnd;
+    fetch.host = m_host;
+    fetch.port = m_port;
+    fetch.mode = SessionMode::Notice;
+    m_transport.Configure(fetch);
+    if (!m_transport.Connect())
         EndQuietly();
     return TRUE;
 }
@@ -73,8 +75,7 @@ LRESULT NoticeDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
         return Default();
     case WM_SESSION_WORKER_ENDED:
-        if (m_pThread && m_pThread->Finished())
-            m_pThread.reset();
+        m_transport.OnWorkerEnded();
         return 0;
     }
     return CDialog::WindowProc(msg, wParam, lParam);
@@ -89,41 +90,32 @@ void NoticeDialog::OnWindowPosChanging(WINDOWPOS* pos)
 BOOL NoticeDialog::OnCopyData(CWnd*, COPYDATASTRUCT* record)
 {
     // Only the fetch's own record counts: nothing else may pass for the notice.
-    if (!m_pThread || !m_pThread->TakeRecord(record))
+    std::string_view captured;
+    if (m_transport.Take(record, captured) != SessionTransport::Source::Running)
         return Default();
-    int type = static_cast<int>(record->dwData);
     if (!AcceptSessionMessage(*record, m_msg)) {
         // The fetch is over; no notice will follow the refused one.
         EndQuietly();
         return Default();
     }
-    std::vector<char> payload(kMaxEventPayload + 1, '\0');
-    if (record->lpData && record->cbData > 1)
-        memcpy(payload.data(), record->lpData, record->cbData - 1);
-
-    switch (NoticeEventStep(type)) {
-    case NoticeStep::SendRequest: {
-        std::string request = BuildNoticeRequest(m_host);
-        if (m_pThread->Send(request.data(), static_cast<int>(request.size())) <= 0)
-            EndQuietly();
-        break;
-    }
-    case NoticeStep::Show:
-        m_notice = payload.data();
-        m_mayShow = 1;
-        ShowWindow(SW_SHOW);
-        UpdateData(FALSE);
-        break;
-    case NoticeStep::End:
-        EndQuietly();
-        break;
-    case NoticeStep::CommandError:
-        m_msg = StrFormat("OnCopyData() command error. type=%d", type);
-        AfxMessageBox(m_msg.c_str());
-        EndQuietly();
-        break;
-    }
+    const char* bytes = static_cast<const char*>(record->lpData);
+    m_conversation.OnRecord(static_cast<uint32_t>(record->dwData),
+                            std::string_view(bytes ? bytes : "", bytes ? record->cbData - 1 : 0));
     return Default();
+}
+
+void NoticeDialog::ShowNotice(const std::string& text)
+{
+    m_notice = text;
+    m_mayShow = 1;
+    ShowWindow(SW_SHOW);
+    UpdateData(FALSE);
+}
+
+void NoticeDialog::ShowBox(const std::string& text)
+{
+    m_msg = text;
+    AfxMessageBox(m_msg.c_str());
 }
 
 void NoticeDialog::OnOK()

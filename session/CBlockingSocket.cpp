@@ -99,16 +99,49 @@ int CBlockingSocket::Receive(char* buffer, int size, int seconds, int flags)
 
 int CBlockingSocket::SendAll(const char* data, int length)
 {
+    if (length <= 0)
+        return 0;
+    if (m_sendStalled)
+        return kSendTimedOut;
+    // Sent without blocking, so that the wait for room in the buffers is
+    // bounded and looks at a stop request; no other thread is in a call on
+    // the socket meanwhile (the worker waits for its event to be handled).
+    u_long nonBlocking = 1;
+    ::ioctlsocket(m_hSocket, FIONBIO, &nonBlocking);
+    const ULONGLONG start = ::GetTickCount64();
     int remaining = length;
     const char* position = data;
+    int rc = length;
     while (remaining > 0) {
         int n = ::send(m_hSocket, position, remaining, 0);
-        if (n <= 0)
-            return n;
-        remaining -= n;
-        position += n;
+        if (n > 0) {
+            remaining -= n;
+            position += n;
+            continue;
+        }
+        if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) {
+            rc = n;
+            break;
+        }
+        ULONGLONG spent = ::GetTickCount64() - start;
+        if (StopRequested() || spent >= kSendWaitMs) {
+            m_sendStalled = !StopRequested();
+            rc = StopRequested() ? kSocketStopped : kSendTimedOut;
+            break;
+        }
+        ULONGLONG left = kSendWaitMs - spent;
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(m_hSocket, &writable);
+        timeval slice = Slice(left < kStopSliceMs ? left : kStopSliceMs);
+        if (::select(0, nullptr, &writable, nullptr, &slice) == SOCKET_ERROR) {
+            rc = SOCKET_ERROR;
+            break;
+        }
     }
-    return length - remaining;
+    u_long blocking = 0;
+    ::ioctlsocket(m_hSocket, FIONBIO, &blocking);
+    return rc;
 }
 
 void CBlockingSocket::Cleanup()

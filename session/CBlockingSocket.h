@@ -23,8 +23,11 @@ public:
     // kReceiveTimedOut (nothing within seconds), -20 (not readable), -30
     // (recv failed) or kSocketStopped. seconds -1 waits without limit.
     int Receive(char* buffer, int size, int seconds, int flags);
-    // length when all is sent, 0 for a length of 0 or less, else the failing
-    // send's own result.
+    // length when all is sent, 0 for a length of 0 or less, kSendTimedOut
+    // when the peer has taken nothing for kSendWaitMs (and from then on at
+    // once: a command may have gone in part), kSocketStopped, else the
+    // failing send's own result. A peer that stops reading must not hold
+    // the caller, which may be the window's thread.
     int SendAll(const char* data, int length);
     void Cleanup();
 
@@ -40,8 +43,11 @@ public:
 
 private:
     std::atomic<bool> m_stop{false};
+    bool m_sendStalled = false;
 };
 
 const int kReceiveTimedOut = -10;
+const int kSendTimedOut = -10;
 const int kSocketStopped = -40;
+const unsigned kSendWaitMs = 2000;
 const unsigned kStopSliceMs = 200;

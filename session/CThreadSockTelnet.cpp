@@ -1,7 +1,5 @@
 #include "session/CThreadSockTelnet.h"
 
-#include "framework/CWnd.h"
-
 CThreadSockTelnet::CThreadSockTelnet() = default;
 
 CThreadSockTelnet::~CThreadSockTelnet()
@@ -18,20 +16,14 @@ void StopAndFreeWorker::operator()(CThreadSockTelnet* worker) const
 {
     if (!worker)
         return;
-    worker->m_client.Stop();
+    worker->Client().Stop();
     // A worker blocked in delivering an event to this thread's window is
     // served meanwhile; the window ignores what a stopped worker says.
     if (worker->WaitForEnd(kWorkerStopWaitMs)) {
         delete worker;
         return;
     }
-    worker->m_client.Detach();
-}
-
-void CThreadSockTelnet::Configure(CWnd* owner, const std::string& host, int port, int mode,
-                                  const SessionShared& shared)
-{
-    m_client.Configure(owner ? owner->m_hWnd : nullptr, host, port, mode, shared);
+    worker->Client().Detach();
 }
 
 BOOL CThreadSockTelnet::InitInstance()
@@ -45,19 +37,12 @@ BOOL CThreadSockTelnet::InitInstance()
     return FALSE;
 }
 
-int CThreadSockTelnet::Send(const char* data, int length)
+SessionWorker StartSessionThread(const WorkerSettings& settings)
 {
-    return m_client.SendAll(data, length);
-}
-
-SessionWorker StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
-                                 const SessionShared& shared)
-{
-    SessionWorker worker(
-        AfxBeginThread<CThreadSockTelnet>(THREAD_PRIORITY_LOWEST, 0, CREATE_SUSPENDED));
+    SessionWorker worker(AfxBeginThread<CThreadSockTelnet>(THREAD_PRIORITY_LOWEST, 0, CREATE_SUSPENDED));
     if (!worker)
         return nullptr;
-    worker->Configure(owner, host, port, mode, shared);
+    worker->Configure(settings);
     worker->ResumeThread();
     return worker;
 }

@@ -1,16 +1,13 @@
 #pragma once
-// The worker thread of one conversation, owned by the window that started
-// it: created suspended, configured, resumed; it runs the conversation once,
-// tells its window that it has ended, and is freed by that window.
+// The worker thread of one conversation, owned by its transport: created
+// suspended, configured, resumed; it runs the conversation once, tells its
+// window that it has ended, and is freed by its transport.
 #include "framework/CWinThread.h"
 #include "session/CSockTelnet.h"
 
 #include <atomic>
-#include <cstdint>
 #include <memory>
-#include <string>
 
-class CWnd;
 class CThreadSockTelnet;
 
 // Posted by a worker to its window once its conversation is over and it
@@ -33,25 +30,18 @@ public:
     ~CThreadSockTelnet() override;
 
     // Before the thread resumes: the client's settings, given once.
-    void Configure(CWnd* owner, const std::string& host, int port, int mode, const SessionShared& shared);
+    void Configure(const WorkerSettings& settings) { m_client.Configure(settings); }
     BOOL InitInstance() override;
-    // Sends on the worker's socket from the owner window's thread, while the
-    // worker waits for that window to handle its event.
-    int Send(const char* data, int length);
 
-    // True once for the record this worker is delivering right now: a window
-    // acts on nothing else, whoever sent it.
-    bool TakeRecord(const COPYDATASTRUCT* record) { return record && m_client.TakeRecord(*record); }
+    CSockTelnet& Client() { return m_client; }
     // Set just before WM_SESSION_WORKER_ENDED is posted.
     bool Finished() const { return m_finished.load(); }
 
-    CSockTelnet m_client;
-
 private:
+    CSockTelnet m_client;
     std::atomic<bool> m_finished{false};
 };
 
-// Starts a conversation for `owner`: the thread is created suspended at the
-// lowest priority, configured, then resumed. Null when no thread could be made.
-SessionWorker StartSessionThread(CWnd* owner, const std::string& host, int port, int mode,
-                                 const SessionShared& shared);
+// Starts a conversation: the thread is created suspended at the lowest
+// priority, configured, then resumed. Null when no thread could be made.
+SessionWorker StartSessionThread(const WorkerSettings& settings);

@@ -50,6 +50,9 @@ int ToInt(const std::string& digits)
 
 }  // namespace
 
+const char kSummaryMatchLine[] = "summary 해당 user 검색 성공";
+const char kAuthMatchLine[] = "Session-Timeout 검색 성공";
+
 void CaptureLineSplitter::Add(char c, const std::function<void(const std::string&)>& onLine)
 {
     m_piece += c;
@@ -115,7 +118,7 @@ void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::stri
 {
     if (!SummaryRowHoldsUser(line, userWithTab))
         return;
-    scan.log.push_back({kLogFlow, "summary 해당 user 검색 성공"});
+    scan.log.push_back({kLogFlow, kSummaryMatchLine});
     std::vector<std::string> tokens = Tokenise(line, "\t");
     // The first token is the row's first column; the link is the fourth.
     if (tokens.size() >= 4) {
@@ -133,7 +136,7 @@ bool ScanAuthLine(AuthScan& scan, const std::string& line)
     size_t at = line.find("Session-Timeout");
     if (at == std::string::npos || at == 0)
         return true;
-    scan.log.push_back({kLogFlow, "Session-Timeout 검색 성공"});
+    scan.log.push_back({kLogFlow, kAuthMatchLine});
     std::vector<std::string> tokens = Tokenise(line, " :");
     if (tokens.size() < 2) {
         scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
@@ -150,8 +153,7 @@ bool ScanAuthLine(AuthScan& scan, const std::string& line)
     // A value without a number is no session time, not a time of 0.
     if (!StartsWithNumber(value)) {
         scan.log.push_back({kLogError, "잔여시간 파싱 실패"});
-        scan.valueMissing = true;
-        return false;
+        return true;
     }
     scan.rTime = ToInt(value);
     scan.valueFound = true;

@@ -27,6 +27,10 @@ private:
     bool m_ended = false;
 };
 
+// The line each match of a scan begins its log lines with.
+extern const char kSummaryMatchLine[];
+extern const char kAuthMatchLine[];
+
 struct ParseLogLine {
     int level;  // kLogFlow or kLogError
     std::string text;
@@ -48,12 +52,14 @@ void ScanSummaryLine(SummaryScan& scan, const std::string& line, const std::stri
 struct AuthScan {
     int rTime;          // rTimeBefore unless a "Session-Timeout" line gave a value
     std::vector<ParseLogLine> log;
-    bool valueMissing;  // a "Session-Timeout" line without a number ended the scan
+    bool valueMissing;  // a "Session-Timeout" line without a value ended the scan
     bool valueFound = false;  // a "Session-Timeout" line gave a value
 };
 
-// One line of the auth answer; false when the scan ends there (a value is
-// missing), and nothing after that line counts.
+// One line of the auth answer; false when the scan ends there (the line has
+// no value at all), and nothing after that line counts. A value without a
+// number is logged as a failed parse and the scan goes on: a later line may
+// still give the time.
 bool ScanAuthLine(AuthScan& scan, const std::string& line);
 
 // The console writes "[", the link or bundle selected (nothing when none) and

@@ -1,26 +1,43 @@
 #pragma once
-// The SessionMessage types: what a worker's receive ends with, and what its
-// window acts on.
+// What a worker reports to its window, as the type code of the SessionMessage
+// (dwData of the WM_COPYDATA record), and which conversation it runs.
+#include <cstdint>
+#include <optional>
 
-// A receive round that ends in no event: the worker reads on.
-constexpr int kNoEvent = 0;
+enum class SessionEvent : int32_t {
+    Connected = 10,
+    SocketCreateFailed = 11,
+    ConnectFailed = 12,
+    UsernamePrompt = 14,
+    PasswordPrompt = 15,
+    LoginAccepted = 16,  // "Welcome!" seen
+    AnswerCaptured = 17,
+    SummaryComplete = 18,
+    AuthComplete = 19,
+    Closed = 20,
+    ReceiveFailed = 21,
+    UnknownOutcome = 22,
+    CaptureOpenFailed = 23,
+    NoticeTimeout = 25,
+    NoticeBody = 100,
+};
 
-// SessionMessage type codes (dwData of the WM_COPYDATA record).
-constexpr int kEvtConnected = 10;
-constexpr int kEvtSocketCreateFailed = 11;
-constexpr int kEvtConnectFailed = 12;
-constexpr int kEvtUsernamePrompt = 14;
-constexpr int kEvtPasswordPrompt = 15;
-constexpr int kEvtLoginAccepted = 16;          // "Welcome!" seen
-constexpr int kEvtAnswerCaptured = 17;
-constexpr int kEvtSummaryComplete = 18;
-constexpr int kEvtAuthComplete = 19;
-constexpr int kEvtClosed = 20;
-constexpr int kEvtReceiveFailed = 21;
-constexpr int kEvtUnknownOutcome = 22;
-constexpr int kEvtCaptureOpenFailed = 23;
-constexpr int kEvtNoticeTimeout = 25;
-constexpr int kEvtNoticeBody = 100;
+// The event of a record's type code; none for a code no worker sends (13,
+// 24, anything outside the list), which the windows answer with their box.
+std::optional<SessionEvent> SessionEventOfType(uint32_t type);
+
+constexpr int32_t TypeOf(SessionEvent event)
+{
+    return static_cast<int32_t>(event);
+}
+
+// The events after which a worker has nothing more to say.
+bool EndsConversation(SessionEvent event);
+
+enum class SessionMode : int32_t {
+    Session = 0,  // the administration server's console
+    Notice = 1,   // the notice over HTTP
+};
 
 // Largest payload a window accepts in one SessionMessage.
 constexpr unsigned kMaxEventPayload = 4096;

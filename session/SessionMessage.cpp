@@ -38,10 +38,11 @@ bool AcceptSessionMessage(const COPYDATASTRUCT& record, std::string& msg)
     return false;
 }
 
-void InFlightRecord::Publish(const COPYDATASTRUCT& record)
+void InFlightRecord::Publish(const COPYDATASTRUCT& record, std::string_view captured)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     m_record = &record;
+    m_captured = captured;
     ++m_send;
 }
 
@@ -49,9 +50,10 @@ void InFlightRecord::Withdraw()
 {
     std::lock_guard<std::mutex> hold(m_lock);
     m_record = nullptr;
+    m_captured = {};
 }
 
-bool InFlightRecord::Take(const COPYDATASTRUCT& record)
+bool InFlightRecord::Take(const COPYDATASTRUCT& record, std::string_view& captured)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_record || m_taken == m_send)
@@ -62,5 +64,6 @@ bool InFlightRecord::Take(const COPYDATASTRUCT& record)
     if (sent.cbData && (!record.lpData || std::memcmp(record.lpData, sent.lpData, sent.cbData) != 0))
         return false;
     m_taken = m_send;
+    captured = m_captured;
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "session/SessionEvents.h"
 
@@ -29,19 +30,23 @@ bool AcceptSessionMessage(const COPYDATASTRUCT& record, std::string& msg);
 // thread, at an address of its own, so a record is known by what it holds:
 // its type, length and bytes. Each send is taken at most once, so neither a
 // record delivered again nor one forged while nothing is being sent can
-// make the window act.
+// make the window act. What the event's frame added to the capture travels
+// beside the record: the window reads the answer from the bytes the worker
+// received, never back from the file.
 class InFlightRecord {
 public:
-    // The worker's side, around its SendMessage; `record` and its bytes stay
-    // valid until Withdraw.
-    void Publish(const COPYDATASTRUCT& record);
+    // The worker's side, around its SendMessage; `record`, its bytes and
+    // `captured` stay valid until Withdraw.
+    void Publish(const COPYDATASTRUCT& record, std::string_view captured = {});
     void Withdraw();
-    // The window's side: true once per send, for a record equal to the one in flight.
-    bool Take(const COPYDATASTRUCT& record);
+    // The window's side: true once per send, for a record equal to the one
+    // in flight, whose captured bytes it then hands over.
+    bool Take(const COPYDATASTRUCT& record, std::string_view& captured);
 
 private:
     std::mutex m_lock;
     const COPYDATASTRUCT* m_record = nullptr;
+    std::string_view m_captured;
     uint32_t m_send = 0;   // counts Publish calls
     uint32_t m_taken = 0;  // the send last taken
 };

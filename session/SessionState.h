@@ -1,6 +1,6 @@
 #pragma once
-// The main window's session states; the worker reads them too, to learn that
-// the window waits for the end of an answer.
+// The conversation's states, kept by its state machine; the worker reads
+// them too, to learn that an answer is awaited and may end at a silence.
 enum SessionState {
     kStateConnecting = 0,
     kStateReconnecting = 1,

@@ -2,23 +2,36 @@
 
 #include "framework/Format.h"
 #include "log/LogLevel.h"
-#include "session/SessionEvents.h"
+
+namespace {
+
+const char* ReplaceOutcome(CaptureReplace how)
+{
+    switch (how) {
+    case CaptureReplace::Deleted: return "deleted";
+    case CaptureReplace::EmptiedInPlace: return "emptied in place, through a handle shared with its holder";
+    case CaptureReplace::Kept: return "neither deleted nor emptied; no command is sent";
+    }
+    return "";
+}
+
+}  // namespace
 
 void SessionStateMachine::StartTimer(SessionTimer timer)
 {
     m_timers.insert(timer.id);
-    m_effects.StartTimer(timer.id, timer.periodMs);
+    m_screen.StartTimer(timer.id, timer.periodMs);
 }
 
 void SessionStateMachine::StopTimer(SessionTimer timer)
 {
     if (m_timers.erase(timer.id))
-        m_effects.StopTimer(timer.id);
+        m_screen.StopTimer(timer.id);
 }
 
 void SessionStateMachine::OnStart()
 {
-    m_effects.StartWorker();
+    m_transport.Connect();
     StartTimer(kWarningTimer);
     StartTimer(kReminderTimer);
     // The watch runs whatever the conversation does: a monitor whose server
@@ -34,112 +47,146 @@ void SessionStateMachine::ConnectionLost(const std::string& logText)
     m_retryCount = previous + 1;
     m_state = kStateReconnecting;
     StopTimer(kAnswerTimer);
-    m_effects.Log(kLogError, logText);
+    StopTimer(kFarewellTimer);
+    m_screen.Log(kLogError, logText);
     // A timer rather than a sleep: the window keeps answering through the
     // pause, and the old worker ends meanwhile.
     if (previous < kMaxRetries)
         StartTimer(kRetryTimer);
 }
 
-void SessionStateMachine::OnEvent(int type)
+void SessionStateMachine::OnRecord(uint32_t type, std::string_view captured)
 {
-    switch (type) {
-    case kEvtConnected:
-        m_effects.Log(kLogFlow, "connect succ");
+    if (std::optional<SessionEvent> event = SessionEventOfType(type))
+        OnEvent(*event, captured);
+    else
+        m_screen.ShowBox(StrFormat("OnCopyData() command error. type=%d", static_cast<int>(type)));
+}
+
+void SessionStateMachine::OnEvent(SessionEvent event, std::string_view captured)
+{
+    switch (event) {
+    case SessionEvent::Connected:
+        m_usernameAnswers = m_passwordAnswers = 0;
+        m_screen.Log(kLogFlow, "connect succ");
         return;
-    case kEvtSocketCreateFailed:
-        m_effects.Log(kLogError, "socket create failed)");
+    case SessionEvent::SocketCreateFailed:
+        m_screen.Log(kLogError, "socket create failed)");
         return;
-    case kEvtConnectFailed:
+    case SessionEvent::ConnectFailed:
         ConnectionLost(StrFormat("connect failed. retry_count=%d", m_retryCount));
         return;
-    case kEvtUsernamePrompt:
-    case kEvtPasswordPrompt: {
-        // Sent every time the prompt comes: a server that asks again gets it again.
-        bool id = type == kEvtUsernamePrompt;
-        int sent = m_effects.Send((id ? m_settings.adminId : m_settings.adminPw) + "\n");
-        if (sent > 0)
-            m_effects.Log(kLogFlow, id ? "ID send succ" : "PW send succ");
-        else
-            m_effects.Log(kLogError, StrFormat(id ? "ID send failed, ret=%d" : "PW send failed, ret=%d", sent));
+    case SessionEvent::UsernamePrompt:
+    case SessionEvent::PasswordPrompt:
+        PromptAsked(event);
         return;
-    }
-    case kEvtLoginAccepted:
+    case SessionEvent::LoginAccepted:
         LoginAccepted();
         return;
-    case kEvtAnswerCaptured:
-        AnswerArriving();
+    case SessionEvent::AnswerCaptured:
+        AnswerArriving(captured);
         return;
-    case kEvtSummaryComplete:
+    case SessionEvent::SummaryComplete:
         SummaryAtSilence();
         return;
-    case kEvtAuthComplete:
+    case SessionEvent::AuthComplete:
         AuthAtSilence();
         return;
-    case kEvtClosed:
+    case SessionEvent::Closed:
         StopTimer(kAnswerTimer);
-        m_effects.Log(kLogFlow, "close event");
+        StopTimer(kFarewellTimer);
+        m_screen.Log(kLogFlow, "close event");
         return;
-    case kEvtReceiveFailed:
+    case SessionEvent::ReceiveFailed:
         StopTimer(kAnswerTimer);
-        m_effects.Log(kLogFlow, "recv error");
+        StopTimer(kFarewellTimer);
+        m_screen.Log(kLogFlow, "recv error");
         return;
-    case kEvtUnknownOutcome:
-        m_effects.ShowBox("OnCopyData:recy_type error");
+    case SessionEvent::UnknownOutcome:
+        m_screen.ShowBox("OnCopyData:recy_type error");
         return;
-    case kEvtCaptureOpenFailed:
+    case SessionEvent::CaptureOpenFailed:
         ConnectionLost(StrFormat("OnCopyData:file open failed. retry=%d", m_retryCount));
         return;
-    case kEvtNoticeTimeout:
-        m_effects.Log(kLogFlow, "recv Time-out");
+    case SessionEvent::NoticeTimeout:
+        m_screen.Log(kLogFlow, "recv Time-out");
         return;
-    default:
-        m_effects.ShowBox(StrFormat("OnCopyData() command error. type=%d", type));
+    case SessionEvent::NoticeBody:
+        m_screen.ShowBox(StrFormat("OnCopyData() command error. type=%d", TypeOf(event)));
         return;
     }
 }
 
+void SessionStateMachine::PromptAsked(SessionEvent prompt)
+{
+    // Sent every time the prompt comes, up to a limit: a console that asks
+    // again gets it again, one that never stops asking ends the login.
+    const bool id = prompt == SessionEvent::UsernamePrompt;
+    int& answers = id ? m_usernameAnswers : m_passwordAnswers;
+    if (answers == kMaxPromptAnswers) {
+        m_screen.Log(kLogError, StrFormat("login failed: %s asked for more than %d times on this connection; "
+                                          "the connection ends",
+                                          id ? "Username:" : "Password:", kMaxPromptAnswers));
+        m_transport.Hangup();
+        return;
+    }
+    ++answers;
+    int sent = m_transport.Send((id ? m_settings.adminId : m_settings.adminPw) + "\n");
+    if (sent > 0)
+        m_screen.Log(kLogFlow, id ? "ID send succ" : "PW send succ");
+    else
+        m_screen.Log(kLogError, StrFormat(id ? "ID send failed, ret=%d" : "PW send failed, ret=%d", sent));
+}
+
 void SessionStateMachine::LoginAccepted()
 {
-    m_effects.Log(kLogFlow, "Login OK !!!");
+    m_screen.Log(kLogFlow, "Login OK !!!");
     m_state = kStateLoggedIn;
     // The summary must be read from an empty capture.
     if (!BeginAnswer(Answer::Summary))
         return;
-    int sent = m_effects.Send("show summary\n");
+    int sent = m_transport.Send("show summary\n");
     if (sent <= 0) {
-        m_effects.Log(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", sent));
+        m_screen.Log(kLogError, StrFormat("cmd[show summary] send failed, ret=%d", sent));
         return;
     }
-    m_effects.Log(kLogFlow, "cmd[show summary] send succ");
+    m_screen.Log(kLogFlow, "cmd[show summary] send succ");
     m_state = kStateSummaryRequested;
 }
 
 bool SessionStateMachine::BeginAnswer(Answer answer)
 {
-    // A file that cannot be deleted has been reported to the user; the
-    // handling of this answer ends there.
-    if (!m_effects.DeleteCapture())
+    const CaptureReplaced replaced = m_transport.ReplaceCapture();
+    // Another program held the file (an on-access scanner, an indexer, a
+    // viewer): said once, with what was done about it.
+    if (replaced.heldError != 0 || replaced.how != CaptureReplace::Deleted)
+        m_screen.Log(kLogError, StrFormat("result file in use, path=[%s], rc=%lu, %u ms: %s",
+                                          m_settings.resultPath.c_str(), static_cast<unsigned long>(replaced.heldError),
+                                          replaced.waitedMs, ReplaceOutcome(replaced.how)));
+    // A capture that could not be emptied has been reported to the user;
+    // the handling of this event ends there.
+    if (replaced.how == CaptureReplace::Kept) {
+        m_screen.ShowFileError(replaced.path, replaced.heldError);
         return false;
+    }
     m_answer = answer;
-    m_answerRead = 0;
     m_answerLines = CaptureLineSplitter();
     m_summary = SummaryScan();
     m_auth = AuthScan{m_rTime, {}, false};
     return true;
 }
 
-bool SessionStateMachine::ReadAnswer()
+int SessionStateMachine::ReadAnswer(std::string_view captured)
 {
-    return m_effects.ReadCaptureFrom(m_answerRead, [this](const char* bytes, size_t length) {
-        m_answerRead += static_cast<int64_t>(length);
-        m_answerLines.Feed(bytes, length, [this](const std::string& line) {
-            if (m_answer == Answer::Summary)
-                ScanSummaryLine(m_summary, line, m_settings.user);
-            else if (m_answer == Answer::Auth && !m_auth.valueMissing)
-                ScanAuthLine(m_auth, line);
-        });
+    int lines = 0;
+    m_answerLines.Feed(captured.data(), captured.size(), [this, &lines](const std::string& line) {
+        ++lines;
+        if (m_answer == Answer::Summary)
+            ScanSummaryLine(m_summary, line, m_settings.user);
+        else if (m_answer == Answer::Auth && !m_auth.valueMissing)
+            ScanAuthLine(m_auth, line);
     });
+    return lines;
 }
 
 bool SessionStateMachine::AnswerClosedByPrompt() const
@@ -147,23 +194,29 @@ bool SessionStateMachine::AnswerClosedByPrompt() const
     return IsConsolePrompt(m_answerLines.Unfinished());
 }
 
-void SessionStateMachine::AnswerArriving()
+void SessionStateMachine::AnswerArriving(std::string_view captured)
 {
+    bool began = false;
     if (m_state == kStateSummaryRequested) {
-        m_effects.Log(kLogFlow, "summary정보 수신 중 ...");
+        m_screen.Log(kLogFlow, "summary정보 수신 중 ...");
         m_state = kStateSummaryArriving;
-        StartTimer(kAnswerTimer);
+        began = true;
     } else if (m_state == kStateAuthRequested) {
-        m_effects.Log(kLogFlow, "auth정보 수신 중 ...");
+        m_screen.Log(kLogFlow, "auth정보 수신 중 ...");
         m_state = kStateAuthArriving;
-        StartTimer(kAnswerTimer);
+        began = true;
     }
     if (m_state != kStateSummaryArriving && m_state != kStateAuthArriving)
         return;
-    // Each frame is read as it comes; once the console's prompt follows what
-    // the conversation needs, the answer is whole and there is no silence to
-    // wait for. A failure waits for the silence: more may still come.
-    if (!ReadAnswer() || !AnswerClosedByPrompt())
+    // Each frame is read as it comes. The limit on an answer's time counts
+    // from its first frame and again from each new line: a long answer on a
+    // slow link goes on, one that says nothing new does not.
+    if (ReadAnswer(captured) > 0 || began)
+        StartTimer(kAnswerTimer);
+    // Once the console's prompt follows what the conversation needs, the
+    // answer is whole and there is no silence to wait for. A failure waits
+    // for the silence: more may still come.
+    if (!AnswerClosedByPrompt())
         return;
     if (m_state == kStateSummaryArriving && IsLinkName(m_summary.link))
         DecideSummary(SummaryScan(m_summary));
@@ -174,11 +227,6 @@ void SessionStateMachine::AnswerArriving()
 void SessionStateMachine::SummaryAtSilence()
 {
     StopTimer(kAnswerTimer);
-    if (!ReadAnswer()) {
-        m_effects.Log(kLogError, StrFormat("file[#show summary result] open failed, path[%s]",
-                                           m_settings.resultPath.c_str()));
-        return;
-    }
     // The silence ends the answer: its unfinished line is its last, as
     // fgets gives it at the end of the file. More may still extend it.
     SummaryScan scan = m_summary;
@@ -191,11 +239,6 @@ void SessionStateMachine::SummaryAtSilence()
 void SessionStateMachine::AuthAtSilence()
 {
     StopTimer(kAnswerTimer);
-    if (!ReadAnswer()) {
-        m_effects.Log(kLogError, StrFormat("file[#show auth result] open failed, path[%s]",
-                                           m_settings.resultPath.c_str()));
-        return;
-    }
     AuthScan scan = m_auth;
     std::string last = m_answerLines.Unfinished();
     if (!last.empty() && !scan.valueMissing)
@@ -203,23 +246,33 @@ void SessionStateMachine::AuthAtSilence()
     DecideAuth(scan);
 }
 
-void SessionStateMachine::WriteLog(const std::vector<ParseLogLine>& lines)
+void SessionStateMachine::WriteLog(const std::vector<ParseLogLine>& lines, const char* matchLine)
 {
-    for (const ParseLogLine& line : lines)
-        m_effects.Log(line.level, line.text);
+    // The lines of the last match are what the decision rests on: the
+    // monitor's own, however much the server said before them.
+    size_t lastMatch = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].text == matchLine)
+            lastMatch = i;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i < lastMatch)
+            m_transport.LogTraffic(lines[i].level, lines[i].text);
+        else
+            m_screen.Log(lines[i].level, lines[i].text);
+    }
 }
 
 void SessionStateMachine::DecideSummary(const SummaryScan& scan)
 {
-    WriteLog(scan.log);
+    WriteLog(scan.log, kSummaryMatchLine);
     if (scan.link.empty()) {
-        m_effects.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
+        m_screen.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
         return;
     }
     // The link goes back to the console as a command: only a name it can
     // have given, never text that would make a second command.
     if (!IsLinkName(scan.link)) {
-        m_effects.Log(kLogError, StrFormat("Link[%s] is not a link name", scan.link.c_str()));
+        m_screen.Log(kLogError, StrFormat("Link[%s] is not a link name", scan.link.c_str()));
         return;
     }
     const std::string link = scan.link;
@@ -227,53 +280,56 @@ void SessionStateMachine::DecideSummary(const SummaryScan& scan)
     // The capture is to hold only the next answer.
     if (!BeginAnswer(Answer::Auth))
         return;
-    int sent = m_effects.Send("link " + link + "\n");
+    int sent = m_transport.Send("link " + link + "\n");
     if (sent <= 0) {
-        m_effects.Log(kLogError, StrFormat("send[link] failed, ret=%d", sent));
+        m_screen.Log(kLogError, StrFormat("send[link] failed, ret=%d", sent));
         return;
     }
-    m_effects.Log(kLogFlow, StrFormat("Link [%s] succ", link.c_str()));
+    m_screen.Log(kLogFlow, StrFormat("Link [%s] succ", link.c_str()));
     // Sent straight after the link command, whose answer (its echo and the
     // prompt) lands in front of the auth answer.
-    sent = m_effects.Send("show auth\n");
+    sent = m_transport.Send("show auth\n");
     if (sent <= 0) {
-        m_effects.Log(kLogError, StrFormat("send[show auth] failed, ret=%d", sent));
+        m_screen.Log(kLogError, StrFormat("send[show auth] failed, ret=%d", sent));
         return;
     }
-    m_effects.Log(kLogFlow, "cmd[show auth] send succ");
+    m_screen.Log(kLogFlow, "cmd[show auth] send succ");
     m_state = kStateAuthRequested;
 }
 
 void SessionStateMachine::DecideAuth(const AuthScan& scan)
 {
-    WriteLog(scan.log);
+    WriteLog(scan.log, kAuthMatchLine);
     m_rTime = scan.rTime;
-    // A line without a number has been logged; the next silence reads the
+    // A line without a value has been logged; the next silence reads the
     // answer again.
     if (scan.valueMissing)
         return;
     // The test is on the session time itself, so a value from an earlier
     // answer of this run counts.
     if (m_rTime == -1) {
-        m_effects.Log(kLogError, "잔여시간 파싱2 실패");
+        m_screen.Log(kLogError, "잔여시간 파싱2 실패");
         return;
     }
     StopTimer(kAnswerTimer);
     m_state = kStateTimeKnown;
-    // Nothing depends on the farewell arriving.
-    m_effects.Send("exit\n");
+    // Nothing depends on the farewell arriving; a console that keeps the
+    // connection open after it is left a while, then hung up on.
+    m_transport.Send("exit\n");
+    StartTimer(kFarewellTimer);
 }
 
 void SessionStateMachine::AnswerStreamingTooLong()
 {
-    // An answer that never pauses and never ends with the prompt would be
-    // read for ever: it is taken as failed, once, and the connection ends.
-    m_effects.Log(kLogError, StrFormat("answer still arriving after %d s: taken as failed", kAnswerTimer.periodMs / 1000));
+    // An answer that brings no new line and never ends with the prompt or
+    // a pause would be read for ever: it is taken as failed, once, and the
+    // connection ends.
+    m_screen.Log(kLogError, StrFormat("answer still arriving after %d s: taken as failed", kAnswerTimer.periodMs / 1000));
     if (m_state == kStateSummaryArriving)
-        m_effects.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
+        m_screen.Log(kLogError, StrFormat("해당 user[%s]의 Link 정보를 찾을 수 없음", m_settings.user.c_str()));
     else
-        m_effects.Log(kLogError, "잔여시간 파싱2 실패");
-    m_effects.AskWorkerToStop();
+        m_screen.Log(kLogError, "잔여시간 파싱2 실패");
+    m_transport.Hangup();
 }
 
 void SessionStateMachine::OnTimer(int id, int64_t elapsed)
@@ -282,7 +338,7 @@ void SessionStateMachine::OnTimer(int id, int64_t elapsed)
         return;
     if (id == kRetryTimer.id) {
         StopTimer(kRetryTimer);
-        m_effects.StartWorker();
+        m_transport.Connect();
         return;
     }
     if (id == kAnswerTimer.id) {
@@ -291,23 +347,29 @@ void SessionStateMachine::OnTimer(int id, int64_t elapsed)
             AnswerStreamingTooLong();
         return;
     }
+    if (id == kFarewellTimer.id) {
+        StopTimer(kFarewellTimer);
+        m_screen.Log(kLogWarn, StrFormat("connection still open %d s after exit: it ends", kFarewellTimer.periodMs / 1000));
+        m_transport.Hangup();
+        return;
+    }
     if (m_rTime <= 0)
         return;
     if (id == kReminderTimer.id) {
         StopTimer(kReminderTimer);
-        m_effects.ShowReminder(m_rTime);
+        m_screen.ShowReminder(m_rTime);
         return;
     }
     if (id == kWarningTimer.id && elapsed > 0 && m_rTime - elapsed < kWarningThresholdSec) {
         // A time already run out is shown as none left, never as minus minutes.
         int64_t left = m_rTime - elapsed;
         StopTimer(kWarningTimer);
-        m_effects.ShowWarning(left > 0 ? static_cast<int>(left) : 0);
+        m_screen.ShowWarning(left > 0 ? static_cast<int>(left) : 0);
     }
 }
 
 void SessionStateMachine::OnAdapterWatch(bool adapterPresent)
 {
     if (!adapterPresent && TimerRunning(kAdapterWatchTimer.id))
-        m_effects.Close();
+        m_screen.Close();
 }

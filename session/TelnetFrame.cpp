@@ -176,31 +176,31 @@ int TextLength(const std::string& text)
     return static_cast<int>(std::strlen(text.c_str()));
 }
 
-int ClassifyLoginText(const std::string& text)
+std::optional<SessionEvent> ClassifyLoginText(const std::string& text)
 {
     PromptCarry none;
     return ClassifyLoginFrame(none, text, false);
 }
 
-int ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionSeen)
+std::optional<SessionEvent> ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionSeen)
 {
     if (optionSeen)
         carry = PromptCarry();
     const std::string own(text.c_str());  // nothing after a NUL counts
     if (own.empty())
-        return kNoEvent;
+        return std::nullopt;
 
     const std::string joined = carry.tail + own;
     const bool joinedAtStart = carry.tail.empty() || carry.textStart;
-    int event = kNoEvent;
+    std::optional<SessionEvent> event;
     if (StartsWith(joinedAtStart ? joined : own, kUsernamePrompt))
-        event = kEvtUsernamePrompt;
+        event = SessionEvent::UsernamePrompt;
     else if (joined.find(kPasswordPrompt) != std::string::npos)
-        event = kEvtPasswordPrompt;
+        event = SessionEvent::PasswordPrompt;
     else if (joined.find(kWelcome) != std::string::npos)
-        event = kEvtLoginAccepted;
+        event = SessionEvent::LoginAccepted;
 
-    if (event != kNoEvent)
+    if (event)
         carry = PromptCarry();
     else if (joinedAtStart && IsProperPrefixOf(joined, kUsernamePrompt))
         carry = PromptCarry{joined, true};

@@ -3,6 +3,7 @@
 // normalisation, the split into data and telnet commands with the answers they
 // call for, and the recognition of the login prompts. The socket loop of
 // CSockTelnet only feeds these and acts on what they return.
+#include <optional>
 #include <string>
 
 #include "session/SessionEvents.h"
@@ -39,10 +40,10 @@ TelnetSplit SplitTelnetCommands(const std::string& raw);
 // logged or captured.
 int TextLength(const std::string& text);
 
-// The event a login-phase frame text reports: kEvtUsernamePrompt (only at the
-// very start), kEvtPasswordPrompt, kEvtLoginAccepted ("Welcome!"), in that
-// order of precedence, or kNoEvent.
-int ClassifyLoginText(const std::string& text);
+// The event a login-phase frame text reports: UsernamePrompt (only at the
+// very start), PasswordPrompt, LoginAccepted ("Welcome!"), in that order of
+// precedence, or none.
+std::optional<SessionEvent> ClassifyLoginText(const std::string& text);
 
 // The end of a login frame's text that may be the beginning of a prompt the
 // network cut in two: TCP keeps no message boundaries, so "Pass" and "word:"
@@ -56,4 +57,4 @@ struct PromptCarry {
 // empties the carry; a frame without one leaves in it what may begin a
 // prompt. An option command drops the carry with the rest of the data before
 // it; an empty text keeps it.
-int ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionSeen);
+std::optional<SessionEvent> ClassifyLoginFrame(PromptCarry& carry, const std::string& text, bool optionSeen);

@@ -328,9 +328,11 @@ def summary_rows(args):
 
 
 def long_summary_rows(args):
-    """args.summary_lines rows, the user's one last (left out with --missing-user)."""
+    """args.summary_lines rows, the user's one last (left out with --missing-user);
+    with --all-rows-user every row is the user's, on links of its own."""
     count = args.summary_lines
-    rows = [link_row(i % 64 + 100, "member%05d" % (i + 1), "10.1.%d.%d" % (i // 250, i % 250 + 1))
+    rows = [link_row(i % 64 + 100, args.user if args.all_rows_user else "member%05d" % (i + 1),
+                     "10.1.%d.%d" % (i // 250, i % 250 + 1))
             for i in range(count - 1)]
     if not args.missing_user:
         rows.append(link_row(args.link, args.user, "198.51.100.5"))
@@ -438,6 +440,18 @@ def command_loop(conn):
         conn.prompt()
 
 
+def serve_never_reading(conn):
+    """A console that has stopped reading and keeps prompting, as fast as
+    the client takes the prompts, until it goes away: a client that answers
+    each one fills the buffers between them."""
+    log(conn.id, "never reading: prompting without end")
+    for i in itertools.count(1):
+        conn.send(b"\r\nPassword: ")
+        if i % 1000 == 0:
+            log(conn.id, "%d prompts sent" % i)
+        time.sleep(0.002)
+
+
 def serve_silent(conn):
     log(conn.id, "silent: sending nothing")
     while True:
@@ -451,6 +465,8 @@ def serve(sock, conn_id, args, peer):
         if args.silent:
             serve_silent(conn)
         negotiate(conn)
+        if args.never_read:
+            serve_never_reading(conn)
         if login(conn):
             command_loop(conn)
         else:
@@ -498,6 +514,9 @@ def parse_args(argv):
     p.add_argument("--line-pause", type=float, default=0.0, metavar="SECONDS",
                    help="pause this long before each line of the summary and auth answers")
     p.add_argument("--silent", action="store_true", help="accept connections and never send anything")
+    p.add_argument("--never-read", action="store_true",
+                   help="after the negotiation, read nothing more and prompt for the password without end, "
+                        "with a small receive buffer")
     p.add_argument("--close-at", choices=CLOSE_STAGES, help="close the connection at this stage")
     p.add_argument("--garbage", action="store_true",
                    help="telnet commands outside WILL/WONT/DO/DONT, NUL bytes and doubled IACs in the output "
@@ -520,6 +539,8 @@ def parse_args(argv):
                    help="answer \"show summary\" with rows that never end and never pause")
     p.add_argument("--summary-lines", type=int, default=0, metavar="N",
                    help="a summary of N rows, the user's row last (other users are memberNNNNN)")
+    p.add_argument("--all-rows-user", action="store_true",
+                   help="with --summary-lines: every row is the user's (its real link last)")
     p.add_argument("--once", action="store_true", help="serve one connection, then exit")
     p.add_argument("--max-seconds", type=float, default=0, metavar="N", help="exit by itself after N seconds")
     return p.parse_args(argv)
@@ -540,6 +561,9 @@ def main(argv):
         start_watchdog(args.max_seconds)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if args.never_read:
+        # Taken by every accepted socket: what the client sends soon finds no room.
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
     listener.bind((args.host, args.port))
     listener.listen(8)
     host, port = listener.getsockname()

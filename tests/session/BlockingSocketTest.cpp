@@ -306,6 +306,20 @@ TEST_F(BlockingSocketTest, SendAllOfAMegabyteArrivesWhole)
     EXPECT_TRUE(received == data) << "the bytes arrived changed or out of order";
 }
 
+TEST_F(BlockingSocketTest, SendAllToAPeerThatNeverReadsGivesUpAfterItsWaitAndFromThenOnAtOnce)
+{
+    Connect();
+    const std::string flood(16 << 20, 'x');
+    DWORD start = GetTickCount();
+    EXPECT_EQ(m_client.SendAll(flood.data(), static_cast<int>(flood.size())), kSendTimedOut);
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, kSendWaitMs - 20) << "the wait for room is " << kSendWaitMs << " ms";
+    EXPECT_LT(took, 30000u) << "a send to a peer that reads nothing must end";
+    start = GetTickCount();
+    EXPECT_EQ(m_client.SendAll("exit\n", 5), kSendTimedOut) << "a command may have gone in part: none follows";
+    EXPECT_LT(GetTickCount() - start, kSendWaitMs) << "and no second wait";
+}
+
 TEST_F(BlockingSocketTest, SendAllOnUnconnectedSocketReturnsTheSendsFailure)
 {
     ASSERT_EQ(m_client.Create(SOCK_STREAM), 0);

@@ -5,7 +5,7 @@
 
 TEST(SessionMessage, EventWithoutPayloadHasLengthOneAndAnEmptyText)
 {
-    COPYDATASTRUCT r = MakeSessionMessage(kEvtConnected, nullptr, 0);
+    COPYDATASTRUCT r = MakeSessionMessage(TypeOf(SessionEvent::Connected), nullptr, 0);
     EXPECT_EQ(r.dwData, static_cast<ULONG_PTR>(10));
     EXPECT_EQ(r.cbData, 1u);
     ASSERT_NE(r.lpData, nullptr);
@@ -15,7 +15,7 @@ TEST(SessionMessage, EventWithoutPayloadHasLengthOneAndAnEmptyText)
 TEST(SessionMessage, PayloadLengthCountsTheTerminatingNul)
 {
     const char body[] = "notice";
-    COPYDATASTRUCT r = MakeSessionMessage(kEvtNoticeBody, body, 6);
+    COPYDATASTRUCT r = MakeSessionMessage(TypeOf(SessionEvent::NoticeBody), body, 6);
     EXPECT_EQ(r.cbData, 7u);
     EXPECT_EQ(r.lpData, body);
 }
@@ -41,21 +41,23 @@ TEST(InFlightRecord, TakesACopyOfTheRecordInFlightOnlyOnce)
     char copied[sizeof body];
     memcpy(copied, body, sizeof body);
     char forged[sizeof body] = "notica";
-    COPYDATASTRUCT sent = MakeSessionMessage(kEvtNoticeBody, body, 6);
+    COPYDATASTRUCT sent = MakeSessionMessage(TypeOf(SessionEvent::NoticeBody), body, 6);
     COPYDATASTRUCT copy{sent.dwData, sent.cbData, copied};
     COPYDATASTRUCT otherBytes{sent.dwData, sent.cbData, forged};
-    COPYDATASTRUCT otherType{kEvtConnected, sent.cbData, copied};
+    COPYDATASTRUCT otherType{TypeOf(SessionEvent::Connected), sent.cbData, copied};
 
     InFlightRecord slot;
-    EXPECT_FALSE(slot.Take(copy)) << "nothing in flight";
-    slot.Publish(sent);
-    EXPECT_FALSE(slot.Take(otherBytes)) << "same type, other bytes";
-    EXPECT_FALSE(slot.Take(otherType)) << "same bytes, other type";
-    EXPECT_TRUE(slot.Take(copy)) << "a copy of the record in flight";
-    EXPECT_FALSE(slot.Take(copy)) << "the same send delivered twice";
+    std::string_view captured;
+    EXPECT_FALSE(slot.Take(copy, captured)) << "nothing in flight";
+    slot.Publish(sent, "rows");
+    EXPECT_FALSE(slot.Take(otherBytes, captured)) << "same type, other bytes";
+    EXPECT_FALSE(slot.Take(otherType, captured)) << "same bytes, other type";
+    EXPECT_TRUE(slot.Take(copy, captured)) << "a copy of the record in flight";
+    EXPECT_EQ(captured, "rows") << "what the frame captured comes with its record";
+    EXPECT_FALSE(slot.Take(copy, captured)) << "the same send delivered twice";
     slot.Withdraw();
     slot.Publish(sent);
-    EXPECT_TRUE(slot.Take(sent)) << "the next send of equal bytes is a send of its own";
+    EXPECT_TRUE(slot.Take(sent, captured)) << "the next send of equal bytes is a send of its own";
     slot.Withdraw();
-    EXPECT_FALSE(slot.Take(copy)) << "withdrawn";
+    EXPECT_FALSE(slot.Take(copy, captured)) << "withdrawn";
 }

@@ -1,6 +1,5 @@
 #include "session/TelnetFrame.h"
 
-#include "framework/FileInUse.h"
 #include "framework/ScopedHandle.h"
 #include "session/ResultCapture.h"
 
@@ -60,6 +59,17 @@ std::string Hex(const std::string& s)
     return out;
 }
 
+// The login events by their codes, 0 for none, as the tables show them.
+const int kNoEvent = 0;
+const int kEvtUsernamePrompt = TypeOf(SessionEvent::UsernamePrompt);
+const int kEvtPasswordPrompt = TypeOf(SessionEvent::PasswordPrompt);
+const int kEvtLoginAccepted = TypeOf(SessionEvent::LoginAccepted);
+
+int Code(std::optional<SessionEvent> event)
+{
+    return event ? TypeOf(*event) : kNoEvent;
+}
+
 // What RecvFrame makes of one login-phase receive.
 struct FrameResult {
     std::string text;
@@ -70,7 +80,7 @@ struct FrameResult {
 FrameResult HandleLoginFrame(const std::string& received)
 {
     TelnetSplit split = SplitTelnetCommands(NormaliseLineEnds(received.data(), static_cast<int>(received.size())));
-    return {split.text, split.reply, ClassifyLoginText(split.text)};
+    return {split.text, split.reply, Code(ClassifyLoginText(split.text))};
 }
 
 }  // namespace
@@ -278,7 +288,7 @@ TEST(ClassifyLoginText, RecognisesPromptsInOrderOfPrecedence)
         {"% Login invalid", kNoEvent},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ClassifyLoginText(c.text), c.outcome) << "text [" << Hex(c.text) << "]";
+        EXPECT_EQ(Code(ClassifyLoginText(c.text)), c.outcome) << "text [" << Hex(c.text) << "]";
 }
 
 TEST(ClassifyLoginFrame, FindsPromptsThatTheNetworkCutAcrossReceives)
@@ -304,7 +314,7 @@ TEST(ClassifyLoginFrame, FindsPromptsThatTheNetworkCutAcrossReceives)
         std::vector<int> outcomes;
         for (const std::string& frame : c.frames) {
             TelnetSplit split = SplitTelnetCommands(NormaliseLineEnds(frame.data(), static_cast<int>(frame.size())));
-            outcomes.push_back(ClassifyLoginFrame(carry, split.text, split.optionSeen));
+            outcomes.push_back(Code(ClassifyLoginFrame(carry, split.text, split.optionSeen)));
         }
         EXPECT_EQ(outcomes, c.outcomes) << c.name;
     }
@@ -339,7 +349,19 @@ TEST(CaptureRoom, AFrameFillsTheCaptureUpToItsLimitAndNoFurther)
         EXPECT_EQ(CaptureRoom(c.size, c.incoming), c.room) << "file of " << c.size << ", frame of " << c.incoming;
 }
 
-TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
+namespace {
+std::string ReadAll(const std::wstring& path)
+{
+    AutoCloseHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    char buffer[64] = {};
+    DWORD got = 0;
+    ReadFile(file.Get(), buffer, sizeof buffer - 1, &got, nullptr);
+    return std::string(buffer, got);
+}
+}  // namespace
+
+TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndIsEmptiedWhateverAScannerDoes)
 {
     wchar_t dir[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
@@ -361,18 +383,40 @@ TEST(ResultCapture, AppendsThroughOneHandleWhileOthersReadAndWaitsOutAScanner)
     EXPECT_STREQ(back, "abcdef") << "seen through the other handle without a flush";
     reader.Reset();
 
-    // A scanner opens the file right after each change, sharing no delete
-    // and then no write: the delete and the next open wait it out.
-    for (DWORD share : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(FILE_SHARE_READ)}) {
-        capture.Close();
-        HANDLE scanner = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
-        ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
-        std::thread release([scanner] { Sleep(120); CloseHandle(scanner); });
-        if (share & FILE_SHARE_WRITE)
-            EXPECT_TRUE(DeleteFileWhenFree(path.c_str())) << "delete while scanned: " << GetLastError();
-        else
-            EXPECT_EQ(capture.Append(path, "x", 1).rc, 0) << "open while scanned";
+    capture.Close();
+    // A scanner holds the file without delete sharing: the delete waits it
+    // out; one that holds on has the file emptied in place, through a handle
+    // the next answer is written with; one that shares no writing either
+    // keeps the old answer.
+    struct Row {
+        DWORD share;
+        bool releases;
+        CaptureReplace how;
+    } rows[] = {{FILE_SHARE_READ | FILE_SHARE_WRITE, true, CaptureReplace::Deleted},
+                {FILE_SHARE_READ | FILE_SHARE_WRITE, false, CaptureReplace::EmptiedInPlace},
+                {FILE_SHARE_READ, false, CaptureReplace::Kept}};
+    for (const Row& row : rows) {
+        ResultCapture held(kCaptureLimitBytes, row.releases ? 10000 : 100);
+        DeleteFileW(path.c_str());
+        ASSERT_EQ(held.Append(path, "old", 3).rc, 0);
+        held.Close();  // the scanner comes in after a change
+        HANDLE scanner = CreateFileW(path.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(scanner, INVALID_HANDLE_VALUE) << "share " << row.share << ": " << GetLastError();
+        std::thread release([&] {
+            if (row.releases) {
+                Sleep(100);
+                CloseHandle(scanner);
+            }
+        });
+        CaptureReplaced replaced = held.Replace(path);
         release.join();
+        if (!row.releases)
+            CloseHandle(scanner);
+        EXPECT_EQ(replaced.how, row.how) << "share " << row.share;
+        EXPECT_EQ(replaced.heldError, DWORD(ERROR_SHARING_VIOLATION)) << "share " << row.share;
+        ASSERT_EQ(held.Append(path, "new", 3).rc, 0);
+        held.Close();
+        EXPECT_EQ(ReadAll(path), row.how == CaptureReplace::Kept ? "oldnew" : "new") << "share " << row.share;
     }
     capture.Close();
     // A name planted as a second link of another file is no capture.

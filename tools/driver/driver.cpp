@@ -72,6 +72,8 @@ const char kUsage[] =
     "  run-on NAME PROGRAM [ARGS...] run PROGRAM on the desktop NAME; exits with its exit code,\n"
     "                                and the program ends with this process\n"
     "  read-file PATH                read a file as a viewer would: its text, or \"error N\" (exit 1)\n"
+    "  scan-file PATH HOLD_MS SECONDS  open the file again and again as a scanner does (no delete\n"
+    "                                sharing), each time for HOLD_MS: \"scanning\", then \"opens N\"\n"
     "  debug-strings SECONDS         what DebugView shows: \"listening\", then pid<TAB>text of every\n"
     "                                OutputDebugString for SECONDS\n"
     "  codepage                      the ANSI and OEM code pages of a program started as this one\n";
@@ -976,6 +978,29 @@ int CmdPing(const Args& a)
 // Reads a file as a viewer does, through a Windows handle, so that the share
 // mode of the program's own handle applies; prints its CP949 text in UTF-8,
 // or "error N" when the open is refused.
+// What an on-access scanner or an indexer does to a file it watches: opens
+// it for reading again and again, sharing reading and writing but not
+// deletion, each time for HOLD_MS, for SECONDS; then says how many opens it made.
+int CmdScanFile(const Args& a)
+{
+    unsigned long holdMs = 0, seconds = 0;
+    if (a.size() != 3 || !ParseNumber(a[1], holdMs) || !ParseNumber(a[2], seconds))
+        return -1;
+    const ULONGLONG end = GetTickCount64() + seconds * 1000ull;
+    unsigned long opens = 0;
+    Print("scanning");
+    fflush(stdout);
+    while (GetTickCount64() < end) {
+        AutoCloseHandle file(CreateFileW(a[0].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.Valid())
+            ++opens;
+        Sleep(file.Valid() ? holdMs : 1);
+    }
+    Print(Fmt("opens %lu", opens));
+    return 0;
+}
+
 int CmdReadFile(const Args& a)
 {
     if (a.size() != 1)
@@ -1163,7 +1188,7 @@ const Command kCommands[] = {
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
-    {L"read-file", CmdReadFile},  {L"debug-strings", CmdDebugStrings}, {L"codepage", CmdCodePage},
+    {L"read-file", CmdReadFile},  {L"scan-file", CmdScanFile},  {L"debug-strings", CmdDebugStrings}, {L"codepage", CmdCodePage},
 };
 
 int Dispatch(const std::wstring& name, const Args& args)
