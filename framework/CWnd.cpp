@@ -192,8 +192,30 @@ BOOL CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* resul
     return target->OnChildNotify(msg, wParam, lParam, result);
 }
 
+namespace {
+struct Forwarded {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+BOOL CALLBACK ForwardToChild(HWND child, LPARAM param)
+{
+    const auto* m = reinterpret_cast<const Forwarded*>(param);
+    ::SendMessageW(child, m->msg, m->wParam, m->lParam);
+    return TRUE;
+}
+}
+
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // Windows tells only top-level windows of new system colours and
+    // settings ("WM_SYSCOLORCHANGE"); controls that draw in those colours
+    // hear of them from here, as the framework forwards them.
+    if ((msg == WM_SYSCOLORCHANGE || msg == WM_SETTINGCHANGE) && !(GetStyle() & WS_CHILD)) {
+        Forwarded m{msg, wParam, lParam};
+        ::EnumChildWindows(m_hWnd, ForwardToChild, reinterpret_cast<LPARAM>(&m));
+    }
     LRESULT result = 0;
     if (ReflectToChild(msg, wParam, lParam, &result))
         return result;

@@ -31,6 +31,7 @@ void NoticeDialog::DoDataExchange(CDataExchange* dx)
 {
     CDialog::DoDataExchange(dx);
     DDX_Control(dx, IDOK, m_btnClose);
+    DDX_Control(dx, IDC_NOTICE_TEXT, m_noticeBox);
     DDX_Text(dx, IDC_NOTICE_TEXT, m_notice);
     DDX_Check(dx, IDC_CHK_DAY, m_chk_day);
 }

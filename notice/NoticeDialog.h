@@ -4,6 +4,7 @@
 #include "framework/CDialog.h"
 #include "notice/NoticeConversation.h"
 #include "session/SessionTransport.h"
+#include "widgets/ReadOnlyText.h"
 #include "widgets/ShadeButton.h"
 
 #include <cstdint>
@@ -40,6 +41,7 @@ private:
     std::string m_host;
     int32_t m_port = 0;
     ShadeButton m_btnClose;
+    ReadOnlyText m_noticeBox;
     std::string m_notice;
     int32_t m_chk_day = 0;
     int32_t m_mayShow = 0;

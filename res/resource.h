@@ -34,6 +34,7 @@
 #define IDC_ABOUT_VERSION       1011
 #define IDC_CHK_DAY             1012
 #define IDC_NOTICE_TEXT         1013
+#define IDC_NOTICE_LABEL        1014
 
 #define ID_SHOW_CLOCK           32771
 #define ID_SAVE_LOG             32773

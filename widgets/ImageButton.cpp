@@ -5,6 +5,7 @@
 #include "framework/Cp949.h"
 #include "framework/ScopedHandle.h"
 #include "framework/SystemLibrary.h"
+#include "widgets/Contrast.h"
 #include "widgets/Dpi.h"
 
 #include <commctrl.h>
@@ -287,6 +288,7 @@ void ImageButton::PreSubclassWindow()
 {
     // The icons a windowless button loaded were for the system DPI.
     OnDpiChanged();
+    m_highContrast = HighContrastOn();
     LONG_PTR style = GetStyle();
     if (style & BS_CHECKBOX)
         m_isCheckBox = TRUE;
@@ -329,9 +331,6 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_GETDLGCODE:
         return OnGetDlgCode();
-    case WM_SYSCOLORCHANGE:
-        OnSysColorChange();
-        return 0;
     case BM_SETSTYLE:
         return OnSetStyle(wParam, lParam);
     case BM_SETCHECK:
@@ -375,6 +374,11 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         Invalidate();
         return Default();
     }
+    if (IsContrastChange(msg, wParam)) {
+        Default();
+        OnContrastChange();
+        return 0;
+    }
     return CButton::WindowProc(msg, wParam, lParam);
 }
 
@@ -416,11 +420,20 @@ LRESULT ImageButton::OnGetDlgCode()
     return code | (m_isDefault ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
 }
 
-void ImageButton::OnSysColorChange()
+void ImageButton::OnContrastChange()
 {
-    Default();
+    m_highContrast = HighContrastOn();
     m_background.Reset();
     setDefaultColours(TRUE);
+}
+
+bool ImageButton::showsFocusCues(UINT itemState) const
+{
+    if (itemState & ODS_NOFOCUSRECT)
+        return false;
+    // Not every button sets ODS_NOFOCUSRECT: the window's UI state, which
+    // Windows keeps, decides as well.
+    return !m_hWnd || !(::SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
 }
 
 LRESULT ImageButton::OnSetStyle(WPARAM style, LPARAM redraw)
@@ -567,6 +580,49 @@ void ImageButton::OnClicked()
 // ---------------------------------------------------------------------------
 // Painting
 
+// The background and the edges: the button's own look, or in high contrast
+// a plain face in a frame, with no texture, shading or hover border in
+// colours the contrast theme did not choose. `work` becomes the area inside
+// the edges.
+void ImageButton::drawFace(HDC dc, RECT* work)
+{
+    const ControlLook look = ButtonLook(m_highContrast, m_colours[kForegroundOut], m_colours[kBackgroundOut],
+                                        SystemColours::Current());
+    if (look.plainFramed) {
+        FillSolid(dc, *work, look.face);
+        ScopedGdiObj<HBRUSH> frame(::CreateSolidBrush(look.text));
+        ::FrameRect(dc, work, frame);
+        return;
+    }
+    if (!m_flat && (m_hasFocus || m_isDefault)) {
+        ::FrameRect(dc, work, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::InflateRect(work, -1, -1);
+    }
+
+    if (m_drawTransparent)
+        paintSavedBackground(dc);
+    else
+        drawBackground(dc, work);
+
+    if (m_pressed) {
+        if (!m_flat) {
+            ScopedGdiObj<HBRUSH> shadow(::CreateSolidBrush(::GetSysColor(COLOR_BTNSHADOW)));
+            ::FrameRect(dc, work, shadow);
+        } else if (m_drawBorder) {
+            drawBorder(dc, work);
+        }
+    } else if (m_flat) {
+        if (m_mouseOver && m_drawBorder)
+            drawBorder(dc, work);
+    } else {
+        const LONG l = work->left, t = work->top, r = work->right, b = work->bottom;
+        Line3(dc, COLOR_BTNHIGHLIGHT, POINT{l, b - 1}, POINT{l, t}, POINT{r, t});
+        Line3(dc, COLOR_3DLIGHT, POINT{l + 1, b - 1}, POINT{l + 1, t + 1}, POINT{r, t + 1});
+        Line3(dc, COLOR_3DDKSHADOW, POINT{l, b - 1}, POINT{r - 1, b - 1}, POINT{r - 1, t - 1});
+        Line3(dc, COLOR_BTNSHADOW, POINT{l + 1, b - 2}, POINT{r - 2, b - 2}, POINT{r - 2, t});
+    }
+}
+
 void ImageButton::DrawItem(const DRAWITEMSTRUCT* dis)
 {
     if (!dis)
@@ -581,35 +637,9 @@ void ImageButton::DrawItem(const DRAWITEMSTRUCT* dis)
     m_disabled = (dis->itemState & ODS_DISABLED) != 0;
     ::SetBkMode(dc, TRANSPARENT);
 
-    RECT item = dis->rcItem;
+    const RECT item = dis->rcItem;
     RECT work = item;
-    if (!m_flat && (m_hasFocus || m_isDefault)) {
-        ::FrameRect(dc, &work, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-        ::InflateRect(&work, -1, -1);
-    }
-
-    if (m_drawTransparent)
-        paintSavedBackground(dc);
-    else
-        drawBackground(dc, &work);
-
-    if (m_pressed) {
-        if (!m_flat) {
-            ScopedGdiObj<HBRUSH> shadow(::CreateSolidBrush(::GetSysColor(COLOR_BTNSHADOW)));
-            ::FrameRect(dc, &work, shadow);
-        } else if (m_drawBorder) {
-            drawBorder(dc, &work);
-        }
-    } else if (m_flat) {
-        if (m_mouseOver && m_drawBorder)
-            drawBorder(dc, &work);
-    } else {
-        const LONG l = work.left, t = work.top, r = work.right, b = work.bottom;
-        Line3(dc, COLOR_BTNHIGHLIGHT, POINT{l, b - 1}, POINT{l, t}, POINT{r, t});
-        Line3(dc, COLOR_3DLIGHT, POINT{l + 1, b - 1}, POINT{l + 1, t + 1}, POINT{r, t + 1});
-        Line3(dc, COLOR_3DDKSHADOW, POINT{l, b - 1}, POINT{r - 1, b - 1}, POINT{r - 1, t - 1});
-        Line3(dc, COLOR_BTNSHADOW, POINT{l + 1, b - 2}, POINT{r - 2, b - 2}, POINT{r - 2, t});
-    }
+    drawFace(dc, &work);
 
     std::wstring caption(static_cast<size_t>(::GetWindowTextLengthW(m_hWnd)) + 1, L'\0');
     caption.resize(static_cast<size_t>(::GetWindowTextW(m_hWnd, &caption[0], static_cast<int>(caption.size()))));
@@ -625,7 +655,8 @@ void ImageButton::DrawItem(const DRAWITEMSTRUCT* dis)
     if (hasCaption)
         drawText(dc, caption.c_str(), &item, &captionRect, m_pressed, m_disabled);
 
-    if ((!m_flat || m_drawFlatFocus) && m_hasFocus) {
+    // Whatever the look: a keyboard user must see where the focus is.
+    if (m_hasFocus && showsFocusCues(dis->itemState)) {
         RECT focus = work;
         const int inset = ScaleToDpi(kFocusInset, m_dpi);
         ::InflateRect(&focus, -inset, -inset);
@@ -741,7 +772,9 @@ void ImageButton::drawText(HDC dc, const wchar_t* caption, const RECT* itemRect,
         return;
     }
     const bool in = m_mouseOver || m_pressed;
-    ::SetTextColor(dc, m_colours[in ? kForegroundIn : kForegroundOut]);
-    ::SetBkColor(dc, m_colours[in ? kBackgroundIn : kBackgroundOut]);
+    const ControlLook look = ButtonLook(m_highContrast, m_colours[in ? kForegroundIn : kForegroundOut],
+                                        m_colours[in ? kBackgroundIn : kBackgroundOut], SystemColours::Current());
+    ::SetTextColor(dc, look.text);
+    ::SetBkColor(dc, look.face);
     ::DrawTextW(dc, caption, -1, &text, DT_WORDBREAK | DT_CENTER);
 }

@@ -5,7 +5,8 @@
 // IconMenu. Attached to a dialog's BUTTON by subclassing; its parent
 // reflects WM_DRAWITEM, WM_CTLCOLOR* and BN_CLICKED back to it. Its icons
 // and spacing follow the DPI of its window, also when the window moves to a
-// monitor of another scale.
+// monitor of another scale. In high contrast it is a plain face in a frame,
+// in the system's colours; a focus rectangle shows where the keyboard is.
 #include "framework/CControls.h"
 #include "framework/ScopedHandle.h"
 #include "widgets/IconMenu.h"
@@ -106,10 +107,11 @@ protected:
                           bool disabled);
     // The window has moved to a monitor of another scale.
     virtual void OnDpiChanged();
+    // New system colours or contrast setting, forwarded by the top-level window.
+    virtual void OnContrastChange();
 
     // The message map's handlers.
     LRESULT OnGetDlgCode();
-    void OnSysColorChange();
     LRESULT OnSetStyle(WPARAM style, LPARAM redraw);
     LRESULT OnMenuChar(UINT ch, UINT flags, HMENU menu);
     LRESULT OnMeasureItem(MEASUREITEMSTRUCT* mis);
@@ -120,6 +122,10 @@ protected:
     void OnClicked();
     void CancelHover();
 
+    void drawFace(HDC dc, RECT* work);
+    // Windows asks for focus rectangles: the keyboard has been used in the
+    // window, or the user wants them always.
+    bool showsFocusCues(UINT itemState) const;
     void initToolTip();
     void freeImages();
     void loadResourceIcons();
@@ -141,7 +147,7 @@ protected:
     BOOL m_isCheckBox = FALSE;
     BYTE m_alignment = kImageLeft;
     BOOL m_drawBorder = TRUE;
-    BOOL m_drawFlatFocus = FALSE;
+    bool m_highContrast = false;
     COLORREF m_colours[kColourCount];
     HWND m_menuOwner = nullptr;
     BOOL m_menuShowing = FALSE;

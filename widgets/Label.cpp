@@ -1,6 +1,7 @@
 #include "widgets/Label.h"
 
 #include "framework/Cp949.h"
+#include "widgets/Contrast.h"
 #include "widgets/Dpi.h"
 
 #include <shellapi.h>
@@ -27,6 +28,16 @@ void Label::PreSubclassWindow()
     // Until now the label knew only the system DPI; its window may be on
     // another monitor.
     OnDpiChanged();
+    m_highContrast = HighContrastOn();
+}
+
+void Label::OnContrastChange()
+{
+    m_highContrast = HighContrastOn();
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    m_backgroundBrush.Reset(::CreateSolidBrush(face));
+    m_blinkBrush.Reset(::CreateSolidBrush(face));
+    Repaint();
 }
 
 void Label::OnDpiChanged()
@@ -93,7 +104,7 @@ BOOL Label::OnChildNotify(UINT msg, WPARAM wParam, LPARAM, LRESULT* result)
     HDC dc = reinterpret_cast<HDC>(wParam);
     if (msg == WM_CTLCOLORSTATIC) {
         ::SelectObject(dc, m_font);
-        ::SetTextColor(dc, m_textColour);
+        ::SetTextColor(dc, LabelLook(m_highContrast, m_textColour, SystemColours::Current()).text);
         ::SetBkMode(dc, TRANSPARENT);
     }
     HBRUSH brush = (m_blinkKind == 2 && m_blinkPhase == 0) ? m_blinkBrush.Get() : m_backgroundBrush.Get();
@@ -149,6 +160,10 @@ LRESULT Label::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case kWmDpiChangedAfterParent:
         OnDpiChanged();
         Repaint();
+        return Default();
+    }
+    if (IsContrastChange(msg, wParam)) {
+        OnContrastChange();
         return Default();
     }
     return CStatic::WindowProc(msg, wParam, lParam);

@@ -1,8 +1,8 @@
 #pragma once
 // A static text that draws itself with its own font and colour on the button
-// face, through the WM_CTLCOLOR its parent reflects back to it. Its font is
-// made for the DPI of its window, again whenever that window moves to a
-// monitor of another scale.
+// face, through the WM_CTLCOLOR its parent reflects back to it; in high
+// contrast in the system's colours instead. Its font is made for the DPI of
+// its window, again whenever that window moves to a monitor of another scale.
 #include "framework/CControls.h"
 #include "framework/ScopedHandle.h"
 
@@ -36,12 +36,16 @@ protected:
     void OnLButtonDown();
     BOOL OnSetCursor();
     void OnDpiChanged();
+    // New system colours or contrast setting, forwarded by the top-level window.
+    void OnContrastChange();
+
+    bool m_highContrast = false;
 
 private:
     void ReconstructFont();
     void Repaint();
 
-    COLORREF m_textColour;
+    COLORREF m_textColour;  // drawn unless high contrast is on
     ScopedGdiObj<HBRUSH> m_backgroundBrush;
     ScopedGdiObj<HBRUSH> m_blinkBrush;  // shown in the dark phase of a background blink
     LOGFONTW m_logFont;

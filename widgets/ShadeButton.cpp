@@ -30,6 +30,14 @@ void ShadeButton::OnDpiChanged()
         buildTextures();
 }
 
+// The palette runs through the system's colours: new colours, new textures.
+void ShadeButton::OnContrastChange()
+{
+    ImageButton::OnContrastChange();
+    if (m_shade.set)
+        buildTextures();
+}
+
 LRESULT ShadeButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_SIZE && m_shade.set) {

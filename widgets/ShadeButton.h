@@ -3,7 +3,9 @@
 // over a palette running from the shadow colour through the button face to
 // the highlight, and a copy tinted toward the highlight shown under the mouse.
 // The texture is made for the button's size in pixels, again whenever the
-// button is resized, as the dialog manager does at a change of DPI.
+// button is resized, as the dialog manager does at a change of DPI, and for
+// the system's colours, again whenever they change. High contrast shows no
+// texture (see ImageButton).
 #include "widgets/Dib.h"
 #include "widgets/ImageButton.h"
 
@@ -22,6 +24,7 @@ protected:
     void drawBackground(HDC dc, const RECT* rect) override;
     void drawBorder(HDC dc, const RECT* rect) override;
     void OnDpiChanged() override;
+    void OnContrastChange() override;
 
     void buildTextures();
 

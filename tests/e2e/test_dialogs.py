@@ -113,6 +113,8 @@ class SessionDialogsTest(harness.MonitorCase):
         target = 'hwnd=0x%x' % reminder.hwnd
         texts = self.wine.text(target, 1000, 1001)
         self.assertEqual((texts.get(1000), texts.get(1001)), ('', '잔여시간: 00일 00:10:50'), 'reminder lines')
+        self.assertEqual([(i, n if i != 1002 else '', s) for i, n, s, _ in self.wine.accessible(target)][1:],
+                         [(1000, '', 0), (1001, texts[1001], 0), (1002, '', 0), (1, 'OK', 0)], 'read aloud: lines, OK')
         self.assert_read_without_focus(reminder, holder, m, INFORMATION, texts[1001])
         self.shot('reminder.png', reminder.hwnd)
 
@@ -141,6 +143,13 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(self.wine.command(m.target, harness.ID_SHOW_CLOCK))
         self.assertTrue(wait_for(lambda: self.wine.visible(m.target), 10), 'main window not shown')
         self.assertEqual(self.wine.text(m.target, 1005)[1005], '00일 00:10:50', 'time granted')
+        row = [(1002, '접속시간:'), (1003, self.wine.text(m.target, 1003)[1003]), (1004, '할당시간:'), (1005, '00일 00:10:50')]
+        self.assertEqual([c[:2] for c in self.wine.accessible(m.target)[1:5]], row, 'read aloud: caption, then its time')
+        self.assertTrue(self.wine.post(m.target, harness.WM_SYSCOMMAND, 0x10))  # the about box
+        self.assertTrue(wait_for(lambda: self.wine.visible('Lumaro 정보'), 10), 'no about box')
+        self.assertEqual([c[1:3] for c in self.wine.accessible('Lumaro 정보')[2:]], [('version 1.0.3.1', 0),
+                         ('VPN 접속시간 알리미', 0), ('확인', harness.Wine.FOCUSED)], 'the about box after its icon')
+        self.assertTrue(self.wine.command('Lumaro 정보', harness.IDOK))
         self.shot('main-window.png', m.hwnd)
 
     def test_Kill_WithSessionTime_ShowsClosingSummaryThenEnds(self):
@@ -190,6 +199,8 @@ class SessionDialogsTest(harness.MonitorCase):
         self.assertTrue(warning, 'no warning within 80 s:\n%s' % m.log()[-1000:])
         target = 'hwnd=0x%x' % warning.hwnd
         self.assertEqual(self.wine.text(target, 1001)[1001], '9분 후에 VPN연결이 끊어집니다 ', 'warning text')
+        self.assertEqual([c[:3] for c in self.wine.accessible(target)[1:]],
+                         [(1001, '9분 후에 VPN연결이 끊어집니다 ', 0), (1, 'OK', 0)], 'read aloud: the line, then OK')
         self.assert_read_without_focus(warning, holder, m, harness.NIIF_WARNING, '9분 후에 VPN연결이 끊어집니다 ')
         # the user clicks its balloon: the tray tells the icon, and the warning comes forward
         self.assertTrue(self.wine.post('Tray', TRAY_NOTIFY_OWNER, NIN_BALLOONUSERCLICK, m.hwnd))

@@ -275,7 +275,7 @@ class NoticeFetchTest(NoticeTestCase):
                 shown = self.show_and_read('--mode', 'two-sends', '--body-file', self.body_file(body))
                 self.assertEqual(shown, expected, 'edit 1013 should hold the body as sent, up to a NUL')
 
-    def test_KoreanNotice_IsReadableInTheDialog(self):
+    def test_KoreanNotice_IsReadableInTheDialogAndReadAloudFirst(self):
         self.serve('--mode', 'two-sends')
         self.start_notice()
         self.wait_shown()
@@ -286,6 +286,10 @@ class NoticeFetchTest(NoticeTestCase):
         self.assertEqual(controls[CHECK_DAY].text, '오늘 이 창을 다시 열지 않음', 'check box text')
         self.assertEqual(controls[CLOSE_BUTTON].text, 'close', 'close button text')
         self.assertEqual(self.wine.check(TITLE, CHECK_DAY), 0, 'the box starts clear')
+        self.assertEqual(self.wine.accessible(TITLE)[1:], [
+            (1014, '공지 내용:', harness.Wine.INVISIBLE, ''),
+            (NOTICE_EDIT, '공지 내용:', harness.Wine.FOCUSED | harness.Wine.READONLY, DEFAULT_NOTICE),
+            (CHECK_DAY, controls[CHECK_DAY].text, 0, ''), (CLOSE_BUTTON, 'close', 0, '')], 'read aloud: the notice first')
         if SHOTS:
             time.sleep(1)
             os.makedirs(os.path.dirname(SHOT_PATH), exist_ok=True)

@@ -348,6 +348,15 @@ class Wine:
                 texts[int(key)] = unescape(value)
         return texts
 
+    # STATE_SYSTEM_FOCUSED, _READONLY, _INVISIBLE; Wine calls every control focusable.
+    FOCUSED, READONLY, INVISIBLE = 0x4, 0x40, 0x8000
+
+    def accessible(self, title):
+        """[(id, name, states, value)] of the window (id 0) and its controls, as read aloud."""
+        lines = [c.split('\t') for c in self.driver('accessible', title)[1].splitlines()]
+        return [(int(c[0]), unescape(c[1]), int(c[2], 16) & (self.FOCUSED | self.READONLY | self.INVISIBLE),
+                 unescape(c[3])) for c in lines]
+
     def edit_text(self, title, item, raw=False):
         """The whole text of an edit control; raw=True gives the CP949 bytes."""
         rc, out = self.driver('edit-text', title, item, *(['--raw'] if raw else []))

@@ -223,7 +223,7 @@ TEST(ImageButton, DoubleClickIsTreatedAsASecondClick)
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
 }
 
-TEST(ImageButton, FlatButtonShowsBorderOnlyUnderTheMouseAndColourIconOnlyWhenActive)
+TEST(ImageButton, FlatButtonShowsBorderOnlyUnderTheMouseFocusOnlyAfterTheKeyboardAndColourIconOnlyWhenActive)
 {
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
@@ -233,13 +233,16 @@ TEST(ImageButton, FlatButtonShowsBorderOnlyUnderTheMouseAndColourIconOnlyWhenAct
     const RECT rect{0, 0, 40, 30};  // the 16x16 icon lands at (12, 7)
     TestCanvas canvas(40, 30, RGB(1, 2, 3));
 
-    DRAWITEMSTRUCT rest = DrawRequest(canvas.dc(), rect, ODS_FOCUS);
+    DRAWITEMSTRUCT rest = DrawRequest(canvas.dc(), rect, ODS_FOCUS | ODS_NOFOCUSRECT);  // focused by a click
     button.DrawItem(&rest);
     EXPECT_EQ(canvas.pixel(0, 0), face) << "no border at rest: " << ColourText(canvas.pixel(0, 0));
     EXPECT_EQ(canvas.pixel(39, 29), face) << "no border at rest: " << ColourText(canvas.pixel(39, 29));
     for (int x = 3; x < 37; ++x)
-        ASSERT_EQ(canvas.pixel(x, 3), face) << "a flat button draws no focus rectangle (x=" << x << ")";
+        ASSERT_EQ(canvas.pixel(x, 3), face) << "no focus rectangle for the mouse (x=" << x << ")";
     EXPECT_EQ(canvas.pixel(20, 15), kGrayOfRed) << "the resting icon is gray: " << ColourText(canvas.pixel(20, 15));
+    DRAWITEMSTRUCT keyboard = DrawRequest(canvas.dc(), rect, ODS_FOCUS);
+    button.DrawItem(&keyboard);
+    EXPECT_NE(canvas.pixel(4, 3), face) << "a focus rectangle 3 pixels inside once the keyboard is used";
 
     button.m_mouseOver = TRUE;
     DRAWITEMSTRUCT hover = DrawRequest(canvas.dc(), rect, 0);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+struct ProbeLabel : Label { using Label::m_highContrast; };
+
 HWND AddStatic(TestParentWindow* parent, int id, const char* text)
 {
     return ::CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | SS_LEFT, 4, 4, 200, 20, parent->m_hWnd,
@@ -24,14 +26,14 @@ TEST(Label, SettersShapeTheFontAsAskedWhateverTheDpi)
     EXPECT_EQ(label.logFont().lfHeight, -11);
 }
 
-TEST(Label, ReflectedCtlColorSetsTheTextColourOnTheButtonFace)
+TEST(Label, ReflectedCtlColorSetsItsOwnOrInHighContrastTheSystemsTextColourOnTheButtonFace)
 {
     TestParentWindow* parent = SharedTestParent();
     if (!parent)
         GTEST_SKIP() << "no display";
     HWND ctl = AddStatic(parent, 4001, "old");
     ASSERT_TRUE(ctl);
-    Label label;
+    ProbeLabel label;
     ASSERT_TRUE(label.SubclassWindow(ctl));
     label.setFontBold(1).setTextColour(RGB(123, 123, 192)).setFontSize(12).setText("접속시간:");
     EXPECT_EQ(label.GetWindowText(), "접속시간:");
@@ -46,6 +48,9 @@ TEST(Label, ReflectedCtlColorSetsTheTextColourOnTheButtonFace)
     LOGBRUSH lb{};
     ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof lb, &lb);
     EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE));
+    label.m_highContrast = true;
+    ::SendMessageA(parent->m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(ctl));
+    EXPECT_EQ(::GetTextColor(dc), ::GetSysColor(COLOR_BTNTEXT)) << "high contrast: the system's text colour";
     ::ReleaseDC(ctl, dc);
 
     // Without a blink a timer tick flips the phase only: the text stays.

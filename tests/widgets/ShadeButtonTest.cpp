@@ -9,6 +9,7 @@
 namespace {
 class ProbeShade : public ShadeButton {
 public:
+    using ShadeButton::m_highContrast;
     using ShadeButton::m_mouseOver;
 };
 
@@ -93,7 +94,7 @@ TEST_F(ShadeButtonWindow, TexturesTakeTheButtonSizeAndTheSystemColours)
         << "both textures share their pixels";
 }
 
-TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendAndPressingMovesItOnePixel)
+TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendPressingMovesItOnePixelHighContrastAFramedFace)
 {
     std::vector<COLORREF> rest = Render(m_hwnd);
     for (int y = 0; y < kHeight; ++y)
@@ -121,6 +122,13 @@ TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendAndPressingMovesItOnePixel)
                 << "pressed pixel (" << x + 1 << "," << y + 1 << ") must show hovered pixel (" << x << "," << y
                 << ")";
     EXPECT_EQ(At(pressed, 0, 0), ::GetSysColor(COLOR_BTNSHADOW)) << "a pressed button has a sunken border";
+
+    m_button.m_highContrast = true;  // no texture, no hover look: the face in a frame
+    std::vector<COLORREF> contrast = Render(m_hwnd);
+    EXPECT_EQ(ColourText(At(contrast, 0, 0)), ColourText(::GetSysColor(COLOR_BTNTEXT))) << "high contrast: frame";
+    EXPECT_EQ(ColourText(At(contrast, 9, 9)), ColourText(::GetSysColor(COLOR_BTNFACE))) << "high contrast: face";
+    ::SendMessageA(::GetParent(m_hwnd), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    EXPECT_FALSE(m_button.m_highContrast) << "the top-level window forwards the setting, off in the test prefix";
 }
 
 TEST_F(ShadeButtonWindow, PressedWithoutTheMouseShowsTheRestingTexture)

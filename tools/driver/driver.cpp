@@ -11,6 +11,7 @@
 #include "tools/common/EscapeLine.h"
 #include "framework/ScopedHandle.h"
 #include <windows.h>
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -56,6 +57,8 @@ const char kUsage[] =
     "  msgbox [TITLE] [--button ID] [--no-press]   read a message box and press OK\n"
     "  msgbox-wait SECONDS [TITLE] [--button ID] [--no-press]\n"
     "  dialogs [--all]               top-level windows and the texts of their controls\n"
+    "  accessible TITLE              what a screen reader reads (oleacc): ID<TAB>name<TAB>state bits<TAB>value\n"
+    "                                of the window (ID 0), then of each control in reading order\n"
     "  client TITLE                  WIDTH HEIGHT X Y of the window's client area and its place on the screen\n"
     "  menu                          visible popup menus\n"
     "  menu-pick N                   choose item N (0-based, separators skipped) of the open popup menu\n"
@@ -752,6 +755,32 @@ int CmdDialogs(const Args& a)
     return 0;
 }
 
+// What oleacc hands every assistive program: name, state bits (STATE_SYSTEM_*)
+// and value of the window's client area (id 0), then of each control in the
+// z-order, the order oleacc lists them in and a screen reader reads them.
+int CmdAccessible(const Args& a)
+{
+    HWND hwnd = a.empty() ? nullptr : RequireTarget(a[0]);
+    CoInitialize(nullptr);
+    for (HWND w = hwnd; w; w = w == hwnd ? GetWindow(hwnd, GW_CHILD) : GetWindow(w, GW_HWNDNEXT)) {
+        IAccessible* object = nullptr;
+        VARIANT self{}, state{};
+        self.vt = VT_I4;  // CHILDID_SELF
+        BSTR name = nullptr, value = nullptr;
+        if (FAILED(AccessibleObjectFromWindow(w, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+            return 1;
+        object->get_accName(self, &name);
+        object->get_accValue(self, &value);
+        object->get_accState(self, &state);
+        Print(Fmt("%d\t", w == hwnd ? 0 : GetDlgCtrlID(w)) + EscapeLine(Utf8(name ? name : L"")) +
+              Fmt("\t%lx\t", state.lVal) + EscapeLine(Utf8(value ? value : L"")));
+        SysFreeString(name);
+        SysFreeString(value);
+        object->Release();
+    }
+    return hwnd ? 0 : 1;
+}
+
 int CmdClient(const Args& a)
 {
     HWND hwnd = a.empty() ? nullptr : RequireTarget(a[0]);
@@ -1155,7 +1184,7 @@ const Command kCommands[] = {
     {L"key", CmdKey},
     {L"input-keys", CmdInputKeys}, {L"msgbox", CmdMsgBoxNow},     {L"msgbox-wait", CmdMsgBoxWait},
     {L"dialogs", CmdDialogs},     {L"menu", CmdMenu},             {L"menu-pick", CmdMenuPick},
-    {L"client", CmdClient},
+    {L"client", CmdClient},       {L"accessible", CmdAccessible},
     {L"cursor", CmdCursor},       {L"click", CmdClick},           {L"hover", CmdHover},
     {L"pixel", CmdPixel},         {L"ping", CmdPing},             {L"tips", CmdTips},
     {L"desktop", CmdDesktop},     {L"run-on", CmdRunOn},
