@@ -2,6 +2,7 @@
 covered by Wine's own desktop."""
 import os
 import subprocess
+import time
 
 import runs
 from basics import dies_with_harness, end_process, pid_alive, run_quiet
@@ -73,6 +74,20 @@ class Display:
         return Picture(right - left, subprocess.run(
             ['import', '-window', 'root', '-crop', crop, '+repage', '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, env=dict(os.environ, DISPLAY=self.name), timeout=30).stdout)
+
+    def settled(self, rect, timeout=10):
+        """The part's pixels once the window has painted: two grabs a moment
+        apart that agree and are not one plain colour (nothing tells from
+        outside when painting is done)."""
+        deadline = time.monotonic() + timeout
+        last = self.grab(rect)
+        while time.monotonic() < deadline:
+            time.sleep(0.1)
+            now = self.grab(rect)
+            if now.rgb == last.rgb and len(set(now.rgb[i:i + 3] for i in range(0, len(now.rgb), 3))) > 2:
+                return now
+            last = now
+        return last
 
     def move_pointer(self, x, y):
         """Moves the mouse pointer as the user would: the program sees it

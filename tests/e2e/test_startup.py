@@ -360,7 +360,11 @@ class RunningMonitorTest(harness.MonitorCase):
 
     def test_Log_ReadByAnotherProgramWhileTheMonitorWritesIt(self):
         rc, out = self.wine.driver('read-file', harness.winpath(self.monitor.log_path))
-        self.assertEqual((rc, out), (0, self.monitor.log()), 'a viewer should read the whole log')
+        # The monitor writes on (the VPN watch every 3 s): what the viewer read
+        # is the log as it was then, which the log still begins with.
+        self.assertEqual(rc, 0, 'a viewer should be let in: %s' % out)
+        self.assertIn('Log START', out, 'the viewer read the log')
+        self.assertTrue(self.monitor.log().startswith(out), 'a viewer should read the whole log as it stood')
 
 
 class HomeFolderTest(harness.MonitorCase):
@@ -500,13 +504,7 @@ class NoSessionCase(harness.MonitorCase):
 class NoAdapterTest(NoSessionCase):
     """A namespace with loopback only: Wine lists no adapter at all."""
 
-    def test_NoAdapters_LogsNoAdaptersAndStartsNoSession(self):
-        monitor = self.start_monitor()
-        self.check_no_session(monitor, ['No Network Adapters Found on System-2.',
-                                        'ppp DNS Get failed. rc=-20, SvcName[VPN]'])
-
-
-    def test_PostedTimersAndALabelClickFromOutside_ChangeNothing(self):
+    def test_NoAdapters_StartsNoSession_AndPostedTimersOrALabelClickChangeNothing(self):
         monitor = self.start_monitor()
         self.check_no_session(monitor, ['No Network Adapters Found on System-2.',
                                         'ppp DNS Get failed. rc=-20, SvcName[VPN]'])
