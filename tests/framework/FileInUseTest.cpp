@@ -17,12 +17,7 @@ TEST(FileInUse, RetriesWhileAnotherProgramHoldsTheFileAndLeavesTheLastError)
     };
     for (const Case& c : cases) {
         int attempts = 0;
-        BOOL done = RetryWhileInUse(
-            [&]() -> BOOL {
-                ::SetLastError(c.error);
-                return ++attempts > c.refusals;
-            },
-            FALSE);
+        BOOL done = RetryWhileInUse([&]() -> BOOL { ::SetLastError(c.error); return ++attempts > c.refusals; }, FALSE);
         EXPECT_EQ(done != FALSE, c.refusals < c.attempts) << c.name;
         EXPECT_EQ(attempts, c.attempts) << c.name;
         EXPECT_EQ(::GetLastError(), c.error) << c.name << ": the caller reads the last attempt's error";
