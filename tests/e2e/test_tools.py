@@ -3,6 +3,7 @@ trayhost's log of the tray calls, the driver's reads and pokes, the stand-in
 iphlpapi.dll and the notice server. e2e_probe.exe plays the program."""
 import ast
 import os
+import struct
 import subprocess
 import sys
 import unittest
@@ -75,7 +76,11 @@ class TrayAndDriverTest(unittest.TestCase):
         self.assertEqual(mine[1].tip, 'Admin서버에 접속 시도중...', 'CP949 tooltip should arrive as UTF-8 text')
         self.assertTrue(all(r.ok for r in mine), 'trayhost refused a call: %r' % mine)
 
-        self.assertTrue(DISPLAY.screenshot(os.path.join(self.session.home(), 'tray.png')), 'screenshot failed')
+        shot = os.path.join(self.session.home(), 'tray.png')
+        self.assertTrue(DISPLAY.screenshot(shot), 'screenshot failed')
+        with open(shot, 'rb') as png:  # the size stands in the PNG header, bytes 16 to 24
+            self.assertEqual('%dx%d' % struct.unpack('>II', png.read(24)[16:]), DISPLAY.resolution,
+                             'the screenshot should hold the whole screen')
         self.assertTrue(self.wine.close_window('TrayProbe'))
         self.assertEqual(proc.wait(20), 5, 'exit code of the Windows program should reach the Popen')
         self.assertTrue(self.tray.wait_for_command('delete', 10, owner=found.hwnd), 'no delete logged when the probe closed')

@@ -32,15 +32,17 @@ TEST(Dib, CreateLaysOutHeaderPaletteAndRowsInOneBlock)
     }
 }
 
-TEST(Dib, WithoutBlockReportsNothing)
+TEST(Dib, WithoutBlockEveryCallLeavesItEmpty)
 {
     Dib dib;
-    EXPECT_EQ(dib.bits(), nullptr);
-    EXPECT_EQ(dib.width(), 0);
+    EXPECT_EQ(dib.create(-1, 4, 8), nullptr) << "a negative width must be refused";
     dib.setPixel(0, 0, 1);
     dib.clear(3);
     dib.blendPalette(RGB(1, 2, 3), 50);
-    EXPECT_EQ(dib.create(-1, 4, 8), nullptr) << "a negative width must be refused";
+    dib.setPaletteEntry(0, 1, 2, 3);
+    EXPECT_EQ(dib.bits(), nullptr) << "a call on an empty image made pixels";
+    EXPECT_EQ(dib.palette(), nullptr) << "a call on an empty image made a palette";
+    EXPECT_EQ(dib.width() + dib.height() + dib.rowBytes() + dib.paletteSize(), 0) << "an empty image has no size";
 }
 
 TEST(Dib, SetPaletteEntryStoresBlueGreenRedAndUsesTheLowByteOfTheIndex)

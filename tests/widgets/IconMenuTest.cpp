@@ -250,28 +250,24 @@ TEST(IconMenu, AppendMakesOwnerDrawnItemsSeparatorsAndRegisteredPopups)
     EXPECT_EQ(menu.m_hMenu, nullptr);
 }
 
-TEST(IconMenu, MeasuresSeparatorsHalfARowAndItemsAtLeastARow)
+TEST(IconMenu, MeasuresItemsAtLeastAMenuRowHighAndSeparatorsHalfAsHigh)
 {
+    if (IconMenu::flatLook())
+        GTEST_SKIP() << "the flat look is in use here";
     IconMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
     ASSERT_TRUE(menu.appendItem(L"", 0, 0));
     ASSERT_TRUE(menu.appendItem(L"Item", MF_STRING, 7));
-    const int row = ::GetSystemMetrics(SM_CYMENU);
-    const int pad = (IconMenu::flatLook() && IconMenu::look().threeImageMode) ? 7 : 4;
-
-    MEASUREITEMSTRUCT separator{};
-    separator.CtlType = ODT_MENU;
-    separator.itemData = reinterpret_cast<ULONG_PTR>(menu.item(0));
+    // The classic look at 100 %: the 15-pixel image box and 4 pixels, or the menu row where that is higher.
+    const UINT row = std::max(19, ::GetSystemMetrics(SM_CYMENU));
+    MEASUREITEMSTRUCT separator{ODT_MENU, 0, 0, 0, 0, reinterpret_cast<ULONG_PTR>(menu.item(0))};
     menu.measureItem(&separator);
     EXPECT_EQ(separator.itemWidth, 0u);
-    EXPECT_EQ(static_cast<int>(separator.itemHeight), std::max((menu.iconHeight() + pad) / 2, row / 2));
-
-    MEASUREITEMSTRUCT item{};
-    item.CtlType = ODT_MENU;
-    item.itemData = reinterpret_cast<ULONG_PTR>(menu.item(1));
+    EXPECT_EQ(separator.itemHeight, row / 2) << "a separator is half a row";
+    MEASUREITEMSTRUCT item{ODT_MENU, 0, 0, 0, 0, reinterpret_cast<ULONG_PTR>(menu.item(1))};
     menu.measureItem(&item);
-    EXPECT_EQ(static_cast<int>(item.itemHeight), std::max(menu.iconHeight() + pad, row));
-    EXPECT_GT(static_cast<int>(item.itemWidth), 2 * menu.iconWidth() + 1) << "the text adds to the image column";
+    EXPECT_EQ(item.itemHeight, row);
+    EXPECT_GT(item.itemWidth, 33u) << "the text adds to the image column of 2·16 + 1 pixels";
 }
 
 TEST(IconMenu, MenuCharResynchronisesItemsAddedBehindItsBack)

@@ -15,13 +15,6 @@ public:
 
 const int kWidth = 80, kHeight = 24;
 
-COLORREF Blend(COLORREF rest, COLORREF target, int percent)
-{
-    auto mix = [percent](int t, int c) { return (t * percent + c * (100 - percent)) / 100; };
-    return RGB(mix(GetRValue(target), GetRValue(rest)), mix(GetGValue(target), GetGValue(rest)),
-               mix(GetBValue(target), GetBValue(rest)));
-}
-
 // What the button shows, painted through the same path as on screen: the
 // button asks its parent to draw it, and the parent reflects the request.
 std::vector<COLORREF> Render(HWND button)
@@ -42,15 +35,7 @@ COLORREF At(const std::vector<COLORREF>& pixels, int x, int y)
 
 COLORREF TextureColour(const Dib& dib, int x, int y)
 {
-    BYTE index = dib.bits()[(dib.height() - 1 - y) * dib.rowBytes() + x];
-    const RGBQUAD& e = dib.palette()[index];
-    return RGB(e.rgbRed, e.rgbGreen, e.rgbBlue);
-}
-
-COLORREF PaletteEntry(const Dib& dib, int i)
-{
-    const RGBQUAD& e = dib.palette()[i];
-    return RGB(e.rgbRed, e.rgbGreen, e.rgbBlue);
+    return PaletteEntry(dib, dib.bits()[(dib.height() - 1 - y) * dib.rowBytes() + x]);
 }
 }
 
@@ -86,9 +71,12 @@ TEST_F(ShadeButtonWindow, TexturesTakeTheButtonSizeAndTheSystemColours)
     EXPECT_EQ(over.width(), kWidth);
     EXPECT_EQ(PaletteEntry(normal, 0), ::GetSysColor(COLOR_BTNSHADOW)) << "coloring 0 leaves the shadow end";
     EXPECT_EQ(PaletteEntry(normal, 255), ::GetSysColor(COLOR_BTNHIGHLIGHT)) << "coloring 0 leaves the highlight end";
-    const COLORREF highlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    // The hover palette is the rest palette as a Dib blends it 10 % toward the highlight colour.
+    Dib blended;
+    ASSERT_NE(blended.copyFrom(normal), nullptr);
+    blended.blendPalette(::GetSysColor(COLOR_BTNHIGHLIGHT), 10);
     for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(PaletteEntry(over, i), Blend(PaletteEntry(normal, i), highlight, 10))
+        ASSERT_EQ(PaletteEntry(over, i), PaletteEntry(blended, i))
             << "hover entry " << i << " must be 90 % rest and 10 % highlight";
     EXPECT_EQ(0, memcmp(normal.bits(), over.bits(), kHeight * normal.rowBytes()))
         << "both textures share their pixels";
@@ -106,13 +94,11 @@ TEST_F(ShadeButtonWindow, HoverShowsTheHighlightBlendPressingMovesItOnePixelHigh
     ::SendMessageA(m_hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
     ASSERT_TRUE(m_button.m_mouseOver) << "the mouse move did not start the hover";
     std::vector<COLORREF> hover = Render(m_hwnd);
-    const COLORREF highlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
     // The outermost pixels carry the hover border.
     for (int y = 1; y < kHeight - 1; ++y)
         for (int x = 1; x < kWidth - 1; ++x)
-            ASSERT_EQ(At(hover, x, y), Blend(At(rest, x, y), highlight, 10))
-                << "hovered pixel (" << x << "," << y << ") is " << ColourText(At(hover, x, y)) << ", rest "
-                << ColourText(At(rest, x, y));
+            ASSERT_EQ(At(hover, x, y), TextureColour(m_button.overTexture(), x, y))
+                << "hovered pixel (" << x << "," << y << ") is " << ColourText(At(hover, x, y));
 
     ::SendMessageA(m_hwnd, BM_SETSTATE, TRUE, 0);
     std::vector<COLORREF> pressed = Render(m_hwnd);

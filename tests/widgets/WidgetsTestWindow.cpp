@@ -98,3 +98,9 @@ std::string ColourText(COLORREF colour)
     std::snprintf(text, sizeof text, "%d,%d,%d", GetRValue(colour), GetGValue(colour), GetBValue(colour));
     return text;
 }
+
+COLORREF PaletteEntry(const Dib& dib, int i)
+{
+    const RGBQUAD& e = dib.palette()[i];
+    return RGB(e.rgbRed, e.rgbGreen, e.rgbBlue);
+}

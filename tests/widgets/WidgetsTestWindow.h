@@ -3,6 +3,7 @@
 // back, and a plain top-level window that reflects notifications to its
 // controls as a dialog does.
 #include "framework/CWnd.h"
+#include "widgets/Dib.h"
 
 #include <vector>
 
@@ -50,3 +51,6 @@ TestParentWindow* SharedTestParent();
 
 // "r,g,b" for failure messages.
 std::string ColourText(COLORREF colour);
+
+// Entry i of the Dib's palette as a colour.
+COLORREF PaletteEntry(const Dib& dib, int i);
