@@ -181,13 +181,16 @@ class MonitorCase(unittest.TestCase):
 
     def wait_ended(self, monitor, timeout=20):
         """Waits for the monitor's end, watching for a closing summary
-        meanwhile; returns the summaries seen (Found records)."""
+        meanwhile, which is closed with OK; returns the summaries seen
+        (Found records)."""
         summaries = []
 
         def ended():
             found = self.wine.find(USAGE_TITLE)
-            if found:
+            if found and found.hwnd not in [s.hwnd for s in summaries]:
                 summaries.append(found)
+                # Its countdown is the reminder's, timed where that is under test.
+                self.wine.command('hwnd=0x%x' % found.hwnd, IDOK)
             return monitor.proc.poll() is not None
         self.assertTrue(wait_for(ended, timeout, 0.05), 'monitor did not end within %d s' % timeout)
         return summaries

@@ -298,6 +298,7 @@ class EnglishWindowsDialogsTest(harness.MonitorCase):
         summary = self.wait_shown(harness.USAGE_TITLE, 10)
         self.assertTrue(summary, 'no closing summary after "kill"')
         read['summary'] = self.wine.text('hwnd=0x%x' % summary.hwnd, 1000, 1001)
+        self.assertTrue(self.wine.command('hwnd=0x%x' % summary.hwnd, harness.IDOK), 'OK on the summary')
 
         self.assertEqual((read['reminder'].get(1000), read['reminder'].get(1001)), ('', '잔여시간: 00일 00:10:05'),
                          'reminder lines')
